@@ -1,0 +1,201 @@
+#include "support/engine_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kelb::test {
+
+static int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+EngineProcess::EngineProcess() {
+  std::string templ = (std::filesystem::temp_directory_path() / "kelbtest.XXXXXX").string();
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+  dir = buf.data();
+  signal(SIGPIPE, SIG_IGN);  // a dead engine must fail the test, not kill it
+}
+
+EngineProcess::~EngineProcess() {
+  if (pid > 0 && Running()) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  if (toChild >= 0) close(toChild);
+  if (fromChild >= 0) close(fromChild);
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
+void EngineProcess::WriteFile(const std::string& name, const std::string& content) const {
+  std::ofstream out(dir + "/" + name, std::ios::binary);
+  out << content;
+}
+
+std::string EngineProcess::ReadFile(const std::string& name) const {
+  std::ifstream in(dir + "/" + name, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool EngineProcess::FileExists(const std::string& name) const {
+  return std::filesystem::exists(dir + "/" + name);
+}
+
+void EngineProcess::Start(const std::string& program, const std::vector<std::string>& args) {
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  toChild = in[1];
+  fromChild = out[0];
+}
+
+void EngineProcess::Send(const std::string& bytes) {
+  size_t done = 0;
+  while (toChild >= 0 && done < bytes.size()) {
+    ssize_t n = write(toChild, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return;  // the engine has gone; reads will report it
+    done += static_cast<size_t>(n);
+  }
+}
+
+void EngineProcess::WriteLine(const std::string& line) { Send(line + "\n"); }
+
+void EngineProcess::CloseInput() {
+  if (toChild >= 0) close(toChild);
+  toChild = -1;
+}
+
+bool EngineProcess::FillBuffer(int timeoutMs) {
+  if (outputClosed || fromChild < 0) return false;
+  pollfd pfd{fromChild, POLLIN, 0};
+  int r = poll(&pfd, 1, timeoutMs < 0 ? 0 : timeoutMs);
+  if (r <= 0) return false;
+  char chunk[4096];
+  ssize_t n = read(fromChild, chunk, sizeof chunk);
+  if (n <= 0) {
+    outputClosed = true;
+    return false;
+  }
+  buffer.append(chunk, static_cast<size_t>(n));
+  return true;
+}
+
+bool EngineProcess::ReadLine(std::string& line, int timeoutMs) {
+  int64_t deadline = NowMs() + timeoutMs;
+  for (;;) {
+    size_t nl = buffer.find('\n');
+    if (nl != std::string::npos) {
+      line = buffer.substr(0, nl);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      buffer.erase(0, nl + 1);
+      return true;
+    }
+    int64_t left = deadline - NowMs();
+    if (left <= 0 || outputClosed) {
+      if (outputClosed && !buffer.empty()) {  // a last line without a line end
+        line = buffer;
+        buffer.clear();
+        return true;
+      }
+      return false;
+    }
+    FillBuffer(static_cast<int>(left));
+  }
+}
+
+bool EngineProcess::WaitFor(const std::string& prefix, std::string* found, int timeoutMs,
+                            std::vector<std::string>* seen) {
+  int64_t deadline = NowMs() + timeoutMs;
+  std::string line;
+  for (;;) {
+    int64_t left = deadline - NowMs();
+    if (left <= 0) return false;
+    if (!ReadLine(line, static_cast<int>(left))) return false;
+    if (seen) seen->push_back(line);
+    if (line.compare(0, prefix.size(), prefix) == 0) {
+      if (found) *found = line;
+      return true;
+    }
+  }
+}
+
+std::vector<std::string> EngineProcess::Drain(int quietMs) {
+  std::vector<std::string> lines;
+  std::string line;
+  while (ReadLine(line, quietMs)) lines.push_back(line);
+  return lines;
+}
+
+bool EngineProcess::Running() {
+  if (pid <= 0) return false;
+  if (exitCode >= 0) return false;
+  int status = 0;
+  pid_t r = waitpid(pid, &status, WNOHANG);
+  if (r == pid) {
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+  return r == 0;
+}
+
+int EngineProcess::WaitExit(int timeoutMs) {
+  int64_t deadline = NowMs() + timeoutMs;
+  while (Running()) {
+    if (NowMs() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      exitCode = -1;
+      pid = -1;
+      return -1;
+    }
+    // keep the pipe drained so a chatty engine cannot block on a full pipe
+    if (!FillBuffer(10)) usleep(5000);
+  }
+  return exitCode;
+}
+
+int RunTool(const std::vector<std::string>& args, std::string& out, int timeoutMs) {
+  EngineProcess p;
+  p.Start(KELB_TOOL_PATH, args);
+  p.CloseInput();
+  out.clear();
+  std::string line;
+  int64_t deadline = NowMs() + timeoutMs;
+  while (NowMs() < deadline && p.ReadLine(line, static_cast<int>(deadline - NowMs()))) out += line + "\n";
+  return p.WaitExit(static_cast<int>(std::max<int64_t>(deadline - NowMs(), 1000)));
+}
+
+}  // namespace kelb::test

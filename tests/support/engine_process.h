@@ -1,0 +1,57 @@
+// End-to-end harness: runs the built engine in a fresh temporary working directory and talks to it through
+// pipes. Every read has a deadline, so a test can fail but never hang.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kelb::test {
+
+class EngineProcess {
+ public:
+  // Creates a fresh temporary directory; files may be put there before Start().
+  EngineProcess();
+  ~EngineProcess();  // kills the engine if still running, removes the directory
+  EngineProcess(const EngineProcess&) = delete;
+  EngineProcess& operator=(const EngineProcess&) = delete;
+
+  const std::string& Dir() const { return dir; }
+  void WriteFile(const std::string& name, const std::string& content) const;
+  std::string ReadFile(const std::string& name) const;  // empty if missing
+  bool FileExists(const std::string& name) const;
+
+  // Starts the engine (or another program) in Dir().
+  void Start(const std::string& program = KELB_ENGINE_PATH, const std::vector<std::string>& args = {});
+
+  // Sends text followed by "\n" (or raw bytes with Send).
+  void WriteLine(const std::string& line);
+  void Send(const std::string& bytes);
+  void CloseInput();
+
+  // Next line of standard output without its line end; false when the deadline passes or output ends.
+  bool ReadLine(std::string& line, int timeoutMs = 5000);
+  // Reads lines until one starts with prefix; all lines read are appended to seen (if given).
+  bool WaitFor(const std::string& prefix, std::string* found = nullptr, int timeoutMs = 10000,
+               std::vector<std::string>* seen = nullptr);
+  // Reads every line that arrives within quietMs of the previous one.
+  std::vector<std::string> Drain(int quietMs = 300);
+
+  // Waits for the process to end; returns its exit code, or -1 on timeout (the process is then killed),
+  // or 128+signal when killed by a signal.
+  int WaitExit(int timeoutMs = 5000);
+  bool Running();
+
+ private:
+  bool FillBuffer(int timeoutMs);
+  std::string dir;
+  int pid = -1;
+  int toChild = -1;
+  int fromChild = -1;
+  bool outputClosed = false;
+  int exitCode = -1;
+  std::string buffer;
+};
+
+// Runs kelb701-tool with the arguments; returns its exit code, output in out (deadline in ms).
+int RunTool(const std::vector<std::string>& args, std::string& out, int timeoutMs = 60000);
+
+}  // namespace kelb::test
