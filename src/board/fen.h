@@ -1,0 +1,30 @@
+// Setting up positions: FEN text, piece-list building with the consistency check, the start position and
+// the edit dialogue; writing a position back as FEN.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace kelb {
+
+inline constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+// Parses FEN text into squares, side, castling rights and epFile (the lists are not built).
+// illegal = true when the text is refused.
+void ReadFen(std::string_view text, bool& illegal);
+// Rebuilds every piece list, count and king square from the squares and checks the whole Board.
+// illegal = true when the position is refused (the engine mode is then Halted).
+void BuildPieceLists(bool& illegal);
+// Verifies squares, lists, counts, side and castling rights; on a failure dumps the board to the log
+// and sets the engine mode to Halted.
+void CheckConsistency();
+// The four FEN fields of the current position (placement, side, castling, en passant).
+std::string WriteFen();
+
+// "new": the start position, engine plays Black, fresh game history.
+void NewGame();
+// "setboard <FEN>": sets up the position or, when refused, tells the user, starts a new game and halts.
+void SetBoard(std::string_view fen);
+// "edit": reads the edit dialogue's lines until "." and sets up the result.
+void EditPosition();
+
+}  // namespace kelb

@@ -1,0 +1,35 @@
+// The game at game level: playing and taking back moves, history reset, legal-move list, repetition and
+// the end of the game.
+#pragma once
+#include <string>
+
+#include "board/board.h"
+
+namespace kelb {
+
+// Texts sent for each result code; entry 0 is never sent.
+extern const char* const resultText[8];
+
+// How the game began: from the standard start position, else from startFen (four FEN fields).
+extern bool gameFromStartPosition;
+extern std::string startFen;
+
+// Plays a move (from legalMoves, the book or the search; never one with from = 0) into the game.
+void PlayMove(const Move& move);
+// Takes back the last game move; call only when gamePly > 0.
+void TakeBack();
+// Starts a fresh game history from the current Board (after every set-up).
+void ResetGame();
+// Rebuilds legalMoves and result, and sends the result text when the game has ended.
+void CheckGameState();
+// Earlier occurrences of the current position (game and search line together).
+int RepetitionCount();
+// No pawns, knights, rooks or queens, and all bishops on squares of one colour.
+bool BishopsOnly();
+// Pawnless material in which the engine offers a draw early.
+bool DrawishMaterial();
+
+// "white" / "black": sets the side to move and rebuilds the legal moves for it.
+void SetSideToMove(int side);
+
+}  // namespace kelb
