@@ -1,0 +1,160 @@
+#include "driver/WBinout.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver/config.h"
+
+namespace kelb {
+
+std::string InputLine;
+
+static constexpr int kPipeBufferSize = 5000;
+static constexpr char kLogName[] = "kelb701.log";
+
+static std::string pendingText;  // start of a line whose line feed has not arrived yet
+static char pipeBuffer[kPipeBufferSize];
+static int pipeCount = 0;  // unconsumed bytes at the front of pipeBuffer
+static bool inputEnded = false;   // read() reported the end of standard input
+static bool quitDelivered = false;  // the end of input has been handed out once as "quit"
+static FILE* logFile = nullptr;
+
+// A failed write to the GUI or the log cannot be reported to anybody: stop.
+[[noreturn]] static void WriteFailed(const char* what) {
+  std::fprintf(stderr, "Runtime error: cannot write to %s\n", what);
+  std::_Exit(1);
+}
+
+static void LogEntry(const char* prefix, const std::string& text) {
+  if (!settings.logEnabled || logFile == nullptr) return;
+  if (std::fputs(prefix, logFile) == EOF || std::fwrite(text.data(), 1, text.size(), logFile) != text.size() ||
+      std::fputs("\r\n", logFile) == EOF)
+    WriteFailed(kLogName);
+}
+
+void InitChannel() {
+  // A terminal in canonical mode hands over whole lines and reports them to poll() only once Enter is
+  // pressed, so one reading logic serves a pipe and a terminal alike.
+  settings.logEnabled = false;
+  InputLine.clear();
+  pendingText.clear();
+  pipeCount = 0;
+  inputEnded = false;
+  quitDelivered = false;
+}
+
+// Moves the first complete line of pipeBuffer into InputLine, or, without a line feed, everything into
+// pendingText. Carriage returns are dropped wherever they are.
+static void SplitPipeBuffer() {
+  int p = 0;
+  while (p < pipeCount && pipeBuffer[p] != '\n') ++p;
+  if (p == pipeCount) {
+    for (int i = 0; i < pipeCount; ++i)
+      if (pipeBuffer[i] != '\r') pendingText.push_back(pipeBuffer[i]);
+    pipeCount = 0;
+    return;
+  }
+  InputLine = pendingText;
+  pendingText.clear();
+  for (int i = 0; i < p; ++i)
+    if (pipeBuffer[i] != '\r') InputLine.push_back(pipeBuffer[i]);
+  int rest = pipeCount - (p + 1);
+  for (int i = 0; i < rest; ++i) pipeBuffer[i] = pipeBuffer[p + 1 + i];
+  pipeCount = rest;
+}
+
+// One read of whatever standard input holds (blocking until at least one byte when nothing is there).
+static void ReadInput() {
+  ssize_t n;
+  do {
+    n = read(STDIN_FILENO, pipeBuffer, kPipeBufferSize);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) {
+    pipeCount = static_cast<int>(n);
+  } else {
+    // End of input, or an input that can no longer be read: nothing more will ever come.
+    inputEnded = true;
+  }
+}
+
+// After the end of input a last line without a line feed still counts as a line.
+static bool TakePendingAfterEnd() {
+  if (pendingText.empty()) return false;
+  InputLine = pendingText;
+  pendingText.clear();
+  return true;
+}
+
+void PollLine() {
+  if (!InputLine.empty()) return;
+  if (pipeCount > 0) {
+    SplitPipeBuffer();
+  } else if (inputEnded) {
+    if (!TakePendingAfterEnd()) {
+      // The GUI has gone: end as for "quit" (not logged, the GUI never sent it).
+      InputLine = "quit";
+      quitDelivered = true;
+      return;
+    }
+  } else {
+    pollfd pfd{STDIN_FILENO, POLLIN, 0};
+    int ready = poll(&pfd, 1, 0);
+    // A failed peek leads to an ordinary read attempt; a hang-up must be read to learn of the end.
+    if (ready != 0) ReadInput();
+  }
+  if (!InputLine.empty()) LogEntry("from WB> ", InputLine);
+}
+
+void WaitLine() {
+  if (!InputLine.empty()) return;
+  if (pipeCount > 0) {
+    SplitPipeBuffer();
+  } else if (inputEnded) {
+    if (!TakePendingAfterEnd()) {
+      // A reader that passed over the "quit" of the end of input (the edit dialogue) would wait forever.
+      if (quitDelivered) Quit();
+      InputLine = "quit";
+      quitDelivered = true;
+      return;
+    }
+  } else {
+    ReadInput();
+  }
+  if (!InputLine.empty()) LogEntry("from WB> ", InputLine);
+}
+
+bool InputEnded() { return inputEnded; }
+
+void SendLine(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fputc('\n', stdout) == EOF ||
+      std::fflush(stdout) == EOF)
+    WriteFailed("standard output");
+  LogEntry("into WB< ", text);
+}
+
+void OpenLog() {
+  if (!settings.logEnabled) return;
+  logFile = std::fopen(kLogName, "wb");
+  if (logFile == nullptr) settings.logEnabled = false;
+}
+
+void LogLine(const std::string& text) { LogEntry("", text); }
+
+void CloseLog() {
+  if (logFile == nullptr) return;
+  if (std::fclose(logFile) != 0) WriteFailed(kLogName);
+  logFile = nullptr;
+}
+
+void LogCheckpoint() {
+  if (!settings.logEnabled || logFile == nullptr) return;
+  if (std::fclose(logFile) != 0) WriteFailed(kLogName);
+  logFile = std::fopen(kLogName, "ab");
+  if (logFile == nullptr) WriteFailed(kLogName);
+}
+
+}  // namespace kelb

@@ -1,0 +1,7 @@
+#include "driver/poll.h"
+
+namespace kelb {
+
+void PollInput() {}
+
+}  // namespace kelb

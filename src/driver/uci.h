@@ -1,0 +1,32 @@
+// The UCI front end: entered on "uci", it owns the rest of the run.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace kelb {
+
+constexpr int kMaxSearchMoves = 99;
+
+extern int32_t uciElo;                // strength asked for with UCI_Elo
+extern std::string lastPositionLine;  // the previous "position" line, to recognise a continued game
+// Root moves a "go searchmoves" restricts the search to, 1-based; searchMoveCount 0 means all moves.
+extern char searchMoves[kMaxSearchMoves + 1][6];
+extern int searchMoveCount;
+// The expected reply from the last UCI thinking line; sent after " ponder " in "bestmove".
+extern std::string ponderMoveText;
+
+// True when the move text is one of searchMoves (false for an empty list).
+bool InSearchMoves(const std::string& moveText);
+
+// Next word of a UCI line from position on: words are separated by blanks and "=" alike. Leaves position
+// after the word; an empty result means the line is exhausted.
+std::string NextWord(const std::string& line, size_t& position);
+
+void UciSetOption(const std::string& line);
+void UciPosition(const std::string& line);
+void UciGo(const std::string& line);
+
+// Announces the engine and reads UCI commands until "quit"; returns then.
+void RunUciLoop();
+
+}  // namespace kelb
