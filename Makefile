@@ -46,3 +46,7 @@ test-sanitize:
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
+
+# Opt-in: complete games under xboard against phalanx, fairymax and stockfish (not part of `make test`).
+gui-check: build
+	tools/gui-check/gui-check.sh
