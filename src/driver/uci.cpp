@@ -11,7 +11,6 @@ int32_t uciElo = 700;
 std::string lastPositionLine;
 char searchMoves[kMaxSearchMoves + 1][6];
 int searchMoveCount = 0;
-std::string ponderMoveText;
 
 bool InSearchMoves(const std::string& moveText) {
   for (int i = 1; i <= searchMoveCount; ++i)

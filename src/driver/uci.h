@@ -12,8 +12,6 @@ extern std::string lastPositionLine;  // the previous "position" line, to recogn
 // Root moves a "go searchmoves" restricts the search to, 1-based; searchMoveCount 0 means all moves.
 extern char searchMoves[kMaxSearchMoves + 1][6];
 extern int searchMoveCount;
-// The expected reply from the last UCI thinking line; sent after " ponder " in "bestmove".
-extern std::string ponderMoveText;
 
 // True when the move text is one of searchMoves (false for an empty list).
 bool InSearchMoves(const std::string& moveText);

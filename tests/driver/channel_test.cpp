@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "driver/WBinout.h"
+#include "driver/config.h"
+#include "stdio_redirect.h"
+
+namespace kelb {
+namespace {
+
+using test::StdioRedirect;
+
+class ChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InitChannel(); }
+  void TearDown() override {
+    CloseLog();
+    settings.logEnabled = false;
+    InputLine.clear();
+  }
+  // One PollLine; returns the line it delivered (and consumes it).
+  std::string Poll() {
+    PollLine();
+    std::string line = InputLine;
+    InputLine.clear();
+    return line;
+  }
+  StdioRedirect io;
+};
+
+TEST_F(ChannelTest, ReadAndSplitAreSeparateSteps) {
+  io.Feed("usermove e2e4\r\n");
+  EXPECT_EQ(Poll(), "");  // the read
+  EXPECT_EQ(Poll(), "usermove e2e4");  // the split, carriage return dropped
+  EXPECT_EQ(Poll(), "");  // nothing left, nothing waiting
+}
+
+TEST_F(ChannelTest, CarriageReturnsDroppedAnywhere) {
+  io.Feed("pi\rng 1\r\r\n");
+  Poll();
+  EXPECT_EQ(Poll(), "ping 1");
+}
+
+TEST_F(ChannelTest, TwoLinesOfOneReadComeOnSuccessiveCalls) {
+  io.Feed("new\ngo\npart");
+  EXPECT_EQ(Poll(), "");
+  EXPECT_EQ(Poll(), "new");
+  EXPECT_EQ(Poll(), "go");
+  EXPECT_EQ(Poll(), "");  // "part" moves to the pending text
+  io.Feed("ial\n");
+  EXPECT_EQ(Poll(), "");
+  EXPECT_EQ(Poll(), "partial");
+}
+
+TEST_F(ChannelTest, WaitingLineIsNotReplaced) {
+  io.Feed("first\nsecond\n");
+  Poll();
+  PollLine();
+  EXPECT_EQ(InputLine, "first");
+  PollLine();
+  WaitLine();
+  EXPECT_EQ(InputLine, "first");
+  InputLine.clear();
+  WaitLine();
+  EXPECT_EQ(InputLine, "second");
+}
+
+TEST_F(ChannelTest, EmptyLineCountsAsNoLine) {
+  io.Feed("\n\r\nxboard\n");
+  Poll();
+  EXPECT_EQ(Poll(), "");
+  EXPECT_EQ(Poll(), "");
+  EXPECT_EQ(Poll(), "xboard");
+}
+
+TEST_F(ChannelTest, LongLineDeliveredWholeOnce) {
+  std::string longLine(300, 'x');
+  io.Feed(longLine + "\nnext\n");
+  Poll();
+  EXPECT_EQ(Poll(), longLine);
+  EXPECT_EQ(Poll(), "next");
+}
+
+TEST_F(ChannelTest, PollNeverBlocksOnAnOpenEmptyInput) {
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(Poll(), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_FALSE(InputEnded());
+}
+
+TEST_F(ChannelTest, WaitLineWaitsForBytes) {
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    io.Feed("force\n");
+  });
+  auto start = std::chrono::steady_clock::now();
+  WaitLine();  // the read: returns once the bytes are there, line not yet split
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+  EXPECT_EQ(InputLine, "");
+  WaitLine();
+  EXPECT_EQ(InputLine, "force");
+  writer.join();
+}
+
+TEST_F(ChannelTest, EndOfInputKeepsLastLineAndThenQuits) {
+  io.Feed("ping 3\nlast");
+  io.CloseFeed();
+  std::string got;
+  for (int i = 0; i < 10; ++i) {
+    std::string line = Poll();
+    if (!line.empty()) got += line + "|";
+  }
+  // A line without a line feed is still a line; afterwards every poll reports the end as "quit".
+  EXPECT_TRUE(got.rfind("ping 3|last|quit|quit", 0) == 0) << got;
+  EXPECT_TRUE(InputEnded());
+}
+
+TEST_F(ChannelTest, WaitLineAfterAnIgnoredEndOfInputExits) {
+  io.CloseFeed();
+  EXPECT_EXIT(
+      {
+        WaitLine();  // learns of the end
+        WaitLine();
+        if (InputLine != "quit") std::_Exit(3);
+        InputLine.clear();  // a reader that passes over it
+        WaitLine();
+        std::_Exit(4);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ChannelTest, LogHoldsBothDirectionsWithCrLf) {
+  settings.logEnabled = true;
+  OpenLog();
+  io.Feed("protover 2\n\nquit\n");
+  Poll();
+  EXPECT_EQ(Poll(), "protover 2");
+  SendLine("feature done=1");
+  EXPECT_EQ(Poll(), "");  // the empty line: not logged
+  EXPECT_EQ(Poll(), "quit");
+  LogCheckpoint();
+  EXPECT_EQ(io.ReadFile("kelb701.log"), "from WB> protover 2\r\ninto WB< feature done=1\r\nfrom WB> quit\r\n");
+  EXPECT_EQ(io.Output(), "feature done=1\n");
+  SendLine("after checkpoint");
+  CloseLog();
+  EXPECT_NE(io.ReadFile("kelb701.log").find("into WB< after checkpoint\r\n"), std::string::npos);
+}
+
+TEST_F(ChannelTest, NothingLoggedWhileLoggingIsOff) {
+  OpenLog();
+  SendLine("hello");
+  EXPECT_FALSE(std::filesystem::exists("kelb701.log"));
+  EXPECT_EQ(io.Output(), "hello\n");
+}
+
+}  // namespace
+}  // namespace kelb

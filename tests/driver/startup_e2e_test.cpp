@@ -1,0 +1,137 @@
+// The engine binary from start-up to its end, through real pipes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+
+// Reads the rest of the output after "quit": the engine must write 26 empty lines and end with code 0.
+static void ExpectOrderlyQuit(EngineProcess& engine) {
+  std::vector<std::string> rest = engine.Drain(2000);
+  ASSERT_GE(rest.size(), 26u);
+  for (size_t i = rest.size() - 26; i < rest.size(); ++i) EXPECT_EQ(rest[i], "") << i;
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(StartupE2E, BannerThenHashSizeWithoutIni) {
+  EngineProcess engine;
+  engine.Start();
+  std::string line;
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "Kelb 7.01 (August 2005)");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "hash size = 0 MB");
+  engine.WriteLine("quit");
+  ExpectOrderlyQuit(engine);
+}
+
+TEST(StartupE2E, WeakNoticeFollowsHashLine) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.ini", "weak = 10 ; weaker\r\nhashsize=1\r\n");
+  engine.Start();
+  std::string line;
+  ASSERT_TRUE(engine.ReadLine(line));
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "hash size = 1 MB");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "telluser Weak level 10 is enabled!");
+  engine.WriteLine("quit");
+  ExpectOrderlyQuit(engine);
+}
+
+TEST(StartupE2E, QuitWritesTwentySixEmptyLinesAndExitsZero) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("quit");
+  std::vector<std::string> out = engine.Drain(2000);
+  ASSERT_GE(out.size(), 28u);
+  EXPECT_EQ(out[0], "Kelb 7.01 (August 2005)");
+  // After the start-up lines nothing but the 26 empty lines.
+  size_t firstEmpty = out.size() - 26;
+  for (size_t i = 1; i < firstEmpty; ++i) EXPECT_FALSE(out[i].empty()) << i;
+  for (size_t i = firstEmpty; i < out.size(); ++i) EXPECT_EQ(out[i], "");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(StartupE2E, UnknownCommandAnsweredAndLoopGoesOn) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("variant crazyhouse");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("Error", &line));
+  EXPECT_EQ(line, "Error (unknown command): variant crazyhouse");
+  engine.WriteLine("ping 12");
+  ASSERT_TRUE(engine.WaitFor("pong", &line));
+  EXPECT_EQ(line, "pong 12");
+  engine.WriteLine("quit");
+  ExpectOrderlyQuit(engine);
+}
+
+TEST(StartupE2E, OverlongLineIsCutAndItsTailDropped) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("ping " + std::string(250, '1') + "ping 2");
+  engine.WriteLine("ping 3");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("pong", &line));
+  EXPECT_EQ(line, "pong " + std::string(250, '1'));
+  ASSERT_TRUE(engine.WaitFor("pong", &line));
+  EXPECT_EQ(line, "pong 3");
+  engine.WriteLine("quit");
+  ExpectOrderlyQuit(engine);
+}
+
+TEST(StartupE2E, LogRecordsTheTraffic) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.ini", "log=1\n");
+  engine.WriteFile("kelb701.log", "stale log of an earlier run\n");
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("ping 5");
+  ASSERT_TRUE(engine.WaitFor("pong 5"));
+  engine.WriteLine("quit");
+  ExpectOrderlyQuit(engine);
+  std::string log = engine.ReadFile("kelb701.log");
+  EXPECT_EQ(log.find("stale"), std::string::npos);
+  EXPECT_EQ(log.find("Kelb 7.01"), std::string::npos);  // the banner precedes the log
+  EXPECT_EQ(log.rfind("into WB< hash size = 0 MB\r\n", 0), 0u) << log;
+  EXPECT_NE(log.find("from WB> xboard\r\nfrom WB> ping 5\r\ninto WB< pong 5\r\nfrom WB> quit\r\n"),
+            std::string::npos)
+      << log;
+  // The empty lines of "quit" bypass the log.
+  const std::string tail = "from WB> quit\r\n";
+  ASSERT_GE(log.size(), tail.size());
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail) << log;
+}
+
+TEST(StartupE2E, EndOfInputEndsTheEngineAsQuit) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("xboard");
+  ASSERT_TRUE(engine.WaitFor("hash size"));
+  auto start = std::chrono::steady_clock::now();
+  engine.CloseInput();
+  EXPECT_EQ(engine.WaitExit(1000), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(StartupE2E, LastLineWithoutLineFeedIsHandled) {
+  EngineProcess engine;
+  engine.Start();
+  engine.Send("xboard\nping 9");
+  engine.CloseInput();
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("pong", &line));
+  EXPECT_EQ(line, "pong 9");
+  ExpectOrderlyQuit(engine);
+}
+
+}  // namespace
+}  // namespace kelb

@@ -1,0 +1,85 @@
+// Test helper: runs a driver routine with standard input fed from a pipe, standard output captured in a
+// pipe, and the working directory in a fresh temporary folder; restores all three afterwards.
+#pragma once
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace kelb::test {
+
+class StdioRedirect {
+ public:
+  StdioRedirect() {
+    char templ[] = "/tmp/kelbdrv.XXXXXX";
+    dir = mkdtemp(templ);
+    oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) std::abort();
+    std::fflush(stdout);
+    savedIn = dup(0);
+    savedOut = dup(1);
+    dup2(in[0], 0);
+    close(in[0]);
+    feed = in[1];
+    dup2(out[1], 1);
+    close(out[1]);
+    capture = out[0];
+    fcntl(capture, F_SETFL, O_NONBLOCK);
+  }
+  ~StdioRedirect() {
+    std::fflush(stdout);
+    dup2(savedIn, 0);
+    dup2(savedOut, 1);
+    close(savedIn);
+    close(savedOut);
+    if (feed >= 0) close(feed);
+    close(capture);
+    std::filesystem::current_path(oldCwd);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  // Bytes for the engine's standard input.
+  void Feed(const std::string& bytes) {
+    if (write(feed, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) std::abort();
+  }
+  void CloseFeed() {
+    close(feed);
+    feed = -1;
+  }
+  // Everything written to standard output so far.
+  std::string Output() {
+    std::fflush(stdout);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(capture, buf, sizeof buf)) > 0) captured.append(buf, static_cast<size_t>(n));
+    std::string all = captured;
+    captured.clear();
+    return all;
+  }
+  void WriteFile(const std::string& name, const std::string& content) {
+    std::ofstream(name, std::ios::binary) << content;
+  }
+  std::string ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+ private:
+  std::string dir;
+  std::filesystem::path oldCwd;
+  int savedIn = -1, savedOut = -1, feed = -1, capture = -1;
+  std::string captured;
+};
+
+}  // namespace kelb::test
