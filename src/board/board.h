@@ -106,9 +106,12 @@ inline constexpr char fileLetters[10] = " abcdefgh";
 // ---------------------------------------------------------------------------------------------------------
 // The position
 
+// A set-up position holds at most 8 pawns, 10 knights, bishops or rooks and 9 queens per side. Promotions
+// append to a list behind every slot used so far, so a list can grow by up to 8 more slots.
 constexpr int kMaxPawnSlots = 8;
-constexpr int kMaxPieceSlots = 10;  // knights, bishops, rooks
-constexpr int kMaxQueenSlots = 9;
+constexpr int kMaxPieceSlots = 10;  // knights, bishops, rooks at set-up
+constexpr int kMaxQueenSlots = 9;   // queens at set-up
+constexpr int kMaxListSlots = kMaxPieceSlots + kMaxPawnSlots;  // slots a list can ever reach
 
 struct BoardRecord {
   SquareArray<int32_t> squares;  // piece code per square, 0 on every off-board number
@@ -120,10 +123,10 @@ struct BoardRecord {
   int32_t xside;                 // 1 - side
   int32_t king[2];               // king squares (0 only while setting up)
   int32_t pawns[2][kMaxPawnSlots + 1];     // slots 1..8, 0 = empty slot
-  int32_t knights[2][kMaxPieceSlots + 1];  // slots 1..10
-  int32_t bishops[2][kMaxPieceSlots + 1];
-  int32_t rooks[2][kMaxPieceSlots + 1];  // slot 1 queen-side rook, slot 2 king-side rook while castling is kept
-  int32_t queens[2][kMaxPieceSlots + 1];  // slots 1..9 used
+  int32_t knights[2][kMaxListSlots + 1];  // slots 1..count
+  int32_t bishops[2][kMaxListSlots + 1];
+  int32_t rooks[2][kMaxListSlots + 1];  // slot 1 queen-side rook, slot 2 king-side rook while castling is kept
+  int32_t queens[2][kMaxListSlots + 1];
   int32_t knightCount[2];                 // highest slot in use, not the number of pieces
   int32_t bishopCount[2];
   int32_t rookCount[2];

@@ -14,8 +14,9 @@ extern const char* const resultText[8];
 extern bool gameFromStartPosition;
 extern std::string startFen;
 
-// Plays a move (from legalMoves, the book or the search; never one with from = 0) into the game.
-void PlayMove(const Move& move);
+// Plays a move (from legalMoves, the book or the search) into the game. Returns false, changing nothing,
+// for a record with from = 0 or when the game already holds its 1,000 moves.
+bool PlayMove(const Move& move);
 // Takes back the last game move; call only when gamePly > 0.
 void TakeBack();
 // Starts a fresh game history from the current Board (after every set-up).

@@ -1,0 +1,206 @@
+#include "board/game.h"
+
+#include <cstdio>
+
+#include "board/attack.h"
+#include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "driver/WBinout.h"
+#include "driver/clock.h"
+#include "driver/config.h"
+#include "search/hash.h"
+#include "search/timectl.h"
+
+namespace kelb {
+
+const char* const resultText[8] = {
+    "OK",
+    "1-0 {White mates}",
+    "0-1 {Black mates}",
+    "1/2-1/2 {Stalemate}",
+    "1/2-1/2 {Draw by the 50 move rule}",
+    "1/2-1/2 {Draw by repetition}",
+    "1/2-1/2 {Draw by insufficient material}",
+    "1/2-1/2 {Draw by too many moves}",
+};
+
+bool gameFromStartPosition = true;
+std::string startFen;
+
+// Fills legalMoves with the generated moves of the side to move that do not leave its king attacked, in
+// generation order and with their generation scores.
+static void RebuildLegalMoves() {
+  Board.ply = 1;
+  inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
+  checksOnly[1] = 0;
+  futilityThreshold = 0;
+  GenerateMoves(false);
+  legalMoveCount = 0;
+  const int first = moveStart[0] + 1;
+  const int last = moveStart[0] + moveCount[0];
+  for (int i = first; i <= last; ++i) {
+    Move& move = moveBuffer[i];
+    // Taking a king is never a move; it only appears when "white"/"black" left the other king in check.
+    if (pieceType[move.captured] == kKing) continue;
+    if (settings.logEnabled) CheckConsistency();
+    MakeMove(move);
+    if (!IsAttacked(Board.king[Board.xside], Board.side) && legalMoveCount < kMaxLegalMoves)
+      legalMoves[++legalMoveCount] = move;
+    UnmakeMove(move);
+    CheckConsistency();
+  }
+}
+
+void CheckGameState() {
+  Board.ply = 1;
+  CheckConsistency();
+  if (engineState.mode == EngineMode::Halted) return;
+  RebuildLegalMoves();
+
+  result = kResultNone;
+  if (legalMoveCount == 0) {
+    if (inCheck[1])
+      result = Board.side == kBlack ? kResultWhiteMates : kResultBlackMates;
+    else
+      result = kResultStalemate;
+  }
+  if (result == kResultNone && gamePly >= kMaxGameMoves) result = kResultTooManyMoves;
+  if (result == kResultNone && RepetitionCount() >= 2) result = kResultRepetition;
+  if (result == kResultNone && Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] == 0 &&
+      Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= 300)
+    result = kResultMaterial;
+  if (result == kResultNone && BishopsOnly()) result = kResultMaterial;
+  if (result == kResultNone && fiftyHistory[gamePly] >= 100) result = kResultFiftyMoves;
+
+  if (result == kResultNone && DrawishMaterial() && (fiftyHistory[gamePly] == 5 || fiftyHistory[gamePly] == 6))
+    SendLine("offer draw");
+
+  if (result == kResultNone) return;
+  if (!engineState.xboardMode && !engineState.uciMode) {
+    const int32_t t1 = timeControl.engineTimeUsed[kWhite];
+    const int32_t t2 = timeControl.engineTimeUsed[kBlack];
+    std::printf("time1=%d time2=%d sum=%d\n", t1, t2, t1 + t2);
+    std::fflush(stdout);
+  }
+  SendLine(resultText[result]);
+  if (result == kResultWhiteMates || result == kResultBlackMates || result == kResultStalemate ||
+      result == kResultTooManyMoves) {
+    engineState.mode = EngineMode::GameOver;
+  } else if (engineState.uciMode) {
+    result = kResultNone;  // the text has gone out; a UCI game goes on until the GUI ends it
+  }
+}
+
+bool PlayMove(const Move& move) {
+  // The history holds 1,000 moves; the game has ended by rule before, but a front end that keeps
+  // feeding moves must not write past it.
+  if (gamePly >= kMaxGameMoves || move.from == 0) return false;
+  ++gamePly;
+  Board.epFile = 0;
+  if (!engineState.uciMode) NextGeneration();
+  keyHistory[gamePly] = Board.key;
+  fiftyHistory[gamePly] = fiftyHistory[gamePly - 1] + 1;
+  ApplyMoveToBoard(move, gamePly, true);
+  Board.key ^= sideKey;
+  Board.side = Board.xside;
+  Board.xside = 1 - Board.side;
+  gameMoves[gamePly] = move;
+  CheckGameState();
+  if (engineState.mode == EngineMode::Auto) engineState.engineSide = 1 - engineState.engineSide;
+  return true;
+}
+
+void TakeBack() {
+  if (gamePly <= 0) return;
+  const Move& move = gameMoves[gamePly];
+  Board.side = Board.xside;
+  Board.xside = 1 - Board.side;
+  RetractMoveFromBoard(move);
+  Board.queenSideLost[kWhite] = (move.flags >> 7) & 1;
+  Board.kingSideLost[kWhite] = (move.flags >> 6) & 1;
+  Board.queenSideLost[kBlack] = (move.flags >> 5) & 1;
+  Board.kingSideLost[kBlack] = (move.flags >> 4) & 1;
+  Board.epFile = move.epBefore;
+  Board.key = keyHistory[gamePly];
+  PreviousGeneration();
+  --gamePly;
+  CheckGameState();
+}
+
+void ResetGame() {
+  Board.makeDepth = 0;
+  CountMaterial();
+  ComputeKey();
+  keyHistory[1] = Board.key;
+  fiftyHistory[0] = 0;
+  if (engineState.uciMode)
+    NextGeneration();
+  else
+    InvalidateHash();
+
+  timeControl.engineTimeUsed[kWhite] = timeControl.engineTimeUsed[kBlack] = 0;
+  timeControl.clock[kWhite] = timeControl.clock[kBlack] = timeControl.baseTime;
+  timeControl.movesToGo[kWhite] = timeControl.movesToGo[kBlack] = timeControl.movesPerControl;
+  timeControl.lastMoveTick = TickCount();
+  timeControl.thinkStartTick = timeControl.lastMoveTick;
+
+  gamePly = 0;
+  engineState.ponder = false;
+  engineState.pondering = false;
+  CheckGameState();
+}
+
+int RepetitionCount() {
+  const int n = gamePly + Board.makeDepth;
+  if (fiftyHistory[n] < 4) return 0;
+  int count = 0;
+  for (int j = n - 2; j >= 2 && fiftyHistory[j] >= 2;) {
+    j -= 2;
+    if (keyHistory[j + 1] == Board.key) ++count;
+  }
+  return count;
+}
+
+bool BishopsOnly() {
+  bool light = false;
+  bool dark = false;
+  for (int square = 11; square <= 88; ++square) {
+    const int kind = pieceType[Board.squares[square]];
+    if (kind == kPawn || kind == kKnight || kind == kRook || kind == kQueen) return false;
+    if (kind == kBishop) {
+      if ((fileOf[square] + rankOf[square]) % 2 == 1)
+        light = true;
+      else
+        dark = true;
+    }
+  }
+  return !(light && dark);
+}
+
+static bool HasBishopOrRook(int side) {
+  for (int square = 11; square <= 88; ++square) {
+    const int code = Board.squares[square];
+    if (code == PieceCode(side, kBishop) || code == PieceCode(side, kRook)) return true;
+  }
+  return false;
+}
+
+bool DrawishMaterial() {
+  const int32_t white = Board.pieceMaterial[kWhite];
+  const int32_t black = Board.pieceMaterial[kBlack];
+  if (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] > 0) return false;
+  if (white > 600 || black > 600 || white + black <= 300) return false;
+  if (white == black) return true;
+  if (HasBishopOrRook(kWhite) && white > 300) return false;
+  if (HasBishopOrRook(kBlack) && black > 300) return false;
+  return true;
+}
+
+void SetSideToMove(int side) {
+  Board.side = side;
+  Board.xside = 1 - side;
+  RebuildLegalMoves();
+}
+
+}  // namespace kelb

@@ -1,0 +1,229 @@
+#include "board/makemove.h"
+
+namespace kelb {
+
+void ApplyMoveToBoard(const Move& move, int historyIndex, bool anyDoubleStepSetsEp) {
+  auto& sq = Board.squares;
+  const int side = Board.side;
+  const int xside = Board.xside;
+  const int from = move.from;
+  const int to = move.to;
+  const int piece = move.piece;
+
+  switch (MoveKind(move)) {
+    case kNormalMove: {
+      switch (pieceType[piece]) {
+        case kPawn:
+          fiftyHistory[historyIndex] = 0;
+          if (move.promotion == 0) {
+            Board.pawns[side][move.pieceSlot] = to;
+            if (to - from == 2 || from - to == 2) {
+              const int enemyPawn = PieceCode(xside, kPawn);
+              if (anyDoubleStepSetsEp || sq[to - 10] == enemyPawn || sq[to + 10] == enemyPawn)
+                Board.epFile = fileOf[to];
+            }
+          } else {
+            Board.pawns[side][move.pieceSlot] = 0;
+            const int kind = pieceType[move.promotion];
+            int32_t* count = PieceCountOf(side, kind);
+            PieceList(side, kind)[++*count] = to;
+          }
+          break;
+        case kKnight: Board.knights[side][move.pieceSlot] = to; break;
+        case kBishop: Board.bishops[side][move.pieceSlot] = to; break;
+        case kQueen: Board.queens[side][move.pieceSlot] = to; break;
+        case kRook:
+          Board.rooks[side][move.pieceSlot] = to;
+          if (move.pieceSlot == 1) Board.queenSideLost[side] = 1;
+          if (move.pieceSlot == 2) Board.kingSideLost[side] = 1;
+          break;
+        default:
+          Board.king[side] = to;
+          Board.queenSideLost[side] = 1;
+          Board.kingSideLost[side] = 1;
+          break;
+      }
+      const int captured = move.captured;
+      if (captured != kEmpty) {
+        fiftyHistory[historyIndex] = 0;
+        Board.key ^= pieceKey[captured][to];
+        const int kind = pieceType[captured];
+        PieceList(xside, kind)[move.capturedSlot] = 0;
+        if (kind == kPawn) {
+          Board.pawnMaterial[xside] -= 100;
+        } else {
+          Board.pieceMaterial[xside] -= pieceValue[captured];
+          // A rook taken on its corner takes its side's castling right with it.
+          if (kind == kRook) {
+            if (to == (xside == kWhite ? kA1 : kA8)) Board.queenSideLost[xside] = 1;
+            if (to == (xside == kWhite ? kH1 : kH8)) Board.kingSideLost[xside] = 1;
+          }
+        }
+      }
+      if (move.promotion != 0) {
+        sq[to] = move.promotion;
+        Board.key ^= pieceKey[piece][from] ^ pieceKey[move.promotion][to];
+        Board.pawnMaterial[side] -= 100;
+        Board.pieceMaterial[side] += pieceValue[move.promotion];
+      } else {
+        sq[to] = piece;
+        Board.key ^= pieceKey[piece][from] ^ pieceKey[piece][to];
+      }
+      sq[from] = kEmpty;
+      break;
+    }
+    case kEnPassant: {
+      fiftyHistory[historyIndex] = 0;
+      const int victim = SquareAt(move.capturedSlot, side == kWhite ? 5 : 4);
+      Board.key ^= pieceKey[piece][from] ^ pieceKey[piece][to] ^ pieceKey[move.captured][victim];
+      sq[to] = sq[from];
+      sq[from] = kEmpty;
+      sq[victim] = kEmpty;
+      Board.pawns[side][move.pieceSlot] = to;
+      Board.pawns[xside][move.capturedSlot] = 0;
+      Board.pawnMaterial[xside] -= 100;
+      break;
+    }
+    default: {  // castling
+      const bool kingSide = MoveKind(move) == kCastleKingSide;
+      const int back = side == kWhite ? 1 : 8;
+      const int rookFrom = SquareAt(kingSide ? 8 : 1, back);
+      const int rookTo = SquareAt(kingSide ? 6 : 4, back);
+      const int rook = PieceCode(side, kRook);
+      Board.key ^= pieceKey[piece][from] ^ pieceKey[piece][to] ^ pieceKey[rook][rookFrom] ^ pieceKey[rook][rookTo];
+      Board.king[side] = to;
+      Board.rooks[side][kingSide ? 2 : 1] = rookTo;
+      Board.queenSideLost[side] = 1;
+      Board.kingSideLost[side] = 1;
+      sq[from] = kEmpty;
+      sq[to] = piece;
+      sq[rookFrom] = kEmpty;
+      sq[rookTo] = rook;
+      break;
+    }
+  }
+}
+
+void RetractMoveFromBoard(const Move& move) {
+  auto& sq = Board.squares;
+  const int side = Board.side;
+  const int xside = Board.xside;
+  const int from = move.from;
+  const int to = move.to;
+  const int piece = move.piece;
+
+  switch (MoveKind(move)) {
+    case kEnPassant: {
+      const int victim = SquareAt(move.capturedSlot, side == kWhite ? 5 : 4);
+      sq[from] = piece;
+      sq[to] = kEmpty;
+      sq[victim] = move.captured;
+      Board.pawns[xside][move.capturedSlot] = victim;
+      Board.pawns[side][move.pieceSlot] = from;
+      Board.pawnMaterial[xside] += 100;
+      break;
+    }
+    case kCastleQueenSide:
+    case kCastleKingSide: {
+      const bool kingSide = MoveKind(move) == kCastleKingSide;
+      const int back = side == kWhite ? 1 : 8;
+      const int rookFrom = SquareAt(kingSide ? 8 : 1, back);
+      const int rookTo = SquareAt(kingSide ? 6 : 4, back);
+      Board.king[side] = from;
+      Board.rooks[side][kingSide ? 2 : 1] = rookFrom;
+      sq[from] = piece;
+      sq[rookFrom] = PieceCode(side, kRook);
+      sq[to] = kEmpty;
+      sq[rookTo] = kEmpty;
+      break;
+    }
+    default: {
+      const int kind = pieceType[piece];
+      if (kind == kKing)
+        Board.king[side] = from;
+      else
+        PieceList(side, kind)[move.pieceSlot] = from;
+      if (move.promotion != 0) {
+        Board.pieceMaterial[side] -= pieceValue[move.promotion];
+        Board.pawnMaterial[side] += 100;
+        const int newKind = pieceType[move.promotion];
+        int32_t* count = PieceCountOf(side, newKind);
+        PieceList(side, newKind)[*count] = 0;
+        --*count;
+      }
+      const int captured = move.captured;
+      if (captured != kEmpty) {
+        PieceList(xside, pieceType[captured])[move.capturedSlot] = to;
+        if (pieceType[captured] == kPawn)
+          Board.pawnMaterial[xside] += 100;
+        else
+          Board.pieceMaterial[xside] += pieceValue[captured];
+      }
+      sq[from] = piece;
+      sq[to] = captured;
+      break;
+    }
+  }
+}
+
+static void RestoreCastlingRights(uint8_t flags) {
+  Board.queenSideLost[kWhite] = (flags >> 7) & 1;
+  Board.kingSideLost[kWhite] = (flags >> 6) & 1;
+  Board.queenSideLost[kBlack] = (flags >> 5) & 1;
+  Board.kingSideLost[kBlack] = (flags >> 4) & 1;
+}
+
+void MakeMove(Move& move) {
+  Board.epFile = 0;
+  const int n = gamePly + ++Board.makeDepth;
+  keyHistory[n] = Board.key;
+  fiftyHistory[n] = fiftyHistory[n - 1] + 1;
+  ApplyMoveToBoard(move, n, false);
+  Board.key ^= sideKey;
+  Board.side = Board.xside;
+  Board.xside = 1 - Board.side;
+  currentMove[Board.ply] = &move;
+}
+
+void UnmakeMove(const Move& move) {
+  Board.side = Board.xside;
+  Board.xside = 1 - Board.side;
+  RetractMoveFromBoard(move);
+  RestoreCastlingRights(move.flags);
+  Board.epFile = move.epBefore;
+  Board.key = keyHistory[gamePly + Board.makeDepth];
+  --Board.makeDepth;
+}
+
+void MakeNullMove() {
+  const int level = Board.makeDepth;
+  const int start = level == 0 ? 0 : moveStart[level - 1] + moveCount[level - 1];
+  moveStart[level] = start;
+  Move& null = moveBuffer[start + 1];
+  null = Move{};
+  null.flags = CastlingFlags();
+  null.epBefore = static_cast<uint8_t>(Board.epFile);
+  null.pieceSlot = 1;
+  moveCount[level] = 1;
+  currentMove[Board.ply] = &null;
+
+  Board.epFile = 0;
+  const int n = gamePly + ++Board.makeDepth;
+  keyHistory[n] = Board.key;
+  fiftyHistory[n] = fiftyHistory[n - 1] + 1;
+  Board.key ^= sideKey;
+  Board.side = Board.xside;
+  Board.xside = 1 - Board.side;
+}
+
+void UnmakeNullMove() {
+  Board.side = Board.xside;
+  Board.xside = 1 - Board.side;
+  const Move& null = *currentMove[Board.ply];
+  RestoreCastlingRights(null.flags);
+  Board.epFile = null.epBefore;
+  Board.key = keyHistory[gamePly + Board.makeDepth];
+  --Board.makeDepth;
+}
+
+}  // namespace kelb

@@ -1,0 +1,397 @@
+#include "board/movegen.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "board/attack.h"
+
+namespace kelb {
+
+int32_t hashMoveFrom[kMaxPly]{};
+int32_t hashMoveTo[kMaxPly]{};
+SquarePair killer1[kMaxPly]{};
+SquarePair killer2[kMaxPly]{};
+SquarePair killer3[kMaxPly]{};
+int32_t history[13][89]{};
+int32_t historyShift = 0;
+
+SquareArray<uint8_t> evasionMask{};
+SquareArray<uint8_t> checkMask{};
+
+// Indexed by the code on a destination square, for white / black movers: 1 own piece (blocked),
+// -2 enemy piece (capture, a slider stops), entry 0 set per generation: -1 quiet move, 0 nothing.
+static int8_t whiteTargets[13] = {-1, 1, 1, 1, 1, 1, 1, -2, -2, -2, -2, -2, -2};
+static int8_t blackTargets[13] = {-1, -2, -2, -2, -2, -2, -2, 1, 1, 1, 1, 1, 1};
+
+// pieceValueTenth[code 0..12]: the mover's share in the capture score.
+static constexpr int32_t pieceValueTenth[13] = {0, 10, 30, 30, 50, 90, 0, 10, 30, 30, 50, 90, 0};
+
+// checkProximity[kind][file distance][rank distance]: 1 where a quiet move of that kind to that distance from
+// the enemy king passes the futility filter (the lines it attacks along; knights also the long diagonal).
+struct ProximityTable {
+  uint8_t cell[7][8][8];
+};
+static constexpr ProximityTable MakeCheckProximity() {
+  ProximityTable t{};
+  t.cell[kPawn][1][1] = 1;
+  t.cell[kKnight][1][2] = t.cell[kKnight][2][1] = 1;
+  t.cell[kKnight][5][5] = t.cell[kKnight][6][6] = t.cell[kKnight][7][7] = 1;
+  for (int d = 1; d <= 7; ++d) {
+    t.cell[kBishop][d][d] = 1;
+    t.cell[kRook][0][d] = t.cell[kRook][d][0] = 1;
+    t.cell[kQueen][0][d] = t.cell[kQueen][d][0] = t.cell[kQueen][d][d] = 1;
+  }
+  return t;
+}
+static constexpr ProximityTable checkProximity = MakeCheckProximity();
+
+namespace {
+
+// What every stored candidate of one generation needs to know, gathered once.
+struct GenContext {
+  Move* out;          // record before the first of this level
+  int count;          // moves stored so far
+  int capacity;       // moves that still fit into the buffer
+  int ply;
+  bool inCheck;
+  bool checksOnly;
+  int32_t futility;
+  int ownKing;
+  int enemyKing;
+  int recaptureSquare;  // destination of the previous ply's move, 0 if none
+  int hashFrom, hashTo;
+  SquarePair k1, k2, k3;
+  int shift;
+  uint8_t castleFlags;
+  uint8_t epBefore;
+};
+
+// The slot of the enemy piece of the given code on square.
+inline int CapturedSlot(int code, int square) {
+  const int side = isBlackPiece[code];
+  const int kind = pieceType[code];
+  const int32_t* list = PieceList(side, kind);
+  const int n = kind == kPawn ? kMaxPawnSlots : *PieceCountOf(side, kind);
+  for (int i = 1; i <= n; ++i) {
+    if (list[i] == square) return i;
+  }
+  return 0;
+}
+
+template <int Side>
+inline void AddMove(GenContext& g, int from, int to, int promotion, int kind, int pieceSlot) {
+  auto& sq = Board.squares;
+  const int piece = sq[from];
+  const int moverKind = pieceType[piece];
+
+  if (g.inCheck) {
+    if (moverKind != kKing && kind != kEnPassant && !evasionMask[to]) return;
+    if (g.count < 2 && kind == kNormalMove && promotion == 0) {
+      const int onTo = sq[to];
+      sq[to] = piece;
+      sq[from] = kEmpty;
+      const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
+      sq[from] = piece;
+      sq[to] = onTo;
+      if (attacked) return;
+    }
+  }
+  const int onTo = sq[to];
+  const bool queenPromotion = promotion != 0 && pieceType[promotion] == kQueen;
+  if (g.checksOnly && onTo == kEmpty && !queenPromotion) {
+    if (!(checkMask[to] & (1 << moverKind))) return;
+  }
+  if (pieceValue[onTo] < g.futility && kind == kNormalMove && promotion == 0) {
+    const int fd = std::abs(fileOf[to] - fileOf[g.enemyKing]);
+    const int rd = std::abs(rankOf[to] - rankOf[g.enemyKing]);
+    if (!checkProximity.cell[moverKind][fd][rd]) return;
+  }
+  if (g.count >= g.capacity) {
+    ++moveBufferOverflows;
+    return;
+  }
+
+  Move& m = g.out[++g.count];
+  m.from = static_cast<uint8_t>(from);
+  m.to = static_cast<uint8_t>(to);
+  m.promotion = static_cast<uint8_t>(promotion);
+  m.piece = static_cast<uint8_t>(piece);
+  m.flags = static_cast<uint8_t>(kind | g.castleFlags);
+  m.epBefore = g.epBefore;
+  m.pieceSlot = static_cast<uint8_t>(pieceSlot);
+  m.replyFrom = 0;
+  m.replyTo = 0;
+  m.unused = 0;
+  int32_t score;
+  if (kind == kNormalMove) {
+    m.captured = static_cast<uint8_t>(onTo);
+    score = 0;
+    if (onTo != kEmpty) {
+      m.capturedSlot = static_cast<uint8_t>(CapturedSlot(onTo, to));
+      score = pieceValue[onTo] - pieceValueTenth[piece];
+      if (pieceValue[onTo] > pieceValue[piece]) score += 200;
+    } else {
+      m.capturedSlot = 0;
+    }
+    // A destination guarded by an enemy pawn: expect to lose the mover.
+    constexpr int enemyPawn = PieceCode(1 - Side, kPawn);
+    const int32_t* guards = Side == kWhite ? blackPawnAttackers : whitePawnAttackers;
+    if (sq[to + guards[0]] == enemyPawn || sq[to + guards[1]] == enemyPawn)
+      score = pieceValue[onTo] - pieceValue[piece] + 85;
+    if (queenPromotion) score += 710;
+  } else if (kind == kEnPassant) {
+    m.captured = static_cast<uint8_t>(sq[SquareAt(fileOf[to], rankOf[from])]);
+    m.capturedSlot = static_cast<uint8_t>(fileOf[to]);
+    score = 90;
+  } else {
+    m.captured = 0;
+    m.capturedSlot = 0;
+    score = 1;
+  }
+
+  if (to == g.recaptureSquare) score += 242;
+  score += history[piece][to] >> g.shift;
+  if (from == g.hashFrom && to == g.hashTo)
+    score = 2000;
+  else if (from == g.k1.from && to == g.k1.to)
+    score += 220;
+  else if (from == g.k2.from && to == g.k2.to)
+    score += 200;
+  else if (from == g.k3.from && to == g.k3.to)
+    score += 2;
+  m.score = score;
+}
+
+// Moves of a non-sliding piece along its steps.
+template <int Side>
+inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int pieceSlot) {
+  const auto& sq = Board.squares;
+  for (int i = 0; i < 8; ++i) {
+    const int to = from + steps[i];
+    if (onBoard[to] && targets[sq[to]] < 0) AddMove<Side>(g, from, to, 0, kNormalMove, pieceSlot);
+  }
+}
+
+// Moves of a sliding piece along steps[first..last).
+template <int Side>
+inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
+                           int pieceSlot) {
+  const auto& sq = Board.squares;
+  for (int i = 0; i < nSteps; ++i) {
+    const int d = steps[i];
+    for (int to = from + d; onBoard[to]; to += d) {
+      const int t = targets[sq[to]];
+      if (t == 1) break;
+      if (t < 0) AddMove<Side>(g, from, to, 0, kNormalMove, pieceSlot);
+      if (t == -2) break;
+    }
+  }
+}
+
+template <int Side>
+inline void AddPromotions(GenContext& g, int from, int to, bool capturesOnly, int pieceSlot) {
+  AddMove<Side>(g, from, to, PieceCode(Side, kQueen), kNormalMove, pieceSlot);
+  if (capturesOnly) return;
+  AddMove<Side>(g, from, to, PieceCode(Side, kRook), kNormalMove, pieceSlot);
+  AddMove<Side>(g, from, to, PieceCode(Side, kBishop), kNormalMove, pieceSlot);
+  AddMove<Side>(g, from, to, PieceCode(Side, kKnight), kNormalMove, pieceSlot);
+}
+
+template <int Side>
+void Generate(GenContext& g, bool capturesOnly) {
+  const auto& sq = Board.squares;
+  const int8_t* targets = Side == kWhite ? whiteTargets : blackTargets;
+  constexpr int xside = 1 - Side;
+
+  GenerateSteps<Side>(g, targets, Board.king[Side], kingSteps, 1);
+
+  if (!capturesOnly && !g.inCheck) {
+    constexpr int back = Side == kWhite ? 1 : 8;  // back rank
+    if (!Board.queenSideLost[Side] && sq[SquareAt(2, back)] == kEmpty && sq[SquareAt(3, back)] == kEmpty &&
+        sq[SquareAt(4, back)] == kEmpty && !IsAttacked(SquareAt(4, back), xside) &&
+        !IsAttacked(SquareAt(3, back), xside))
+      AddMove<Side>(g, SquareAt(5, back), SquareAt(3, back), 0, kCastleQueenSide, 1);
+    if (!Board.kingSideLost[Side] && sq[SquareAt(6, back)] == kEmpty && sq[SquareAt(7, back)] == kEmpty &&
+        !IsAttacked(SquareAt(6, back), xside) && !IsAttacked(SquareAt(7, back), xside))
+      AddMove<Side>(g, SquareAt(5, back), SquareAt(7, back), 0, kCastleKingSide, 1);
+  }
+
+  for (int i = 1; i <= Board.knightCount[Side]; ++i) {
+    const int from = Board.knights[Side][i];
+    if (from) GenerateSteps<Side>(g, targets, from, knightSteps, i);
+  }
+  for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
+    const int from = Board.bishops[Side][i];
+    if (from) GenerateSlides<Side>(g, targets, from, diagonalSteps, 4, i);
+  }
+  for (int i = 1; i <= Board.rookCount[Side]; ++i) {
+    const int from = Board.rooks[Side][i];
+    if (from) GenerateSlides<Side>(g, targets, from, straightSteps, 4, i);
+  }
+  for (int i = 1; i <= Board.queenCount[Side]; ++i) {
+    const int from = Board.queens[Side][i];
+    if (from) GenerateSlides<Side>(g, targets, from, kingSteps, 8, i);
+  }
+
+  constexpr int up = Side == kWhite ? 1 : -1;
+  constexpr int startRank = Side == kWhite ? 2 : 7;
+  constexpr int lastRankBefore = Side == kWhite ? 7 : 2;  // a push from here promotes
+  constexpr int epRank = Side == kWhite ? 5 : 4;
+  const int32_t* captureSteps = Side == kWhite ? blackPawnAttackers : whitePawnAttackers;
+  const int epFile = Board.epFile;
+  for (int i = 1; i <= kMaxPawnSlots; ++i) {
+    const int from = Board.pawns[Side][i];
+    if (!from) continue;
+    const int rank = rankOf[from];
+    if ((!capturesOnly || rank == lastRankBefore) && sq[from + up] == kEmpty) {
+      if (rank == lastRankBefore) {
+        AddPromotions<Side>(g, from, from + up, capturesOnly, i);
+      } else {
+        AddMove<Side>(g, from, from + up, 0, kNormalMove, i);
+        if (rank == startRank && sq[from + 2 * up] == kEmpty)
+          AddMove<Side>(g, from, from + 2 * up, 0, kNormalMove, i);
+      }
+    }
+    for (int c = 0; c < 2; ++c) {
+      const int to = from + captureSteps[c];
+      if (onBoard[to] && targets[sq[to]] == -2) {
+        if (rank == lastRankBefore)
+          AddPromotions<Side>(g, from, to, capturesOnly, i);
+        else
+          AddMove<Side>(g, from, to, 0, kNormalMove, i);
+      }
+    }
+    if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1))
+      AddMove<Side>(g, from, SquareAt(epFile, epRank + up), 0, kEnPassant, i);
+  }
+}
+
+void BuildEvasionMask(int ply, int ownKing) {
+  std::memset(evasionMask.cells, 0, sizeof evasionMask.cells);
+  const int d = attackDirection[ply];
+  if (d == 0) {
+    evasionMask[attackerSquare[ply]] = 1;
+    return;
+  }
+  for (int s = ownKing + d;; s += d) {
+    evasionMask[s] = 1;
+    if (s == attackerSquare[ply]) break;
+  }
+}
+
+void BuildCheckMask(int side, int enemyKing) {
+  std::memset(checkMask.cells, 0, sizeof checkMask.cells);
+  const auto& sq = Board.squares;
+  for (int i = 0; i < 8; ++i) {
+    const int d = kingSteps[i];
+    const uint8_t bits = i < 4 ? 40 : 48;  // bishop or queen / rook or queen
+    for (int s = enemyKing + d; onBoard[s]; s += d) {
+      checkMask[s] = bits;
+      if (sq[s] != kEmpty) break;
+    }
+  }
+  for (int i = 0; i < 8; ++i) {
+    const int s = enemyKing + knightSteps[i];
+    if (onBoard[s]) checkMask[s] = 4;
+  }
+  const int32_t* pawnFrom = side == kWhite ? whitePawnAttackers : blackPawnAttackers;
+  for (int i = 0; i < 2; ++i) {
+    const int s = enemyKing + pawnFrom[i];
+    if (onBoard[s]) checkMask[s] |= 2;
+  }
+}
+
+}  // namespace
+
+void GenerateMoves(bool capturesOnly) {
+  const int level = Board.makeDepth;
+  const int ply = Board.ply;
+  const int side = Board.side;
+  GenContext g;
+  g.ply = ply;
+  g.inCheck = inCheck[ply] != 0;
+  g.checksOnly = checksOnly[ply] != 0;
+  g.futility = futilityThreshold;
+  g.ownKing = Board.king[side];
+  g.enemyKing = Board.king[1 - side];
+  if (g.inCheck) BuildEvasionMask(ply, g.ownKing);
+  if (g.checksOnly) BuildCheckMask(side, g.enemyKing);
+
+  const int start = level == 0 ? 0 : moveStart[level - 1] + moveCount[level - 1];
+  moveStart[level] = start;
+  g.out = moveBuffer + start;
+  g.count = 0;
+  g.capacity = kMoveBufferSize - start;
+  if (g.capacity < 0) g.capacity = 0;
+  g.recaptureSquare = 0;
+  if (ply >= 2 && currentMove[ply - 1] != nullptr) g.recaptureSquare = currentMove[ply - 1]->to;
+  g.hashFrom = hashMoveFrom[ply];
+  g.hashTo = hashMoveTo[ply];
+  g.k1 = killer1[ply];
+  g.k2 = killer2[ply];
+  g.k3 = killer3[ply];
+  g.shift = historyShift;
+  g.castleFlags = CastlingFlags();
+  g.epBefore = static_cast<uint8_t>(Board.epFile);
+
+  if (side == kWhite) {
+    whiteTargets[0] = capturesOnly ? 0 : -1;
+    Generate<kWhite>(g, capturesOnly);
+  } else {
+    blackTargets[0] = capturesOnly ? 0 : -1;
+    Generate<kBlack>(g, capturesOnly);
+  }
+  moveCount[level] = g.count;
+}
+
+// n of the sorting utilities: the move count of the current node's level.
+static int CurrentLevelCount() { return moveCount[Board.ply - 1]; }
+
+static int32_t ScoreOf(int32_t moveNumber) { return moveBuffer[moveNumber].score; }
+
+// Index of the highest score among list[from..n], the first one on ties.
+static int BestIndex(const int32_t* list, int from, int n) {
+  int best = from;
+  for (int i = from + 1; i <= n; ++i) {
+    if (ScoreOf(list[i]) > ScoreOf(list[best])) best = i;
+  }
+  return best;
+}
+
+void SortFirst(int32_t* list, int k) {
+  const int n = CurrentLevelCount();
+  const int last = k < n - 1 ? k : n - 1;
+  for (int pos = 1; pos <= last; ++pos) {
+    const int best = BestIndex(list, pos, n);
+    const int32_t moved = list[best];
+    for (int i = best; i > pos; --i) list[i] = list[i - 1];
+    list[pos] = moved;
+  }
+}
+
+void SortByScore(int32_t* list) {
+  const int n = CurrentLevelCount();
+  for (int pos = 1; pos <= n - 1; ++pos) {
+    const int best = BestIndex(list, pos, n);
+    const int32_t t = list[pos];
+    list[pos] = list[best];
+    list[best] = t;
+    if (ScoreOf(list[pos]) <= 0) break;
+  }
+}
+
+int32_t BestToFront(int32_t* list) {
+  const int n = CurrentLevelCount();
+  for (int i = 2; i <= n; ++i) {
+    if (ScoreOf(list[i]) > ScoreOf(list[1])) MoveToFront(list, i);
+  }
+  return ScoreOf(list[1]);
+}
+
+void MoveToFront(int32_t* list, int k) {
+  const int32_t moved = list[k];
+  for (int i = k; i > 1; --i) list[i] = list[i - 1];
+  list[1] = moved;
+}
+
+}  // namespace kelb
