@@ -1,0 +1,113 @@
+#include "book/learn.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "driver/config.h"
+#include "search/hash.h"
+
+namespace kelb {
+
+bool learnMarks[4];
+
+void ClearLearnMarks() {
+  for (bool& mark : learnMarks) mark = false;
+}
+
+void FileWriteFailed(const std::string& fileName) {
+  std::fprintf(stderr, "Runtime error: cannot write to %s\n", fileName.c_str());
+  std::_Exit(1);
+}
+
+// Only the start of a learning line is read; the rest of a longer line is skipped.
+static constexpr int kLearnReadLength = 120;
+static constexpr int kOperationTextLength = 12;
+// What the table's 16-bit fields can hold without wrapping; a damaged file must not turn a big loss into a
+// big gain.
+static constexpr int32_t kLowestLearnedScore = -32767;
+static constexpr int32_t kHighestLearnedScore = 32766;
+static constexpr int32_t kDeepestLearnedDepth = 32767;
+
+// Reads one line into line (CR dropped, at most kLearnReadLength characters kept); false at the end of the
+// file.
+static bool ReadLearnLine(FILE* file, std::string& line) {
+  line.clear();
+  int c = std::fgetc(file);
+  if (c == EOF) return false;
+  while (c != EOF && c != '\n') {
+    if (c != '\r' && line.size() < static_cast<size_t>(kLearnReadLength)) line.push_back(static_cast<char>(c));
+    c = std::fgetc(file);
+  }
+  return true;
+}
+
+// Collects the value text behind every occurrence of the two letters of an operation ("ce", "De"): the
+// characters from the second one after the letters on, while they are digits or '-'.
+static std::string OperationText(const std::string& line, char first, char second) {
+  std::string text;
+  for (size_t i = 0; i + 3 < line.size(); ++i) {
+    if (line[i] != first || line[i + 1] != second) continue;
+    for (size_t j = i + 3; j < line.size() && text.size() < static_cast<size_t>(kOperationTextLength); ++j) {
+      char c = line[j];
+      if (c != '-' && (c < '0' || c > '9')) break;
+      text.push_back(c);
+    }
+  }
+  return text;
+}
+
+int LoadLearningFile(const char* fileName) {
+  FILE* file = std::fopen(fileName, "rb");
+  if (file == nullptr) return 0;
+  int stored = 0;
+  std::string line;
+  while (ReadLearnLine(file, line)) {
+    bool illegal = false;
+    ReadFen(line, illegal);
+    if (illegal) continue;
+    int32_t score = 0, depth = 0;
+    if (!ParseInteger(OperationText(line, 'c', 'e'), score)) continue;
+    if (!ParseInteger(OperationText(line, 'D', 'e'), depth)) continue;
+    if (score < kLowestLearnedScore) score = kLowestLearnedScore;
+    if (score > kHighestLearnedScore) score = kHighestLearnedScore;
+    if (depth > kDeepestLearnedDepth) depth = kDeepestLearnedDepth;
+    ComputeKey();
+    StoreLearned(score, depth);
+    if (HashTable.enabled && depth >= 1) ++stored;
+  }
+  std::fclose(file);
+  return stored;
+}
+
+void LoadLearning() {
+  if (!settings.learnEnabled || settings.hashSizeMb == 0) return;
+  LoadLearningFile(kLearnFileName);
+}
+
+// Both line forms are built piece by piece and cut after every piece, so an overlong line loses its end.
+static void AppendCut(std::string& text, const std::string& piece) {
+  text += piece;
+  if (text.size() > static_cast<size_t>(kLearnLineLength)) text.resize(kLearnLineLength);
+}
+
+void AppendPositionLine(const std::string& fileName, int32_t score, int32_t depth) {
+  std::string text;
+  AppendCut(text, WriteFen());
+  if (score == kPositionLineScore) {
+    // The move number counts from the position the game began with.
+    AppendCut(text, ' ' + std::to_string(fiftyHistory[gamePly]));
+    AppendCut(text, ' ' + std::to_string(gamePly / 2 + 1));
+  } else {
+    AppendCut(text, std::string(" ce ") += std::to_string(score) += ';');
+    if (depth > 0) AppendCut(text, std::string(" De ") += std::to_string(depth) += ';');
+  }
+  text += "\r\n";
+  FILE* file = std::fopen(fileName.c_str(), "ab");
+  if (file == nullptr) FileWriteFailed(fileName);
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written) FileWriteFailed(fileName);
+}
+
+}  // namespace kelb
