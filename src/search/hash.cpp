@@ -1,0 +1,210 @@
+#include "search/hash.h"
+
+#include <cstdlib>
+
+#include "board/board.h"
+#include "board/movegen.h"
+#include "board/random.h"
+#include "driver/config.h"
+#include "search/search.h"
+
+namespace kelb {
+
+HashTableState HashTable;
+
+void AllocateHashTable(int32_t& sizeMb) {
+  if (sizeMb > kMaxHashSizeMb) sizeMb = kMaxHashSizeMb;
+  if (sizeMb < 0) sizeMb = 0;
+  FreeHashTable();
+  HashTable.enabled = sizeMb != 0;
+  // 65520 (not the 65500 of a block) is the divisor: the count must match tables built that way.
+  const uint32_t blocks = static_cast<uint32_t>(static_cast<int64_t>(sizeMb) * 1048576 / 65520 + 1);
+  HashTable.entryCount = blocks * kEntriesPerBlock;
+  HashTable.entries = static_cast<HashEntry*>(std::calloc(HashTable.entryCount, sizeof(HashEntry)));
+  if (HashTable.entries == nullptr) {
+    // Not enough memory: run without a table rather than crash.
+    HashTable.enabled = false;
+    HashTable.entryCount = 0;
+    sizeMb = 0;
+  } else {
+    for (uint32_t i = 0; i < HashTable.entryCount; i++) HashTable.entries[i].age = kEmptyAge;
+  }
+  InitKeys();
+  HashTable.generation = 0;
+  HashTable.freshWrites = 0;
+  SeedRandomFromClock();
+}
+
+void FreeHashTable() {
+  std::free(HashTable.entries);
+  HashTable.entries = nullptr;
+  HashTable.entryCount = 0;
+  HashTable.enabled = false;
+}
+
+HashEntry* HashBucket(uint32_t key) {
+  const uint32_t index = key % HashTable.entryCount;
+  // Blocks hold an even number of entries, so a bucket (even slot + odd slot) never crosses one.
+  const uint32_t block = index / kEntriesPerBlock;
+  const uint32_t slot = (index % kEntriesPerBlock) & ~1u;
+  return HashTable.entries + block * kEntriesPerBlock + slot;
+}
+
+// Full placement, so that key collisions never give false hits.
+static void PackBoard(uint32_t packed[8]) {
+  for (int file = 1; file <= 8; file++) {
+    uint32_t word = 0;
+    const int base = 10 * file;
+    for (int rank = 1; rank <= 8; rank++) word = (word << 4) | static_cast<uint32_t>(Board.squares[base + rank]);
+    packed[file - 1] = word;
+  }
+}
+
+static uint8_t StateBits(int32_t repetitionFlag) {
+  return static_cast<uint8_t>((Board.side << 5) | (Board.queenSideLost[kWhite] << 4) |
+                              (Board.queenSideLost[kBlack] << 3) | (Board.kingSideLost[kWhite] << 2) |
+                              (Board.kingSideLost[kBlack] << 1) | (repetitionFlag != 0 ? 1 : 0));
+}
+
+static bool SamePosition(const HashEntry& e, int32_t repetitionFlag) {
+  if (e.stateBits != StateBits(repetitionFlag) || e.epFile != Board.epFile) return false;
+  uint32_t packed[8];
+  PackBoard(packed);
+  for (int f = 0; f < 8; f++)
+    if (e.packedBoard[f] != packed[f]) return false;
+  return true;
+}
+
+// Only the last ten generations count. The window does not wrap: InvalidateHash relies on a jump to 0
+// leaving every older entry outside it.
+static bool InGenerationWindow(int age) {
+  const int g = HashTable.generation;
+  return age >= g - 9 && age <= g;
+}
+
+bool ProbeHash(int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFlag, int32_t& score) {
+  if (!HashTable.enabled || settings.weakLevel != 0) return false;
+  HashEntry* bucket = HashBucket(Board.key);
+  HashEntry* e = nullptr;
+  if (bucket[0].key == Board.key)
+    e = &bucket[0];
+  else if (bucket[1].key == Board.key)
+    e = &bucket[1];
+  if (e == nullptr) return false;
+  if (e->age != kLearnedAge && !InGenerationWindow(e->age)) return false;
+  if (!SamePosition(*e, repetitionFlag)) return false;
+  if (e->age != kLearnedAge) e->age = static_cast<uint8_t>(HashTable.generation);
+
+  const int ply = Board.ply;
+  hashMoveFrom[ply] = e->bestFrom;
+  hashMoveTo[ply] = e->bestTo;
+  if ((e->bound == kUpperBound || e->bound == kExactBound) && e->score < beta) noNullMove = true;
+  fullEval[ply] = e->staticEval;
+
+  // Just below the leftmost line the search must see real scores, not cut-offs.
+  if (onLeftmostLine[ply - 1]) return false;
+  const int32_t required = depth > 0 ? depth : (checksOnly[ply] ? 0 : -1);
+  if (e->depth < required) return false;
+  const bool decides = e->bound == kExactBound || (e->bound == kUpperBound && e->score <= alpha) ||
+                       (e->bound == kLowerBound && e->score >= beta);
+  if (!decides) return false;
+  if ((e->bound == kUpperBound || e->bound == kExactBound) && e->score <= alpha &&
+      e->nodeDepth >= childDepthHint[ply])
+    certainFailLow[ply] = 1;
+  score = e->score;
+  return true;
+}
+
+// A slot keeps its entry against a shallower store of this generation, and learned entries always.
+static bool Protected(const HashEntry& e, int32_t depth) {
+  if (e.age == kLearnedAge) return true;
+  if (e.age != HashTable.generation) return false;
+  return e.depth > depth || (e.depth == depth && e.bound == kExactBound);
+}
+
+void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFlag) {
+  if (!HashTable.enabled) return;
+  HashEntry* bucket = HashBucket(Board.key);
+  HashEntry* e;
+  if (Protected(bucket[0], depth)) {
+    if (bucket[0].key == Board.key) return;
+    if (Protected(bucket[1], depth) && bucket[1].key == Board.key) return;
+    e = &bucket[1];
+  } else {
+    e = &bucket[0];
+  }
+  if (e->age != HashTable.generation) HashTable.freshWrites++;
+
+  const int ply = Board.ply;
+  e->key = Board.key;
+  PackBoard(e->packedBoard);
+  e->stateBits = StateBits(repetitionFlag);
+  e->epFile = static_cast<uint8_t>(Board.epFile);
+  e->depth = static_cast<int16_t>(depth);
+  e->nodeDepth = static_cast<int16_t>(nodeDepth[ply]);
+  e->age = static_cast<uint8_t>(HashTable.generation);
+  e->bestFrom = static_cast<uint8_t>(hashMoveFrom[ply]);
+  e->bestTo = static_cast<uint8_t>(hashMoveTo[ply]);
+  e->staticEval = static_cast<int16_t>(fullEval[ply]);
+
+  uint8_t bound;
+  int32_t value;
+  if (score <= alpha) {
+    bound = kUpperBound;
+    value = alpha;
+  } else if (score >= beta) {
+    bound = kLowerBound;
+    value = beta;
+  } else {
+    bound = kExactBound;
+    value = score;
+  }
+  // Mate distances are relative to the storing node: never hand them on as exact values.
+  if (value > 32000) {
+    if (bound == kUpperBound)
+      value = 32767;
+    else {
+      bound = kLowerBound;
+      value = 32000;
+    }
+  }
+  if (value < -32000) {
+    if (bound == kLowerBound)
+      value = -32768;
+    else {
+      bound = kUpperBound;
+      value = -32000;
+    }
+  }
+  e->bound = bound;
+  e->score = static_cast<int16_t>(value);
+}
+
+void StoreLearned(int32_t score, int32_t depth) {
+  if (!HashTable.enabled || depth < 1) return;
+  HashEntry& e = HashBucket(Board.key)[0];
+  e.key = Board.key;
+  PackBoard(e.packedBoard);
+  e.stateBits = StateBits(0);
+  e.epFile = static_cast<uint8_t>(Board.epFile);
+  e.depth = static_cast<int16_t>(depth);
+  e.nodeDepth = static_cast<int16_t>(nodeDepth[Board.ply]);
+  e.age = kLearnedAge;
+  e.bestFrom = e.bestTo = 0;
+  e.staticEval = kNoEval;
+  e.bound = kExactBound;
+  e.score = static_cast<int16_t>(score);
+}
+
+void NextGeneration() { HashTable.generation = HashTable.generation > 252 ? 0 : HashTable.generation + 1; }
+
+void InvalidateHash() { HashTable.generation = HashTable.generation > 233 ? 0 : HashTable.generation + 10; }
+
+void PreviousGeneration() { HashTable.generation = HashTable.generation <= 0 ? 253 : HashTable.generation - 1; }
+
+int32_t HashFullPermill() {
+  const int32_t perMill = static_cast<int32_t>(HashTable.entryCount / 1000);
+  return perMill == 0 ? 0 : HashTable.freshWrites / perMill;
+}
+
+}  // namespace kelb

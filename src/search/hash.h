@@ -1,0 +1,71 @@
+// The transposition table: search results by position, learned positions, and the search generation.
+#pragma once
+#include <cstdint>
+
+namespace kelb {
+
+#pragma pack(push, 1)
+// One stored position, 50 bytes.
+struct HashEntry {
+  uint32_t packedBoard[8];  // word f-1 = file f, 4 bits per square, rank 1 in bits 31..28
+  uint8_t stateBits;        // 32 Black to move, 16/8 queen side lost W/B, 4/2 king side lost W/B, 1 repetition
+  uint8_t epFile;
+  uint8_t bestFrom;
+  uint8_t bestTo;
+  uint32_t key;
+  int16_t depth;
+  int16_t nodeDepth;  // depth argument of the storing node, before extensions
+  int16_t score;
+  int16_t staticEval;  // kNoEval when none was computed
+  uint8_t age;         // generation 0..253, kEmptyAge, or kLearnedAge
+  uint8_t bound;
+};
+#pragma pack(pop)
+static_assert(sizeof(HashEntry) == 50, "table entries are 50-byte records");
+
+inline constexpr int kEntriesPerBlock = 1310;
+inline constexpr int kMaxHashSizeMb = 1023;
+inline constexpr uint8_t kEmptyAge = 254;
+inline constexpr uint8_t kLearnedAge = 255;
+inline constexpr int16_t kNoEval = 12345;
+
+// Bounds of a stored score.
+inline constexpr uint8_t kLowerBound = 0;  // score >= stored value (a beta)
+inline constexpr uint8_t kUpperBound = 1;  // score <= stored value (an alpha)
+inline constexpr uint8_t kExactBound = 2;
+
+struct HashTableState {
+  bool enabled;
+  HashEntry* entries;  // entryCount records, used as blocks of kEntriesPerBlock
+  uint32_t entryCount;
+  int32_t generation;   // 0..253
+  int32_t freshWrites;  // stores into slots of another generation since the search started
+};
+
+extern HashTableState HashTable;
+
+// Sizes the table; sizeMb above 1023 is clamped and written back, 0 disables it. Also rebuilds the
+// position keys and reseeds the random generator.
+void AllocateHashTable(int32_t& sizeMb);
+void FreeHashTable();
+
+// Looks up the current position; returns true with the stored score when the entry decides the window.
+// Fills the hash move, staticEval and the null-move / certain-fail-low hints of the current ply.
+bool ProbeHash(int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFlag, int32_t& score);
+// Stores a node result; alpha and beta are the window the node was called with.
+void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFlag);
+// Permanent entry for the current position (learning file).
+void StoreLearned(int32_t score, int32_t depth);
+
+// Generation steps: the next search, a wholesale invalidation (+10), a take-back.
+void NextGeneration();
+void InvalidateHash();
+void PreviousGeneration();
+
+// Fresh writes per mille of the table since the search started.
+int32_t HashFullPermill();
+
+// The entry slot of the bucket for a key: 0 the even (depth-protected) slot, 1 the odd one.
+HashEntry* HashBucket(uint32_t key);
+
+}  // namespace kelb

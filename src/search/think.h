@@ -1,0 +1,22 @@
+// The root of the search: a one-ply first pass, then iterative deepening with aspiration and null windows,
+// the time checks between root moves, and the resign / draw decisions after the search.
+#pragma once
+#include <cstdint>
+
+#include "board/board.h"
+#include "search/timectl.h"
+
+namespace kelb {
+
+extern Move engineMove;   // the move to play or report; left as it was when nothing was searched
+extern int32_t rootScore;  // its score for the side to move
+extern int32_t lastIteration;  // depth of the last completed iteration
+extern int32_t iterationScore[kMaxDepthLimit + 2];  // rootScore after iteration d
+inline constexpr int kStatusTextSize = 101;
+extern char statusText[kStatusTextSize];  // " depth movesLeft moves move" for the analysis status line
+extern bool resigned;                     // the engine resigned this game
+
+// Searches the game position; see engineMove, rootScore, pvLine[1] and ponderMoveText afterwards.
+void Think();
+
+}  // namespace kelb
