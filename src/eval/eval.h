@@ -1,0 +1,152 @@
+// Static evaluation of the Board: one pass that fills an EvalContext with a White and a Black sum,
+// then the tempo, threat and material corrections. Pawnless positions and king-and-pawn against king
+// are handed to their own scorers.
+//
+// The term files (pawns, king, pieces, patterns, pawnless) write each side's terms once, for a side
+// parameter; Black reads every rule mirrored in rank (rank r seen as 9 - r), with own and enemy
+// pieces, maps and pawn file arrays exchanged.
+#pragma once
+#include <cstdint>
+
+#include "board/board.h"
+
+namespace kelb {
+
+// bishopColours flags.
+constexpr int kWhiteDarkBishop = 1;
+constexpr int kWhiteLightBishop = 2;
+constexpr int kBlackDarkBishop = 4;
+constexpr int kBlackLightBishop = 8;
+
+// Pawn facts of one side gathered by the pawn terms.
+struct PawnValues {
+  int32_t count;           // number of pawns
+  int32_t squareSum;       // placement, blended toward the middlegame
+  int32_t structureSum;    // support, weakness, doubling, passers; blended toward the endgame
+  int32_t bestPassed;      // best passed-pawn score (counts twice)
+  int32_t darkCount;       // pawns on dark squares (file + rank even)
+  int32_t lightCount;
+  int32_t lowFile;         // lowest file holding a pawn of the side (9 if none)
+  int32_t highFile;        // highest file (0 if none)
+};
+
+// Working record of one evaluation; lives on the stack of Evaluate.
+struct EvalContext {
+  int32_t whiteScore, blackScore;
+  // Value of controlling a square for White's and for Black's pieces, indexed like the board.
+  // Signed bytes: the castling-shelter share added on d1/f1 (d8/f8) may be negative.
+  SquareArray<int8_t> WhiteSquareWeights, BlackSquareWeights;
+  // 3 on the squares around that king once enough pieces are on the board, else 0.
+  SquareArray<int8_t> WhiteKingZone, BlackKingZone;
+  // By file 0..9: rank of the lowest and second-lowest white pawn (9 = none), of the highest and
+  // second-highest black pawn (0 = none).
+  int32_t whiteRear[10], whiteRear2[10];
+  int32_t blackRear[10], blackRear2[10];
+  int32_t whiteAttack, blackAttack;          // attack counts against the enemy king
+  int32_t whiteShelter, blackShelter;        // 100 = a safe king
+  int32_t whitePieceWeight, blackPieceWeight;
+  int32_t whiteThreats, blackThreats;
+  int32_t bishopColours;                     // kWhiteDarkBishop | ...
+  PawnValues pawnValues[2];                  // [side]
+  int32_t lowPawnFile, highPawnFile;         // over the pawns of both colours
+  int32_t kingFile[2], kingRank[2];
+};
+
+// Sums after each stage of one evaluation, for the developer tool and the tests.
+enum EvalStage : int {
+  kStagePawns,
+  kStageKings,
+  kStagePieces,  // piece terms with material and the piece-weight charge
+  kStageKingAttack,
+  kStageDevelopment,
+  kStagePatterns,
+  kStageCount
+};
+struct EvalTrace {
+  bool reached[kStageCount];
+  int32_t white[kStageCount], black[kStageCount];
+  bool pawnless, kpk;       // returned early through the pawnless scorer or the bitbase
+  int32_t sideToMoveScore;  // step 8-9: own + tempo - other, with threats
+  int32_t whiteView;        // the same from White's side before the material corrections
+  int32_t adjusted;         // after the material corrections (White's side)
+  int32_t result;           // what Evaluate returns
+};
+
+// Score of the current position for the side that made the last move.
+int Evaluate();
+// The same, recording the sums after each stage when trace is not null.
+int EvaluateTraced(EvalTrace* trace);
+
+// ---- Evaluation stages, in the order Evaluate runs them (exposed for the tests) ----------------------
+
+// Base square weights, empty king zones (filled when either side has 800 piece material), cleared
+// counts, king coordinates.
+void InitEvalContext(EvalContext& e);
+// Pawn file arrays and every pawn of both sides; then the blend into the two sums.
+void ScorePawns(EvalContext& e);
+void BlendPawnScores(EvalContext& e);
+// King activity of both sides, then both shelters.
+void ScoreKings(EvalContext& e);
+// Knights, bishops, rooks and queens of both sides with their material.
+void ScorePieces(EvalContext& e);
+void ScoreKingAttack(EvalContext& e);
+void ScoreDevelopment(EvalContext& e);
+void ScorePiecePatterns(EvalContext& e);
+// Material corrections on a score t from White's side.
+int AdjustForMaterial(const EvalContext& e, int t);
+
+// Shelter of a king of `side` on `square`, and of the castled positions on either wing.
+int KingShelter(const EvalContext& e, int side, int square);
+int QueensideShelter(const EvalContext& e, int side);
+int KingsideShelter(const EvalContext& e, int side);
+
+// Positions without pawns; same sign convention as Evaluate.
+int EvaluatePawnless();
+
+// ---- Helpers shared by the term files ----------------------------------------------------------------
+
+// King centralisation by square; ranks mirror, files mirror.
+extern const int8_t kKingCentreTable[8][8];
+inline int KingCentre(int square) { return kKingCentreTable[rankOf[square] - 1][fileOf[square] - 1]; }
+
+// Rank seen from `side` (Black reads 9 - rank), and the square of a file and such a rank.
+inline int RelativeRank(int side, int rank) { return side == kWhite ? rank : 9 - rank; }
+inline int RelativeSquare(int side, int file, int rank) { return 10 * file + (side == kWhite ? rank : 9 - rank); }
+
+// Pawn file arrays seen from `side`: rank of its rearmost pawn on the file (9 = none), and of the
+// enemy's rearmost pawn (0 = none), both as ranks relative to `side`.
+inline int OwnRear(const EvalContext& e, int side, int file) {
+  return side == kWhite ? e.whiteRear[file] : 9 - e.blackRear[file];
+}
+inline int OwnRear2(const EvalContext& e, int side, int file) {
+  return side == kWhite ? e.whiteRear2[file] : 9 - e.blackRear2[file];
+}
+inline int EnemyRear(const EvalContext& e, int side, int file) {
+  return side == kWhite ? e.blackRear[file] : 9 - e.whiteRear[file];
+}
+inline int EnemyRear2(const EvalContext& e, int side, int file) {
+  return side == kWhite ? e.blackRear2[file] : 9 - e.whiteRear2[file];
+}
+
+inline int32_t& ScoreOf(EvalContext& e, int side) { return side == kWhite ? e.whiteScore : e.blackScore; }
+inline int32_t& AttackOf(EvalContext& e, int side) { return side == kWhite ? e.whiteAttack : e.blackAttack; }
+inline int32_t& ThreatsOf(EvalContext& e, int side) { return side == kWhite ? e.whiteThreats : e.blackThreats; }
+inline int32_t& ShelterOf(EvalContext& e, int side) { return side == kWhite ? e.whiteShelter : e.blackShelter; }
+inline int32_t& PieceWeightOf(EvalContext& e, int side) {
+  return side == kWhite ? e.whitePieceWeight : e.blackPieceWeight;
+}
+inline SquareArray<int8_t>& WeightsOf(EvalContext& e, int side) {
+  return side == kWhite ? e.WhiteSquareWeights : e.BlackSquareWeights;
+}
+inline const SquareArray<int8_t>& WeightsOf(const EvalContext& e, int side) {
+  return side == kWhite ? e.WhiteSquareWeights : e.BlackSquareWeights;
+}
+inline const SquareArray<int8_t>& KingZoneOf(const EvalContext& e, int side) {
+  return side == kWhite ? e.WhiteKingZone : e.BlackKingZone;
+}
+
+// Piece code of `side`'s piece of `kind` (kPawn..kKing).
+inline int Own(int side, int kind) { return PieceCode(side, kind); }
+inline int Enemy(int side, int kind) { return PieceCode(1 - side, kind); }
+
+}  // namespace kelb

@@ -1,0 +1,278 @@
+// Kings: activity as pieces come off, pawn shelter (with the likely castling wing while castling is
+// still possible) and the conversion of the attack counts into a score.
+#include <cstdlib>
+
+#include "eval/eval.h"
+
+namespace kelb {
+
+// [rank - 1][file - 1]; symmetric in both directions.
+const int8_t kKingCentreTable[8][8] = {
+    {0, 4, 6, 7, 7, 6, 4, 0},          // 1
+    {4, 8, 10, 11, 11, 10, 8, 4},      // 2
+    {6, 10, 14, 16, 16, 14, 10, 6},    // 3
+    {7, 11, 16, 17, 17, 16, 11, 7},    // 4
+    {7, 11, 16, 17, 17, 16, 11, 7},    // 5
+    {6, 10, 14, 16, 16, 14, 10, 6},    // 6
+    {4, 8, 10, 11, 11, 10, 8, 4},      // 7
+    {0, 4, 6, 7, 7, 6, 4, 0},          // 8
+};
+
+// [side of the king][piece code next to it].
+static constexpr int8_t kKingNeighbourTable[2][13] = {
+    // -  P  N  B  R  Q  K  p  n  b  r  q  k
+    {0, 0, 8, 0, 5, 0, 0, 0, 5, 8, 8, 0, 0},
+    {0, 0, 5, 8, 8, 0, 0, 0, 8, 0, 5, 0, 0},
+};
+
+// By the 5-bit pattern of shelter pawns.
+static constexpr int8_t kShelterPatternTable[32] = {
+    -10, 20, 10, 50, 50, 100, 80, 100, 0, 45, 20, 70, 40, 100, 100, 110,
+    15, 40, 30, 70, 70, 120, 120, 120, 70, 95, 85, 105, 70, 120, 120, 120,
+};
+
+// By the relative rank 0..8 of the enemy's rearmost pawn on a file, 0 = no such pawn.
+static constexpr int8_t kStormPenaltyTable[9] = {12, 0, 0, 18, 11, 6, 0, 0, 0};
+
+// [own rooks on the back rank among the first two slots][0 = both cover pawns in place, else 1].
+static constexpr int8_t kBackRankRookTable[3][2] = {{0, 20}, {24, 34}, {31, 36}};
+
+// By the king's file 1..8.
+static constexpr int8_t kShelterFileTable[9] = {0, 20, 20, 12, 0, 0, 12, 20, 20};
+
+// Rounds down, also for negative values.
+static inline int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+static inline bool HasPawn(int side, int file, int relativeRank) {
+  return Board.squares[RelativeSquare(side, file, relativeRank)] == Own(side, kPawn);
+}
+
+// Own rooks of the first two slots standing on the back rank.
+static int BackRankRooks(int side) {
+  int k = 0;
+  for (int i = 1; i <= 2; i++) {
+    int s = Board.rooks[side][i];
+    if (s != 0 && RelativeRank(side, rankOf[s]) == 1) k++;
+  }
+  return k;
+}
+
+// Castled shelter on one wing. The wing is given by its files from the edge inwards
+// (a, b, c, d, e on the queen side; h, g, f, e, d on the king side).
+static int WingShelter(const EvalContext& e, int side, const int (&files)[5]) {
+  const int edge = files[0], knight = files[1], bishop = files[2], centre = files[3];
+  // 1. The cover pawns.
+  int pattern = 0;
+  if (HasPawn(side, edge, 2)) pattern |= 1;
+  if (HasPawn(side, edge, 3)) pattern |= 2;
+  if (HasPawn(side, knight, 2)) pattern |= 4;
+  if (HasPawn(side, knight, 3)) pattern |= 8;
+  if (HasPawn(side, bishop, 2)) pattern |= 16;
+  int v = kShelterPatternTable[pattern] + 40;
+  // 2. A fianchetto bishop stands in for the knight-file pawn.
+  if (!HasPawn(side, knight, 2)) {
+    for (int i = 1; i <= 2; i++) {
+      int s = Board.bishops[side][i];
+      if (s == 0) continue;
+      int bf = fileOf[s], br = RelativeRank(side, rankOf[s]);
+      if (bf == knight && br == 2) v += 39;
+      else if (std::abs(bf - knight) == std::abs(br - 2)) v += 18;
+    }
+  }
+  // 3. The centre pawn has advanced in front of the missing bishop-file pawn.
+  if (!HasPawn(side, bishop, 2) && (HasPawn(side, centre, 3) || HasPawn(side, centre, 4))) v += 8;
+  // 4. Rooks on the back rank.
+  v += kBackRankRookTable[BackRankRooks(side)][HasPawn(side, edge, 2) && HasPawn(side, knight, 2) ? 0 : 1];
+  // 5. The rearmost own pawns.
+  int rear = OwnRear(e, side, edge);
+  if (rear == 4) v += 20;
+  else if (rear == 9) v -= 5;
+  rear = OwnRear(e, side, knight);
+  if (rear == 4) v += 10;
+  else if (rear == 9) v -= 5;
+  rear = OwnRear(e, side, bishop);
+  if (rear == 3 || rear == 4) v += 5;
+  else if (rear == 9) v -= 5;
+  if (OwnRear(e, side, edge) == 9 && EnemyRear(e, side, edge) == 0) v -= 30;
+  // 6. Enemy pawns storming the wing.
+  for (int i = 0; i < 3; i++) v -= kStormPenaltyTable[EnemyRear(e, side, files[i])];
+  return v;
+}
+
+int QueensideShelter(const EvalContext& e, int side) {
+  static constexpr int files[5] = {1, 2, 3, 4, 5};
+  return WingShelter(e, side, files);
+}
+
+int KingsideShelter(const EvalContext& e, int side) {
+  static constexpr int files[5] = {8, 7, 6, 5, 4};
+  return WingShelter(e, side, files);
+}
+
+// Storm on a file: the enemy's rearmost pawn 2, 3 or 4 ranks above the king.
+static inline int Storm(int enemyRank, int kingRank) {
+  switch (enemyRank - kingRank) {
+    case 2: return -12;
+    case 3: return -11;
+    case 4: return -6;
+    default: return 0;
+  }
+}
+
+int KingShelter(const EvalContext& e, int side, int square) {
+  const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
+  if (r >= 5) return 0;
+  int v = kShelterFileTable[f];
+  if (HasPawn(side, f, r + 1)) v += 35;
+  else if (HasPawn(side, f, r + 2)) v += 21;
+  if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
+  if (f == 1 || HasPawn(side, f - 1, r + 1)) v += 25;
+  if (f == 8 || HasPawn(side, f + 1, r + 1)) v += 25;
+  if (r == 1) {
+    bool covered = HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
+    v += kBackRankRookTable[BackRankRooks(side)][covered ? 0 : 1];
+    if (f <= 2 || f >= 7) v += 20;
+  } else {
+    if (f < 3 || HasPawn(side, f - 1, r)) v += 20;
+    if (f > 6 || HasPawn(side, f + 1, r)) v += 20;
+  }
+  const bool own = OwnRear(e, side, f) != 9, enemy = EnemyRear(e, side, f) != 0;
+  if (own && enemy) v += 20;
+  else if (own) v += 8;
+  else if (enemy) v += 15;
+  else v -= 12;
+  v += Storm(EnemyRear(e, side, f), r);
+  for (int nf = f - 1; nf <= f + 1; nf += 2) {
+    if (nf < 1 || nf > 8) continue;
+    if (OwnRear(e, side, nf) == 9) v -= 5;
+    if (EnemyRear(e, side, nf) == 0) v -= 12;
+    v += Storm(EnemyRear(e, side, nf), r);
+  }
+  return v;
+}
+
+// King activity: centralisation and closeness to the pawns, wanted as the enemy's pieces go.
+static void ScoreKingActivity(EvalContext& e, int side) {
+  const int enemyMaterial = Board.pieceMaterial[1 - side];
+  const int k = Board.king[side], kf = fileOf[k];
+  int a = (enemyMaterial <= 300 ? 4 : 2) * KingCentre(k);
+  if (e.lowPawnFile < e.highPawnFile) {
+    if (kf < e.lowPawnFile - 1) a -= 6 * (e.lowPawnFile - 1 - kf);
+    if (kf - 1 > e.highPawnFile) a -= 6 * (kf - 1 - e.highPawnFile);
+  }
+  const SquareArray<int8_t>& weights = WeightsOf(e, side);
+  for (int i = 0; i < 8; i++) {
+    int n = k + kingSteps[i];
+    if (!onBoard[n]) continue;
+    a += weights[n] + kKingNeighbourTable[side][Board.squares[n]];
+  }
+  ScoreOf(e, side) += ((3100 - enemyMaterial) * a) / 3100;
+}
+
+// Shelter with the castling wings weighed by how likely each castling is.
+static int CastlingShelter(EvalContext& e, int side) {
+  auto sq = [side](int file, int rank) { return RelativeSquare(side, file, rank); };
+  int q = Board.queenSideLost[side] ? 0 : QueensideShelter(e, side);
+  int k = Board.kingSideLost[side] ? 0 : KingsideShelter(e, side);
+  const int c = KingShelter(e, side, sq(5, 1));
+  if (q < c) q = c;
+  if (k < c) k = c;
+  const int best = q > k ? q : k;
+  int pq = HasPawn(side, 3, 2) ? 62 : 59;
+  if (Board.squares[sq(2, 1)] != kEmpty) pq -= 6;
+  if (Board.squares[sq(3, 1)] != kEmpty) pq -= 10;
+  if (Board.squares[sq(4, 1)] != kEmpty) pq -= 6;
+  int pk = HasPawn(side, 6, 2) ? 62 : 53;
+  if (Board.squares[sq(6, 1)] != kEmpty) pk -= 10;
+  if (Board.squares[sq(7, 1)] != kEmpty) pk -= 6;
+  SquareArray<int8_t>& enemyWeights = WeightsOf(e, 1 - side);
+  enemyWeights[sq(4, 1)] = static_cast<int8_t>(enemyWeights[sq(4, 1)] + FloorDiv(q, 16));
+  enemyWeights[sq(6, 1)] = static_cast<int8_t>(enemyWeights[sq(6, 1)] + FloorDiv(k, 8));
+  int v = ((100 - pk) * pq * q + (100 - pq) * pk * k + pq * pk * best + (100 - pq) * (100 - pk) * c) / 10000;
+  return v < c ? c : v;
+}
+
+// Shelter of a king that can no longer castle, by its square.
+static int SettledShelter(const EvalContext& e, int side) {
+  const int k = Board.king[side];
+  const int f = fileOf[k], r = RelativeRank(side, rankOf[k]);
+  int v = -1;
+  if (r == 1 || r == 2) {
+    const int drop = r == 2 ? 1 : 0;
+    if (f <= 2) v = QueensideShelter(e, side) - (drop ? 20 : 0);
+    else if (f == 3) v = QueensideShelter(e, side) - (drop ? 35 : 15);
+    else if (f == 6) v = KingsideShelter(e, side) - (drop ? 35 : 15);
+    else if (f >= 7) v = KingsideShelter(e, side) - (drop ? 20 : 0);
+  }
+  if (v < 0) v = KingShelter(e, side, k);
+  return v;
+}
+
+static int Shelter(EvalContext& e, int side) {
+  const int k = Board.king[side];
+  int v = 100;
+  if (Board.pieceMaterial[1 - side] <= 800) {
+    if (fileOf[k] == 1 || fileOf[k] == 8) v = 80;
+    if (rankOf[k] == 1 || rankOf[k] == 8) v -= 20;
+  } else if (!Board.queenSideLost[side] || !Board.kingSideLost[side]) {
+    v = CastlingShelter(e, side);
+  } else {
+    v = SettledShelter(e, side);
+  }
+  return v < 0 ? 0 : v;
+}
+
+void ScoreKings(EvalContext& e) {
+  // Both activities read the maps before either shelter adds its castling shares to them.
+  ScoreKingActivity(e, kWhite);
+  ScoreKingActivity(e, kBlack);
+  e.whiteShelter = Shelter(e, kWhite);
+  e.blackShelter = Shelter(e, kBlack);
+}
+
+// Enemy minor pieces and rooks guarding the squares in front of a king on its back two ranks.
+static int CountDefenders(int defender, int kingSquare) {
+  const int f = fileOf[kingSquare];
+  const int r = RelativeRank(defender, rankOf[kingSquare]);
+  auto code = [defender](int file, int rank) { return Board.squares[RelativeSquare(defender, file, rank)]; };
+  auto minorOrRook = [defender](int c) {
+    return c == Own(defender, kKnight) || c == Own(defender, kBishop) || c == Own(defender, kRook);
+  };
+  auto minor = [defender](int c) { return c == Own(defender, kKnight) || c == Own(defender, kBishop); };
+  // Ranks counted from the defender's side: the squares in front of the king and beside it.
+  int n = 0;
+  if (minorOrRook(code(f - 1, r + 2))) n++;
+  if (minorOrRook(code(f, r + 2))) n++;
+  if (minorOrRook(code(f, r + 1))) n++;
+  if (minorOrRook(code(f + 1, r + 2))) n++;
+  if (minor(code(f - 1, r + 1))) n++;
+  if (minor(code(f - 1, r))) n++;
+  if (minor(code(f + 1, r + 1))) n++;
+  if (minor(code(f + 1, r))) n++;
+  return n;
+}
+
+void ScoreKingAttack(EvalContext& e) {
+  const int wk = Board.king[kWhite], bk = Board.king[kBlack];
+  if (std::abs(fileOf[wk] - fileOf[bk]) <= 2 && std::abs(rankOf[wk] - rankOf[bk]) <= 2) {
+    e.whiteAttack += 5;
+    e.blackAttack += 5;
+  }
+  for (int side = kWhite; side <= kBlack; side++) {
+    if (Board.pieceMaterial[side] < 800) continue;
+    const int enemy = 1 - side;
+    const int enemyKing = Board.king[enemy];
+    int& attack = AttackOf(e, side);
+    if (RelativeRank(side, rankOf[enemyKing]) >= 7 && attack > 10) {
+      int defenders = CountDefenders(enemy, enemyKing);
+      if (defenders == 0) attack += (attack - 6) / 5;
+      else if (defenders == 1) attack += (attack - 6) / 14;
+    }
+    attack = attack * attack / 18 + attack / 2;
+    if (attack > 600) attack = 600;
+    attack = ((500 - ShelterOf(e, enemy)) * attack) / 500;
+    ScoreOf(e, side) += attack;
+  }
+}
+
+}  // namespace kelb

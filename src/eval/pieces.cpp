@@ -1,0 +1,387 @@
+// Knights, bishops, rooks and queens: material, mobility on the square-weight maps, pins and x-rays,
+// outposts, open files, and the attack counts against the enemy king.
+#include <cstdlib>
+
+#include "eval/eval.h"
+
+namespace kelb {
+
+// Piece codes seen from a side: 0 empty, 1..6 own P N B R Q K, 7..12 enemy P N B R Q K.
+static constexpr int8_t kRelativeCode[2][13] = {
+    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+    {0, 7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6},
+};
+
+// Tables by relative code: empty, own P N B R Q K, enemy P N B R Q K.
+static constexpr int8_t kKnightSquareTable[13] = {0, -2, 3, 2, 0, 0, 0, 0, 0, 10, 11, 19, 0};
+static constexpr int8_t kBishopDirect[13] = {0, -2, 3, 0, 0, 0, 0, 3, 6, 0, 13, 20, 0};
+static constexpr int8_t kBishopBeyond[13] = {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 8, 11, 12};
+static constexpr int8_t kBishopRayClass[13] = {0, 2, 1, 0, 1, 0, 2, 2, 1, 2, 1, 1, 0};
+static constexpr int8_t kRookDirect[13] = {0, -2, 3, 3, 4, 0, -2, 0, 7, 10, 0, 12, 0};
+static constexpr int8_t kRookBeyond[13] = {0, 0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 10, 28};
+static constexpr int8_t kRookRayClass[13] = {0, 2, 1, 1, 0, 0, 2, 2, 1, 1, 2, 1, 0};
+static constexpr int8_t kQueenDirect[13] = {0, -2, 3, 3, 0, 0, 0, 0, 7, 0, 0, 0, 0};
+static constexpr int8_t kQueenBeyond[13] = {0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 18};
+
+// Ray classes: the ray passes on, the square is a blocker (walk on in x-ray mode), the ray stops.
+enum : int { kRayPass = 0, kRayBlock = 1, kRayStop = 2 };
+
+// [file distance][rank distance] between a knight and a target.
+static constexpr int8_t kKnightForkTable[5][5] = {
+    {0, 0, 3, 0, 4},
+    {0, 4, 0, 4, 0},
+    {3, 0, 0, 0, 3},
+    {0, 4, 0, 4, 0},
+    {4, 0, 3, 0, 0},
+};
+static constexpr int8_t kKnightAttackTable[6][6] = {
+    {0, 4, 10, 8, 6, 2},
+    {4, 5, 0, 8, 3, 2},
+    {10, 0, 9, 10, 1, 0},
+    {8, 8, 10, 2, 1, 0},
+    {6, 3, 1, 1, 0, 0},
+    {2, 2, 0, 0, 0, 0},
+};
+
+// By flags: 1 enemy pawn on the file (knight: ahead), 2 no enemy pawn can ever attack the square,
+// 4 no own pawn on the file, 8 defended by an own pawn.
+static constexpr int8_t kOutpostTable[16] = {0, 0, 0, 3, 0, 0, 0, 3, 8, 8, 26, 26, 8, 8, 26, 26};
+static constexpr int8_t kBishopOutpostTable[16] = {0, 0, 0, 0, 0, 0, 0, 0, 5, 5, 17, 17, 5, 5, 17, 17};
+
+static inline int ForkValue(int a, int b) {
+  if (b == 0) return 0;
+  int df = std::abs(fileOf[a] - fileOf[b]), dr = std::abs(rankOf[a] - rankOf[b]);
+  return df < 5 && dr < 5 ? kKnightForkTable[df][dr] : 0;
+}
+
+// Outpost flags 2, 4 and 8, shared by knights and bishops on file f, relative rank r.
+static int OutpostFlags(const EvalContext& e, int side, int f, int r) {
+  int flags = 0;
+  if (EnemyRear(e, side, f - 1) <= r && EnemyRear(e, side, f + 1) <= r) flags |= 2;
+  if (OwnRear(e, side, f) == 9) flags |= 4;
+  const int ownPawn = Own(side, kPawn);
+  if (Board.squares[RelativeSquare(side, f - 1, r - 1)] == ownPawn ||
+      Board.squares[RelativeSquare(side, f + 1, r - 1)] == ownPawn)
+    flags |= 8;
+  return flags;
+}
+
+// Result of one ray walk.
+struct Ray {
+  int direct;   // direct-mode values and square weights
+  int beyond;   // x-ray-mode values, 2 per square
+  int zone;     // enemy king-zone values in direct mode
+  int blocker;  // square where x-ray mode began, 0 if none
+  int target;   // first occupied square behind the blocker, 0 if none
+};
+
+static inline Ray WalkRay(const EvalContext& e, int side, int from, int step, const int8_t* direct,
+                          const int8_t* beyond, const int8_t* rayClass) {
+  const int8_t* rel = kRelativeCode[side];
+  const SquareArray<int8_t>& weights = WeightsOf(e, side);
+  const SquareArray<int8_t>& zone = KingZoneOf(e, 1 - side);
+  Ray ray{0, 0, 0, 0, 0};
+  int s = from + step;
+  for (; onBoard[s]; s += step) {
+    int c = rel[Board.squares[s]];
+    ray.direct += direct[c] + weights[s];
+    ray.zone += zone[s];
+    int cls = rayClass[c];
+    if (cls == kRayStop) return ray;
+    if (cls == kRayBlock) {
+      ray.blocker = s;
+      break;
+    }
+  }
+  if (ray.blocker == 0) return ray;
+  for (s += step; onBoard[s]; s += step) {
+    int c = rel[Board.squares[s]];
+    ray.beyond += beyond[c] + 2;
+    if (c != 0) {
+      ray.target = s;
+      break;
+    }
+  }
+  return ray;
+}
+
+// Pin or x-ray on a piece behind an enemy minor: worth most when a pawn of ours attacks the
+// blocker, less when no enemy pawn defends it.
+static inline int MinorPinBonus(const EvalContext& e, int side, int blocker) {
+  if (WeightsOf(e, 1 - side)[blocker] == 1) return 90;
+  if (WeightsOf(e, side)[blocker] != 1) return 24;
+  return 0;
+}
+
+static void ScoreKnight(EvalContext& e, int side, int s) {
+  const int enemy = 1 - side;
+  const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
+  const int enemyKing = Board.king[enemy];
+  int& score = ScoreOf(e, side);
+  score += 272 + Board.pawnMaterial[side] / 50;
+  PieceWeightOf(e, side) += 4;
+  if (r == 1) score -= 9;
+
+  if (Board.pieceMaterial[side] == 300) {  // a lone knight wants the pawns close together and near
+    const PawnValues& ep = e.pawnValues[enemy];
+    if (ep.lowFile < ep.highFile) score -= 4 * (ep.highFile - ep.lowFile);
+    if (e.lowPawnFile < e.highPawnFile) {
+      if (f < e.lowPawnFile - 1) score -= 4 * (e.lowPawnFile - 1 - f);
+      if (f - 1 > e.highPawnFile) score -= 4 * (f - 1 - e.highPawnFile);
+    }
+  }
+
+  const int8_t* rel = kRelativeCode[side];
+  const SquareArray<int8_t>& weights = WeightsOf(e, side);
+  int m = 0;
+  for (int i = 0; i < 8; i++) {
+    int t = s + knightSteps[i];
+    if (!onBoard[t]) continue;
+    int c = Board.squares[t];
+    m += weights[t] + kKnightSquareTable[rel[c]];
+    if (c == Enemy(side, kRook) || c == Enemy(side, kQueen)) ThreatsOf(e, side)++;
+  }
+  m = m * 3 / 2;
+
+  const int kdf = std::abs(f - fileOf[enemyKing]), kdr = std::abs(rankOf[s] - rankOf[enemyKing]);
+  if (kdf < 6 && kdr < 6) AttackOf(e, side) += kKnightAttackTable[kdf][kdr];
+
+  score += m + ForkValue(s, enemyKing) + ForkValue(s, Board.queens[enemy][1]) + ForkValue(s, Board.rooks[enemy][1]) +
+           ForkValue(s, Board.rooks[enemy][2]);
+
+  if (f > 1 && f < 8 && r > 2 && r < 8) {
+    int flags = OutpostFlags(e, side, f, r);
+    if (r < EnemyRear(e, side, f)) flags |= 1;
+    score += kOutpostTable[flags];
+  }
+}
+
+static void ScoreBishop(EvalContext& e, int side, int s) {
+  const int enemy = 1 - side;
+  const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
+  const int enemyKing = Board.king[enemy];
+  int& score = ScoreOf(e, side);
+  PieceWeightOf(e, side) += 6;
+  const bool dark = (f + rankOf[s]) % 2 == 0;
+  if (side == kWhite) e.bishopColours |= dark ? kWhiteDarkBishop : kWhiteLightBishop;
+  else e.bishopColours |= dark ? kBlackDarkBishop : kBlackLightBishop;
+
+  const PawnValues& own = e.pawnValues[side];
+  const PawnValues& opp = e.pawnValues[enemy];
+  score += 336 - (8 * (dark ? own.darkCount : own.lightCount) + 2 * (dark ? opp.darkCount : opp.lightCount));
+  if (r == 1) score -= 4;
+
+  int m = 0, z = 0;
+  for (int i = 0; i < 4; i++) {
+    Ray ray = WalkRay(e, side, s, diagonalSteps[i], kBishopDirect, kBishopBeyond, kBishopRayClass);
+    m += ray.direct;
+    z += ray.zone;
+    score += ray.beyond;
+    if (ray.target == 0) continue;
+    int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
+    if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
+    if (b == Enemy(side, kKnight)) score += MinorPinBonus(e, side, ray.blocker);
+    else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen)) score += 60;
+  }
+
+  score += m;
+  if (m < 9) {
+    const int enemyPawn = Enemy(side, kPawn);
+    if (Board.squares[RelativeSquare(side, f - 1, r + 1)] == enemyPawn ||
+        Board.squares[RelativeSquare(side, f + 1, r + 1)] == enemyPawn)
+      score -= 50;
+    else
+      score -= 3;
+  }
+
+  if (f > 1 && f < 8 && r > 2 && r < 8) {
+    int flags = OutpostFlags(e, side, f, r);
+    if (EnemyRear(e, side, f) != 0) flags |= 1;
+    score += kBishopOutpostTable[flags];
+  }
+
+  if (z > 0) z += 3;
+  const int df = std::abs(f - fileOf[enemyKing]), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
+  if (df == dr) {
+    z += 2;
+    score += 4;
+  } else if (std::abs(df - dr) == 1) {
+    score += 2;
+  }
+  AttackOf(e, side) += z;
+}
+
+static void ScoreRook(EvalContext& e, int side, int s) {
+  const int enemy = 1 - side;
+  const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
+  const int enemyKing = Board.king[enemy];
+  const int ekf = fileOf[enemyKing], ekr = RelativeRank(side, rankOf[enemyKing]);
+  int& score = ScoreOf(e, side);
+  score += 494 - (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack]) / 30;
+  PieceWeightOf(e, side) += 12;
+
+  int z = 0;
+  for (int i = 0; i < 4; i++) {
+    Ray ray = WalkRay(e, side, s, straightSteps[i], kRookDirect, kRookBeyond, kRookRayClass);
+    score += ray.direct + ray.beyond;
+    z += ray.zone;
+    if (ray.target == 0) continue;
+    int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
+    if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
+    if (b == Enemy(side, kKnight) || b == Enemy(side, kBishop)) score += MinorPinBonus(e, side, ray.blocker);
+    else if (b == Enemy(side, kQueen)) score += 60;
+  }
+  if (z > 0) z += z < 4 ? 5 : 3;
+
+  // Doubling with the queen against the castled king.
+  if (z > 8 && ShelterOf(e, enemy) > 14 && ekr >= 7) {
+    const int queen = Board.queens[side][1];
+    auto doubling = [&](int edgeFile, int kingSquare, int pawnSquare) {
+      if (queen == 0) return;
+      if (fileOf[queen] != edgeFile) z += 8;
+      else if (enemyKing == kingSquare && Board.squares[pawnSquare] == kEmpty) z += 25;
+      else z += 6;
+    };
+    if (f == 8 && ekf >= 6) doubling(8, RelativeSquare(side, 7, 8), RelativeSquare(side, 8, 7));
+    if (f == 1 && ekf <= 3) doubling(1, RelativeSquare(side, 2, 8), RelativeSquare(side, 1, 7));
+  }
+  AttackOf(e, side) += z;
+
+  // Swing along its rank toward the king's file.
+  if (Board.pieceMaterial[side] >= 1700 && std::abs(r - ekr) > 1 && OwnRear(e, side, ekf) < r &&
+      WeightsOf(e, side)[RelativeSquare(side, ekf, r)] > 1) {
+    if (f == ekf) {
+      AttackOf(e, side) += 6;
+    } else {
+      int n = 2;
+      const int step = f > ekf ? 10 : -10;
+      for (int t = RelativeSquare(side, ekf, r); t != s; t += step)
+        n -= kRookRayClass[kRelativeCode[side][Board.squares[t]]];
+      if (n > 0) AttackOf(e, side) += 3 * n;
+    }
+  }
+
+  // Open and half-open files.
+  const int distance = std::abs(f - ekf);
+  if (OwnRear(e, side, f) != 9) {
+    if (EnemyRear(e, side, f) == 0) score += 8;
+  } else if (EnemyRear(e, side, f) == 0) {
+    score += distance == 0 ? 28 : distance == 1 ? 22 : 13;
+  } else {
+    score += distance == 0 ? 12 : distance == 1 ? 10 : 5;
+  }
+
+  if (ekr == 8) {
+    if (r == 7) {
+      score += 22;
+      AttackOf(e, side) += 5;
+    } else if (r == 8) {
+      score += 5;
+    }
+  }
+}
+
+// Queen next to a g8 (b8) king with the f7 (c7) pawn in place: the classic mates on g7/h7.
+static int MatingPatterns(int side) {
+  auto at = [side](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
+  const int ownQueen = Own(side, kQueen), ownPawn = Own(side, kPawn), ownBishop = Own(side, kBishop);
+  int v = 0;
+  // King file, pawn file, far (h/a) file, near (f/c) file.
+  static constexpr int wings[2][3] = {{7, 6, 8}, {2, 3, 1}};
+  for (const auto& w : wings) {
+    const int kf = w[0], pf = w[1], edge = w[2];
+    if (at(kf, 8) != Enemy(side, kKing) || at(pf, 7) != Enemy(side, kPawn)) continue;
+    int guard = at(pf, 8);
+    if (guard == Enemy(side, kBishop) || guard == Enemy(side, kQueen)) continue;
+    if (at(edge, 6) == ownQueen && (at(pf, 6) == ownPawn || at(pf, 6) == ownBishop)) v += 200;
+    if (at(pf, 6) == ownQueen) {
+      if (at(edge, 6) == ownPawn) v += guard == kEmpty ? 50 : 200;
+      else if (at(edge, 6) == ownBishop) v += 200;
+    }
+  }
+  return v;
+}
+
+static void ScoreQueen(EvalContext& e, int side, int s, int attackAfterRooks) {
+  const int enemy = 1 - side;
+  const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
+  const int enemyKing = Board.king[enemy];
+  const int ekf = fileOf[enemyKing];
+  int& score = ScoreOf(e, side);
+  score += 940;
+  PieceWeightOf(e, side) += 56;
+
+  int m = 0, z = 0;
+  for (int i = 0; i < 8; i++) {
+    Ray ray = i < 4 ? WalkRay(e, side, s, kingSteps[i], kQueenDirect, kQueenBeyond, kBishopRayClass)
+                    : WalkRay(e, side, s, kingSteps[i], kQueenDirect, kQueenBeyond, kRookRayClass);
+    m += ray.direct + ray.beyond;
+    z += ray.zone;
+  }
+
+  const int df = std::abs(f - ekf), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
+  score += m / 2 - (df + dr);
+  if (z > 0) z += 3;
+
+  // Heading for the mating square beside a king that has lost its edge pawn.
+  if (z > 8 && AttackOf(e, side) > 5) {
+    if (f == 8 && enemyKing == RelativeSquare(side, 7, 8) && EnemyRear(e, side, 8) == 0 &&
+        Board.squares[RelativeSquare(side, 6, 7)] == Enemy(side, kPawn))
+      z += 6;
+    if (f == 1 && enemyKing == RelativeSquare(side, 2, 8) && EnemyRear(e, side, 1) == 0 &&
+        Board.squares[RelativeSquare(side, 3, 7)] == Enemy(side, kPawn))
+      z += 6;
+  }
+
+  if (df == dr) {
+    z += 2;
+    score += 4;
+  }
+  const int fileGap = f - ekf;
+  if (fileGap == 0) {
+    score += 8;
+    z += 2;
+  } else if (fileGap == 1 || fileGap == -1) {
+    score += 6;
+    z += 2;
+  } else if ((fileGap == 2 && ekf == 1) || (fileGap == -2 && ekf == 8)) {
+    score += 5;
+    z += 2;
+  }
+
+  // Enemy queens near their own king defend it.
+  for (int i = 1; i <= 2; i++) {
+    int q = Board.queens[enemy][i];
+    if (z > 3 && q != 0 && std::abs(fileOf[q] - ekf) <= 2 && std::abs(rankOf[q] - rankOf[enemyKing]) <= 2) z -= 3;
+  }
+  AttackOf(e, side) += attackAfterRooks < 6 ? z : 2 * z;
+
+  // A queen lost in the far corner while the kings are on opposite wings.
+  const int firstQueen = Board.queens[side][1];
+  if (Board.pieceMaterial[enemy] >= 2300 && firstQueen != 0) {
+    const int qf = fileOf[firstQueen];
+    const bool farLeft = f <= 2 && r >= 7, farRight = f >= 7 && r >= 7;
+    if ((ekf >= 5 && qf <= 4 && farLeft) || (ekf <= 4 && qf >= 5 && farRight))
+      score -= Board.pieceMaterial[enemy] / 50 - m / 4;
+  }
+
+  score += MatingPatterns(side);
+}
+
+void ScorePieces(EvalContext& e) {
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int i = 1; i <= Board.knightCount[side]; i++)
+      if (Board.knights[side][i] != 0) ScoreKnight(e, side, Board.knights[side][i]);
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int i = 1; i <= Board.bishopCount[side]; i++)
+      if (Board.bishops[side][i] != 0) ScoreBishop(e, side, Board.bishops[side][i]);
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int i = 1; i <= Board.rookCount[side]; i++)
+      if (Board.rooks[side][i] != 0) ScoreRook(e, side, Board.rooks[side][i]);
+  const int attackAfterRooks[2] = {e.whiteAttack, e.blackAttack};
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int i = 1; i <= Board.queenCount[side]; i++)
+      if (Board.queens[side][i] != 0) ScoreQueen(e, side, Board.queens[side][i], attackAfterRooks[side]);
+}
+
+}  // namespace kelb
