@@ -5,8 +5,11 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/game.h"
 #include "driver/config.h"
 #include "search/hash.h"
+#include "search/think.h"
+#include "search/timectl.h"
 
 namespace kelb {
 
@@ -84,6 +87,37 @@ int LoadLearningFile(const char* fileName) {
 void LoadLearning() {
   if (!settings.learnEnabled || settings.hashSizeMb == 0) return;
   LoadLearningFile(kLearnFileName);
+}
+
+// The last poll of the search must lie this far before its deadline: a search stopped by the clock may not
+// have finished the iteration its score comes from.
+static constexpr int64_t kLearnPollMargin = 2000;
+
+void UpdateLearning() {
+  if (!settings.learnEnabled || settings.weakLevel != 0 || !gameFromStartPosition) return;
+  if (timeControl.lastPollTick >= timeControl.deadlineTick - kLearnPollMargin) return;
+  const int32_t depth = lastIteration;
+  const int32_t score = iterationScore[depth];
+  StoreLearned(score, depth);
+
+  // The first rule that holds writes the position, at most once per rule and game: a score that is bad
+  // outright, or one that has fallen far against the iteration six plies shallower.
+  int rule = 0;
+  if (depth >= 3 && !learnMarks[0] && score < -60) {
+    rule = 1;
+  } else if (depth >= 8) {
+    const int32_t earlier = iterationScore[depth - 6];
+    const int32_t drop = score - earlier;
+    if (!learnMarks[1] && earlier > -100 && drop < -100 && score < -150)
+      rule = 2;
+    else if (!learnMarks[2] && earlier > 100 && drop < -100 && score < 20)
+      rule = 3;
+    else if (!learnMarks[3] && earlier > -120 && drop < -200 && score < -250)
+      rule = 4;
+  }
+  if (rule == 0) return;
+  AppendPositionLine(kLearnFileName, rootScore, depth);
+  learnMarks[rule - 1] = true;
 }
 
 // Both line forms are built piece by piece and cut after every piece, so an overlong line loses its end.
