@@ -97,7 +97,7 @@ int32_t BookValue(int32_t record) {
 // the engine gives up the game and stops at once.
 [[noreturn]] static void ResignForBadBookMove(int32_t code) {
   std::string text = Board.side == kWhite ? "0-1 {White resigns due to BadBookMove: "
-                                           : "1-0 {Black resigns due to BadBookMove: ";
+                                          : "1-0 {Black resigns due to BadBookMove: ";
   text += std::to_string(code) + "}";
   std::printf("%s\n", text.c_str());
   std::fflush(stdout);

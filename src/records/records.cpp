@@ -40,7 +40,8 @@ static bool ReadTextLine(FILE* file, std::string& line) {
   int c = std::fgetc(file);
   if (c == EOF) return false;
   while (c != EOF && c != '\n') {
-    if (c != '\r' && line.size() < static_cast<size_t>(kShortStringLength)) line.push_back(static_cast<char>(c));
+    if (c != '\r' && line.size() < static_cast<size_t>(kShortStringLength))
+      line.push_back(static_cast<char>(c));
     c = std::fgetc(file);
   }
   return true;

@@ -30,7 +30,9 @@ int32_t Code(const char* text) {
   int to = 10 * (text[2] - 'a' + 1) + (text[3] - '0');
   return 100 * from + to;
 }
-int32_t Leaf(const char* move, int32_t moverScore) { return (kBookLeafBase + moverScore) * 100000 + Code(move); }
+int32_t Leaf(const char* move, int32_t moverScore) {
+  return (kBookLeafBase + moverScore) * 100000 + Code(move);
+}
 int32_t Node(const char* move, int32_t children, int32_t firstChild) {
   return firstChild * 100000 + children * 10000 + Code(move);
 }
@@ -227,9 +229,12 @@ TEST_F(BookTest, NeighbouringScoresAreChosenOneHundredToSeventyTwo) {
   int e4 = 0, d4 = 0, other = 0;
   for (int i = 0; i < 1720; ++i) {
     std::string move = BookText();
-    if (move == "e2e4") ++e4;
-    else if (move == "d2d4") ++d4;
-    else ++other;
+    if (move == "e2e4")
+      ++e4;
+    else if (move == "d2d4")
+      ++d4;
+    else
+      ++other;
   }
   EXPECT_EQ(other, 0);
   EXPECT_NEAR(e4, 1000, 80);
@@ -308,7 +313,8 @@ TEST_F(BookTest, AnIllegalBookMoveResignsAndEndsTheProcess) {
   Load(Roots(Leaf("e2e5", 50), Leaf("d2d4", -100)));
   EXPECT_EXIT(ResignInDirectory(dir, ""), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(Read("out.txt"), "0-1 {White resigns due to BadBookMove: 5255}\n");
-  EXPECT_NE(Read("kelb701.log").find("0-1 {White resigns due to BadBookMove: 5255} resigns due to bad book move: 5255"),
+  EXPECT_NE(Read("kelb701.log")
+                .find("0-1 {White resigns due to BadBookMove: 5255} resigns due to bad book move: 5255"),
             std::string::npos);
 
   std::vector<int32_t> book = Roots(Node("e2e4", 1, 9), Leaf("d2d4", -100));

@@ -105,7 +105,7 @@ TEST_F(LearnTest, PositionLineForms) {
 TEST_F(LearnTest, LoadingSkipsLinesWithoutDepthAndRefusedPositions) {
   std::ofstream("kelb701.epd", std::ios::binary)
       << "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 ce -70; De 9;\r\n"
-      << "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 ce -70;\r\n"  // no depth
+      << "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 ce -70;\r\n"   // no depth
       << "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNX w KQkq - ce 5; De 4;\r\n"  // refused
       << "garbage\n"
       << "rnbqkbnr/pppppppp/8/8/2P5/8/PP1PPPPP/RNBQKBNR b KQkq c3 ce 99999; De 99999;\n";

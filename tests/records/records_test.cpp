@@ -154,7 +154,8 @@ TEST_F(RecordsTest, SavepgnAfterSetboardWithBlackToMove) {
   // With White to move the numbering starts at 1 as well.
   SetUpPosition(kLine1);
   Play("h1h8");
-  EXPECT_EQ(GameRecordText(), "\r\n[FEN \"4k3/8/8/8/8/8/8/4K2R w K -\"]\r\n[SetUp \"1\"]\r\n1. h1h8 *\r\n\r\n");
+  EXPECT_EQ(GameRecordText(),
+            "\r\n[FEN \"4k3/8/8/8/8/8/8/4K2R w K -\"]\r\n[SetUp \"1\"]\r\n1. h1h8 *\r\n\r\n");
 }
 
 }  // namespace
