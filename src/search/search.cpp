@@ -33,6 +33,7 @@ bool noNullMove = false;
 int32_t iterationDepth = 1;
 bool mateSearchMode = false;
 bool nodeLimitStop = false;
+bool pollDuringSearch = true;
 
 // The last move captured back what the move before it captured, on the same square, piece for piece.
 static bool IsEqualRecapture(const Move* last, const Move* before) {
@@ -84,7 +85,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     Board.ply--;
     return alpha;
   }
-  if (tc.nodeCount % tc.pollInterval == 0) {
+  if (tc.nodeCount % tc.pollInterval == 0 && pollDuringSearch) {
     PollInput();
     if (engineState.stopRequested) {
       Board.ply--;
@@ -292,7 +293,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
           continue;
         MakeMove(m);
         if (!(m.flags & kFlagSearchedLegal)) {
-          if (IsAttacked(Board.king[xside], side)) {
+          if (IsAttacked(Board.king[side], xside)) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
             m.score = kNotSearched;
             UnmakeMove(m);
