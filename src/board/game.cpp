@@ -9,7 +9,9 @@
 #include "driver/WBinout.h"
 #include "driver/clock.h"
 #include "driver/config.h"
+#include "book/learn.h"
 #include "search/hash.h"
+#include "search/think.h"
 #include "search/timectl.h"
 
 namespace kelb {
@@ -134,10 +136,13 @@ void ResetGame() {
   ComputeKey();
   keyHistory[1] = Board.key;
   fiftyHistory[0] = 0;
-  if (engineState.uciMode)
+  if (engineState.uciMode) {
     NextGeneration();
-  else
+  } else {
     InvalidateHash();
+    ClearLearnMarks();
+  }
+  resigned = false;
 
   timeControl.engineTimeUsed[kWhite] = timeControl.engineTimeUsed[kBlack] = 0;
   timeControl.clock[kWhite] = timeControl.clock[kBlack] = timeControl.baseTime;
