@@ -5,7 +5,13 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "board/board.h"
+#include "board/movegen.h"
 #include "driver/WBinout.h"
+#include "eval/lkpk.h"
+#include "search/hash.h"
+#include "search/search.h"
+#include "search/timectl.h"
 
 namespace kelb {
 
@@ -123,6 +129,7 @@ void ReadConfiguration() {
   }
 
   OpenLog();
+  AllocateHashTable(settings.hashSizeMb);  // also makes the position keys
   SendLine("hash size = " + std::to_string(settings.hashSizeMb) + " MB");
   if (settings.weakLevel != 0)
     SendLine("telluser Weak level " + std::to_string(settings.weakLevel) + " is enabled!");
@@ -140,11 +147,24 @@ void InitEngineState() {
   engineState.stopRequested = false;
   engineState.searchInterruptible = false;
   engineState.mode = EngineMode::Force;
-  engineState.engineSide = 1;
+  engineState.engineSide = kBlack;
+  // The clocks were started before the configuration was read; keep those ticks.
+  const int64_t lastMoveTick = timeControl.lastMoveTick;
+  const int64_t thinkStartTick = timeControl.thinkStartTick;
+  InitTimeControl();
+  timeControl.lastMoveTick = lastMoveTick;
+  timeControl.thinkStartTick = thinkStartTick;
+  moveStart[0] = 0;
+  for (int ply = 0; ply < kMaxPly; ++ply) {
+    killer1[ply] = killer2[ply] = killer3[ply] = SquarePair{};
+    pvEnd[ply] = 0;
+  }
 }
 
 void Quit() {
   CloseLog();
+  FreeHashTable();
+  FreeKpkBitbase();
   // The GUI may still be reading: a run of empty lines flushes any half-read output at its end.
   for (int i = 0; i < 26; ++i) std::fputc('\n', stdout);
   std::fflush(stdout);

@@ -13,6 +13,10 @@ extern std::string lastPositionLine;  // the previous "position" line, to recogn
 extern char searchMoves[kMaxSearchMoves + 1][6];
 extern int searchMoveCount;
 
+// Node limit a "go nodes N" asks for; kMaxNodeLimit (2147483646) when none. The search takes the smaller of
+// this and its own (weak-level) limit.
+extern int32_t goNodeLimit;
+
 // True when the move text is one of searchMoves (false for an empty list).
 bool InSearchMoves(const std::string& moveText);
 

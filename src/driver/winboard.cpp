@@ -1,10 +1,22 @@
 #include "driver/winboard.h"
 
+#include <climits>
 #include <string>
 
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/game.h"
+#include "board/movetext.h"
+#include "book/book.h"
+#include "book/learn.h"
 #include "driver/WBinout.h"
+#include "driver/clock.h"
 #include "driver/config.h"
 #include "driver/uci.h"
+#include "eval/lkpk.h"
+#include "records/records.h"
+#include "search/think.h"
+#include "search/timectl.h"
 
 namespace kelb {
 
@@ -16,21 +28,149 @@ static void SetMode(EngineMode mode) {
   if (!Halted()) engineState.mode = mode;
 }
 
+static int32_t ClampToInt32(int64_t v) {
+  return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
+}
+
+// "level" base time: minutes, or minutes:seconds (with more colons the last part is the seconds).
+static int32_t LevelBaseTime(const std::string& word) {
+  size_t first = word.find(':');
+  if (first == std::string::npos) return ClampToInt32(int64_t{60} * IntegerOfWord(word) * 1000);
+  int64_t minutes = IntegerOfWord(word.substr(0, first));
+  int64_t seconds = IntegerOfWord(word.substr(word.rfind(':') + 1));
+  return ClampToInt32((60 * minutes + seconds) * 1000);
+}
+
+static void SendFeatures() {
+  SendLine("feature done=0");
+  // The bitbase takes a moment; "done=0" tells the GUI to wait for it.
+  if (!kpkReady) BuildKpkBitbase();
+  SendLine("feature ping=1");
+  SendLine("feature setboard=1");
+  SendLine("feature playother=0");
+  SendLine("feature san=0");
+  SendLine("feature usermove=0");
+  SendLine("feature time=1");
+  SendLine("feature draw=1");
+  SendLine("feature reuse=1");
+  SendLine("feature analyze=1");
+  std::string name = "Kelb 7.01";
+  if (settings.weakLevel != 0) name += " weak=" + std::to_string(settings.weakLevel);
+  else if (settings.hashSizeMb == 0) name += " hashsize=0";
+  SendLine("feature myname=\"" + name + "\"");
+  SendLine("feature variants=\"normal\"");
+  SendLine("feature colors=1");
+  SendLine("feature ics=0");
+  SendLine("feature name=0");
+  SendLine("feature pause=0");
+  SendLine("feature done=1");
+}
+
+static void HandleUserMove() {
+  Move move = ParseMoveText(CommandWords[2]);
+  if (move.from == 0 || Halted() || result != kResultNone) {
+    SendLine("Illegal move");
+    return;
+  }
+  PlayGameMove(move);
+  if (engineState.mode == EngineMode::NewGame) engineState.mode = EngineMode::Play;
+}
+
+// The engine takes over the side to move, its clock running from now.
+static void TakeSideToMove(EngineMode mode) {
+  SetMode(mode);
+  engineState.engineSide = Board.side;
+  timeControl.lastMoveTick = TickCount();
+}
+
+static void HandleSetboard() {
+  std::string fen = CommandWords[2];
+  for (int i = 3; i <= kMaxCommandWords; ++i) fen += " " + CommandWords[i];
+  SetUpPosition(fen);
+}
+
+// A one-ply search whose answer is sent when the next command arrives: the search runs as a ponder search
+// and so returns only when a line stops it. Nothing to suggest from a refused or finished position.
+static void HintSearch() {
+  if (Halted() || legalMoveCount == 0) return;
+  TimeControl& tc = timeControl;
+  const int side = Board.side;
+  const int32_t depthLimit = tc.depthLimit[side];
+  tc.depthLimit[side] = 1;
+  engineState.pondering = true;
+  Think();
+  engineState.pondering = false;
+  tc.depthLimit[side] = depthLimit;
+  SendLine("Hint: " + MoveToText(engineMove));
+}
+
+// What each command does. While idle every command is handled here; during a search the input poll answers
+// "draw", "ponderhit", "isready", "." and "?" itself and leaves every other line for this table.
 void HandleCommand(CommandCode code) {
+  TimeControl& tc = timeControl;
   switch (code) {
     case CmdNone:
       IdleStep();
       break;
+    case CmdNew:
+      NewGame();
+      break;
     case CmdQuit:
       Quit();
+    case CmdUserMove:
+      HandleUserMove();
+      break;
     case CmdForce:
       SetMode(EngineMode::Force);
+      break;
+    case CmdGo:
+      TakeSideToMove(EngineMode::Play);
+      break;
+    case CmdAuto:
+      TakeSideToMove(EngineMode::Auto);
+      break;
+    case CmdEdit:
+      EditPosition();
       break;
     case CmdXboard:
       engineState.xboardMode = true;
       break;
+    case CmdSd: {
+      int32_t depth = IntegerOfWord(CommandWords[2]);
+      if (depth > kMaxDepthLimit) depth = kMaxDepthLimit;
+      tc.depthLimit[0] = tc.depthLimit[1] = depth;
+      break;
+    }
+    case CmdSt: {
+      int32_t seconds = IntegerOfWord(CommandWords[2]);
+      if (seconds < 1 || seconds > 32000) seconds = 32000;
+      tc.timeMode = 2;
+      tc.baseTime = 1000 * seconds;
+      tc.increment = 0;
+      break;
+    }
+    case CmdLevel:
+      tc.movesPerControl = IntegerOfWord(CommandWords[2]);
+      tc.baseTime = LevelBaseTime(CommandWords[3]);
+      tc.increment = ClampToInt32(int64_t{1000} * IntegerOfWord(CommandWords[4]));
+      tc.timeMode = tc.movesPerControl == 0 ? 1 : 0;
+      tc.clock[0] = tc.clock[1] = tc.baseTime;
+      tc.movesToGo[0] = tc.movesToGo[1] = tc.movesPerControl;
+      break;
+    case CmdTime:  // centiseconds
+      tc.clock[engineState.engineSide] = ClampToInt32(int64_t{10} * IntegerOfWord(CommandWords[2]));
+      break;
+    case CmdOtim:
+      tc.clock[1 - engineState.engineSide] = ClampToInt32(int64_t{10} * IntegerOfWord(CommandWords[2]));
+      break;
     case CmdPing:
       SendLine("pong " + CommandWords[2]);
+      break;
+    case CmdProtover:
+      SendFeatures();
+      break;
+    case CmdDraw:  // in protocol 2 our "offer draw" accepts the opponent's offer
+      if (gamePly > 900 || DrawishMaterial()) SendLine("offer draw");
       break;
     case CmdHard:
       engineState.ponder = true;
@@ -44,6 +184,13 @@ void HandleCommand(CommandCode code) {
     case CmdNopost:
       engineState.post = false;
       break;
+    case CmdUndo:
+      if (gamePly > 0) TakeBack();
+      break;
+    case CmdRemove:
+      if (gamePly > 0) TakeBack();
+      if (gamePly > 0) TakeBack();
+      break;
     case CmdAnalyze:
     case CmdMultiAnalyze:
       SetMode(EngineMode::Analyze);
@@ -54,14 +201,127 @@ void HandleCommand(CommandCode code) {
       SetMode(EngineMode::Force);
       engineState.multiAnalyze = false;
       break;
-    default:  // unknown words were answered by the parser; the rest need no action here
+    case CmdWhite:
+      // The legal moves are rebuilt for the new side to move: a stale list would accept a move of the
+      // wrong colour.
+      SetSideToMove(kWhite);
+      engineState.engineSide = kBlack;
+      break;
+    case CmdBlack:
+      SetSideToMove(kBlack);
+      engineState.engineSide = kWhite;
+      break;
+    case CmdSetboard:
+      HandleSetboard();
+      break;
+    case CmdLoadpos:
+      LoadPosition(CommandWords[2], CommandWords[3]);
+      break;
+    case CmdSavepos:
+      SavePosition(CommandWords[2]);
+      break;
+    case CmdSavepgn:
+      SaveGame(CommandWords[2]);
+      break;
+    case CmdHint:
+      HintSearch();
+      break;
+    case CmdBk:
+      BookMove(true, engineMove);
+      break;
+    default:  // unknown words were answered by the parser; "random", "accepted", "computer", "result",
+              // "rating" need no action
       break;
   }
 }
 
-void IdleStep() { WaitLine(); }
+// Move number prefix of the console style: "1. " before White's move, "1. ... " before Black's.
+static std::string MoveNumberPrefix() {
+  std::string prefix = std::to_string(gamePly / 2 + 1);
+  return prefix + (gamePly % 2 == 0 ? ". " : ". ... ");
+}
 
-void UpdateClocksAfterMove() {}
+// The engine is to move: book or search, then the move is sent and played.
+static void EngineMoves() {
+  AllocateTime();
+  BookMove(false, engineMove);
+  if (engineMove.from == 0) {
+    Think();
+    UpdateLearning();
+  }
+  if (engineMove.from == 0) {  // cannot happen while the game goes on; never play an empty move
+    engineState.mode = EngineMode::Force;
+    return;
+  }
+  const std::string text = MoveToText(engineMove);
+  SendLine(engineState.xboardMode ? "move " + text : "move " + MoveNumberPrefix() + text);
+  PlayGameMove(engineMove);
+}
+
+void IdleStep() {
+  if (result != kResultNone) {  // the game is over: only commands can change that
+    WaitLine();
+    return;
+  }
+  const EngineMode mode = engineState.mode;
+  if (mode == EngineMode::Play || mode == EngineMode::Auto) {
+    if (engineState.engineSide == Board.side) {
+      EngineMoves();
+      return;
+    }
+    if (!engineState.xboardMode) SendLine("Your next?");
+    if (engineState.ponder && settings.weakLevel == 0) {
+      // Think on the opponent's time; the opponent's move (or any command) ends it, nothing is sent.
+      engineState.pondering = true;
+      Think();
+      engineState.pondering = false;
+    } else {
+      WaitLine();
+    }
+    return;
+  }
+  if (mode == EngineMode::Analyze) {
+    // Endless: the next line ends the analysis, the loop handles it and the next idle step starts anew.
+    timeControl.thinkStartTick = TickCount();
+    Think();
+    return;
+  }
+  WaitLine();
+}
+
+void PlayGameMove(const Move& move) {
+  const int engineSide = engineState.engineSide;
+  if (PlayMove(move)) UpdateClocksAfterMove(engineSide);
+}
+
+void UpdateClocksAfterMove(int engineSide) {
+  if (engineState.uciMode) return;
+  TimeControl& tc = timeControl;
+  int64_t now = TickCount();
+  int32_t elapsed = ClampToInt32(now - tc.lastMoveTick);
+  int mover = Board.xside;
+  tc.lastMoveTick = now;
+  if (mover == engineSide) tc.engineTimeUsed[mover] += elapsed;
+  EngineMode mode = engineState.mode;
+  if (mode == EngineMode::Force && tc.timeMode == 0) tc.movesToGo[mover] -= 1;
+  if (mode != EngineMode::Play && mode != EngineMode::Auto) return;
+  switch (tc.timeMode) {
+    case 0:
+      tc.clock[mover] -= elapsed;
+      tc.movesToGo[mover] -= 1;
+      if (tc.movesToGo[mover] <= 0) {
+        tc.movesToGo[mover] = tc.movesPerControl;
+        tc.clock[mover] += tc.baseTime;
+      }
+      break;
+    case 1:
+      tc.clock[mover] = tc.clock[mover] - elapsed + tc.increment;
+      break;
+    case 2:
+      tc.clock[mover] = tc.baseTime;
+      break;
+  }
+}
 
 void RunWinBoardLoop() {
   for (;;) {

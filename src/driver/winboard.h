@@ -1,6 +1,7 @@
 // The WinBoard front end: command handlers, the idle step where the engine thinks, ponders, analyses or
 // waits, and the main command loop.
 #pragma once
+#include "board/board.h"
 #include "driver/parser.h"
 
 namespace kelb {
@@ -11,8 +12,11 @@ void IdleStep();
 // The command loop; leaves only through Quit() (or for good into the UCI loop).
 [[noreturn]] void RunWinBoardLoop();
 
-// Clock bookkeeping after a move was played into the game (side has already been switched): charges the
-// mover's clock. Called from PlayMove; does nothing under UCI.
-void UpdateClocksAfterMove();
+// Plays a move into the game and charges the mover's clock for it (the clocks are left alone under UCI).
+void PlayGameMove(const Move& move);
+
+// Clock bookkeeping after a move was played into the game (side already switched); engineSide is the side the
+// engine played when the move was made (in "auto" the game flips it afterwards).
+void UpdateClocksAfterMove(int engineSide);
 
 }  // namespace kelb

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,18 @@
 #include <string>
 
 namespace kelb::test {
+
+// Failures are printed to standard output, which these tests capture: repeat them on standard error.
+class StderrFailurePrinter : public ::testing::EmptyTestEventListener {
+  void OnTestPartResult(const ::testing::TestPartResult& r) override {
+    if (r.failed()) std::fprintf(stderr, "%s:%d: Failure\n%s\n", r.file_name() ? r.file_name() : "?",
+                                 r.line_number(), r.message());
+  }
+};
+inline const bool stderrFailuresInstalled = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new StderrFailurePrinter);
+  return true;
+}();
 
 class StdioRedirect {
  public:
