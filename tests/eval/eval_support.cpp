@@ -1,0 +1,65 @@
+#include "eval_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <sstream>
+#include <vector>
+
+#include "board/fen.h"
+#include "driver/config.h"
+#include "eval/eval.h"
+
+namespace kelb::test {
+
+bool SetUpFen(const std::string& fen) {
+  engineState.mode = EngineMode::Force;  // a refused earlier position must not taint this one
+  bool illegal = false;
+  ReadFen(fen, illegal);
+  if (!illegal) BuildPieceLists(illegal);
+  if (illegal) return false;
+  CountMaterial();
+  ComputeKey();
+  Board.ply = 1;
+  Board.makeDepth = 0;
+  return true;
+}
+
+static std::string SwapCase(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = std::isupper(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c))
+                                                                      : static_cast<char>(std::toupper(c));
+  return out;
+}
+
+std::string FlipFen(const std::string& fen) {
+  std::istringstream in(fen);
+  std::string placement, side, castling = "-", ep = "-";
+  in >> placement >> side >> castling >> ep;
+  std::vector<std::string> ranks;
+  std::string rank;
+  std::istringstream rows(placement);
+  while (std::getline(rows, rank, '/')) ranks.push_back(rank);
+  std::string flipped;
+  for (int i = static_cast<int>(ranks.size()) - 1; i >= 0; i--) {
+    flipped += SwapCase(ranks[i]);
+    if (i > 0) flipped += '/';
+  }
+  std::string rights;
+  for (char c : std::string("KQkq")) {
+    char twin = std::isupper(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c))
+                                                              : static_cast<char>(std::toupper(c));
+    if (castling.find(twin) != std::string::npos) rights += c;
+  }
+  if (rights.empty()) rights = "-";
+  std::string epTwin = "-";
+  if (ep.size() == 2) epTwin = std::string(1, ep[0]) + (ep[1] == '3' ? '6' : '3');
+  return flipped + (side == "w" ? " b " : " w ") + rights + " " + epTwin;
+}
+
+int EvalFen(const std::string& fen) {
+  EXPECT_TRUE(SetUpFen(fen)) << fen;
+  return Evaluate();
+}
+
+}  // namespace kelb::test

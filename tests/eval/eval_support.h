@@ -1,0 +1,19 @@
+// Setting up positions for the evaluation tests, and the colour-flipped twin of a FEN.
+#pragma once
+#include <string>
+
+#include "board/board.h"
+
+namespace kelb::test {
+
+// Sets up a FEN position on the Board with its lists, material and key; false when refused.
+bool SetUpFen(const std::string& fen);
+
+// The position with ranks mirrored, colours exchanged, the other side to move, castling rights and
+// en-passant square mirrored.
+std::string FlipFen(const std::string& fen);
+
+// Evaluate() of a FEN position (the position must be accepted).
+int EvalFen(const std::string& fen);
+
+}  // namespace kelb::test
