@@ -17,9 +17,7 @@ void AllocateHashTable(int32_t& sizeMb) {
   if (sizeMb < 0) sizeMb = 0;
   FreeHashTable();
   HashTable.enabled = sizeMb != 0;
-  // 65520 (not the 65500 of a block) is the divisor: the count must match tables built that way.
-  const uint32_t blocks = static_cast<uint32_t>(static_cast<int64_t>(sizeMb) * 1048576 / 65520 + 1);
-  HashTable.entryCount = blocks * kEntriesPerBlock;
+  HashTable.entryCount = HashEntryCount(sizeMb);
   HashTable.entries = static_cast<HashEntry*>(std::calloc(HashTable.entryCount, sizeof(HashEntry)));
   if (HashTable.entries == nullptr) {
     // Not enough memory: run without a table rather than crash.
@@ -33,6 +31,12 @@ void AllocateHashTable(int32_t& sizeMb) {
   HashTable.generation = 0;
   HashTable.freshWrites = 0;
   SeedRandomFromClock();
+}
+
+uint32_t HashEntryCount(int32_t sizeMb) {
+  // 65520 (not the 65500 of a block) is the divisor: the count must match tables built that way.
+  const uint32_t blocks = static_cast<uint32_t>(static_cast<int64_t>(sizeMb) * 1048576 / 65520 + 1);
+  return blocks * kEntriesPerBlock;
 }
 
 void FreeHashTable() {

@@ -68,4 +68,15 @@ int32_t HashFullPermill();
 // The entry slot of the bucket for a key: 0 the even (depth-protected) slot, 1 the odd one.
 HashEntry* HashBucket(uint32_t key);
 
+// Entries of a table of sizeMb megabytes (0..1023).
+uint32_t HashEntryCount(int32_t sizeMb);
+
+// Starts loading the bucket of a position about to be probed, so the memory latency overlaps other work.
+inline void PrefetchHash(uint32_t key) {
+  if (HashTable.entries == nullptr) return;
+  const char* bucket = reinterpret_cast<const char*>(HashBucket(key));
+  __builtin_prefetch(bucket);
+  __builtin_prefetch(bucket + 64);
+}
+
 }  // namespace kelb

@@ -244,6 +244,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
       checksOnly[ply + 1] = (d >= 2 && d - R <= 0);
       singleReply[ply + 1] = 0;
       MakeNullMove();
+      PrefetchHash(Board.key);
       hashMoveFrom[ply + 1] = hashMoveTo[ply + 1] = 0;
       const int32_t score = -Search(-b, -b + 1, d - R);
       UnmakeNullMove();
@@ -292,6 +293,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
             m.promotion == 0 && BadCapture(m.from, m.to))
           continue;
         MakeMove(m);
+        PrefetchHash(Board.key);
         if (!(m.flags & kFlagSearchedLegal)) {
           if (IsAttacked(Board.king[side], xside)) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
