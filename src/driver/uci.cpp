@@ -161,6 +161,30 @@ static void ReadGoParameters(const std::string& line) {
   }
 }
 
+// With nothing to search, an endless or ponder search still owes its answer only to the command that ends
+// it: wait for that line (answering "isready"), and leave it for the loop unless it is "ponderhit".
+static void WaitForEndOfSearch() {
+  for (;;) {
+    PollLine();
+    if (InputLine.empty()) {
+      WaitLine();
+      continue;
+    }
+    if (InputLine == "isready") {
+      InputLine.clear();
+      SendLine("readyok");
+    } else if (InputLine == "ponderhit" && engineState.uciPonder) {
+      InputLine.clear();
+      engineState.uciPonder = false;
+      return;
+    } else if (InputLine == "ponderhit") {
+      InputLine.clear();
+    } else {
+      return;
+    }
+  }
+}
+
 void UciGo(const std::string& line) {
   TimeControl& tc = timeControl;
   tc.lastMoveTick = TickCount();
@@ -182,7 +206,9 @@ void UciGo(const std::string& line) {
   InputLine.clear();
   ponderMoveText[0] = '\0';
   if (refused || legalMoveCount == 0) {
-    // Nothing to search: the null move tells the GUI so at once.
+    // Nothing to search: the null move tells the GUI so.
+    if (engineState.mode == EngineMode::Analyze || engineState.uciPonder) WaitForEndOfSearch();
+    engineState.uciPonder = false;
     SendLine("bestmove 0000");
     return;
   }

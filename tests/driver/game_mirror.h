@@ -1,0 +1,38 @@
+// Test helper: keeps the game of an end-to-end test in this process, on the engine's own board code, so
+// that every move the engine sends can be checked for legality in the game position.
+#pragma once
+#include <string>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/game.h"
+#include "board/movetext.h"
+#include "driver/config.h"
+#include "search/hash.h"
+
+namespace kelb::test {
+
+class GameMirror {
+ public:
+  GameMirror() {
+    int32_t mb = 0;
+    AllocateHashTable(mb);
+    engineState.xboardMode = true;
+    engineState.uciMode = false;
+    NewGame();
+    engineState.mode = EngineMode::Force;
+  }
+  // Plays the move if it is legal in the mirrored game; false otherwise.
+  bool Play(const std::string& text) {
+    Move move = ParseMoveText(text);
+    if (move.from == 0 || result != kResultNone) return false;
+    return PlayMove(move);
+  }
+  int Ply() const { return gamePly; }
+  bool Over() const { return result != kResultNone; }
+};
+
+// The move text of an engine line "move X" or "move 1. ... X" (the last word).
+inline std::string MoveWord(const std::string& line) { return line.substr(line.rfind(' ') + 1); }
+
+}  // namespace kelb::test

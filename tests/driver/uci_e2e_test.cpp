@@ -1,0 +1,185 @@
+// The UCI front end through the engine binary.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "game_mirror.h"
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+using test::GameMirror;
+
+static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+static void StartUci(EngineProcess& engine) {
+  engine.Start();
+  engine.WriteLine("uci");
+  ASSERT_TRUE(engine.WaitFor("uciok"));
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok"));
+}
+
+// The move of a "bestmove" line.
+static std::string BestMove(const std::string& line) {
+  size_t end = line.find(' ', 9);
+  return line.substr(9, end == std::string::npos ? std::string::npos : end - 9);
+}
+
+TEST(UciE2E, IdentityAndOptionsInOrder) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("uci");
+  std::vector<std::string> seen;
+  ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 5000, &seen));
+  ASSERT_GE(seen.size(), 11u);
+  std::vector<std::string> tail(seen.end() - 11, seen.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "id name Kelb 7.01", "id author P.Dervotin", "option name Ponder type check default false",
+                      "option name Hash type spin default 2 min 2 max 1023",
+                      "option name UCI_Elo type spin default 700 min 700 max 2000",
+                      "option name UCI_LimitStrength type check default false",
+                      "option name DelayOnWeakLevels type check default true",
+                      "option name OwnBook type check default true", "option name Clear Hash type button",
+                      "option name Learning type check default true", "uciok"}));
+  // No book in the working directory: the notice follows "uciok".
+  std::string line;
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "info string Opening book (kelb701.bok) not found!");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciE2E, GoWithDepthAnswersALegalBestMove) {
+  EngineProcess engine;
+  StartUci(engine);
+  GameMirror game;
+  engine.WriteLine("position startpos moves e2e4 e7e5 g1f3");
+  for (const char* m : {"e2e4", "e7e5", "g1f3"}) ASSERT_TRUE(game.Play(m));
+  engine.WriteLine("go wtime 10000 btime 10000 winc 100 binc 100 movestogo 20 depth 4");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  EXPECT_TRUE(game.Play(BestMove(line))) << line;
+  size_t ponder = line.find(" ponder ");
+  if (ponder != std::string::npos) EXPECT_TRUE(game.Play(line.substr(ponder + 8))) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciE2E, SearchMovesRestrictTheRoot) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go searchmoves a2a3 h2h4 depth 5");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  std::string best = BestMove(line);
+  EXPECT_TRUE(best == "a2a3" || best == "h2h4") << line;
+  engine.WriteLine("go searchmoves a2a3 depth 1");
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  EXPECT_EQ(BestMove(line), "a2a3") << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciE2E, InfiniteAnswersOnlyAfterStopAndReadyOkMeanwhile) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position startpos moves d2d4");
+  engine.WriteLine("go infinite");
+  std::vector<std::string> seen;
+  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 600, &seen));
+  engine.WriteLine("isready");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 2000, &seen));
+  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 300, &seen));  // the search goes on
+  engine.WriteLine("stop");
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 2000));
+  GameMirror game;
+  ASSERT_TRUE(game.Play("d2d4"));
+  EXPECT_TRUE(game.Play(BestMove(line))) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciE2E, PonderThenPonderHitContinuesUnderTheClock) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position startpos moves e2e4");
+  engine.WriteLine("go ponder wtime 3000 btime 3000");
+  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 700));  // no deadline while pondering
+  engine.WriteLine("ponderhit");
+  std::string line;
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 3000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  GameMirror game;
+  ASSERT_TRUE(game.Play("e2e4"));
+  EXPECT_TRUE(game.Play(BestMove(line))) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciE2E, NoLegalMoveAnswersNullMove) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  engine.WriteLine("go depth 3");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", &line));
+  EXPECT_EQ(line, "bestmove 0000");
+  engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4");
+  engine.WriteLine("go infinite");  // mated: nothing to analyse, but the answer still waits for "stop"
+  EXPECT_FALSE(engine.WaitFor("bestmove", &line, 300));
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "readyok");
+  engine.WriteLine("stop");
+  ASSERT_TRUE(engine.WaitFor("bestmove", &line, 2000));
+  EXPECT_EQ(line, "bestmove 0000");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciE2E, QuitDuringASearchEndsTheEngine) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go infinite");
+  Pause(300);
+  engine.WriteLine("quit");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", &line, 2000));
+  EXPECT_EQ(engine.WaitExit(2000), 0);
+}
+
+TEST(UciE2E, ClosedInputDuringASearchEndsTheEnginePromptly) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go infinite");
+  Pause(300);
+  auto start = std::chrono::steady_clock::now();
+  engine.CloseInput();
+  EXPECT_EQ(engine.WaitExit(2000), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(UciE2E, WeakLevelInfiniteStillWaitsForStop) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go infinite");
+  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 600));
+  engine.WriteLine("stop");
+  EXPECT_TRUE(engine.WaitFor("bestmove", nullptr, 2000));
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+}  // namespace
+}  // namespace kelb

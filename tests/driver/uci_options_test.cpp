@@ -1,0 +1,181 @@
+// UCI option, position and go handling in-process.
+#include <gtest/gtest.h>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/game.h"
+#include "book/learn.h"
+#include "driver/WBinout.h"
+#include "driver/config.h"
+#include "driver/uci.h"
+#include "search/hash.h"
+#include "search/timectl.h"
+#include "stdio_redirect.h"
+
+namespace kelb {
+namespace {
+
+using test::StdioRedirect;
+
+class UciTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitChannel();
+    settings.hashSizeMb = 0;
+    AllocateHashTable(settings.hashSizeMb);
+    InitEngineState();
+    engineState.uciMode = true;
+    settings.weakLevel = 0;
+    uciElo = 700;
+    lastPositionLine.clear();
+    NewGame();
+    io.Output();
+  }
+  void TearDown() override {
+    engineState.uciMode = false;
+    settings.weakLevel = 0;
+  }
+  StdioRedirect io;
+};
+
+TEST_F(UciTest, NextWordSplitsOnBlanksAndEquals) {
+  size_t pos = 0;
+  const std::string line = "  setoption name=Hash  value = 64";
+  EXPECT_EQ(NextWord(line, pos), "setoption");
+  EXPECT_EQ(NextWord(line, pos), "name");
+  EXPECT_EQ(NextWord(line, pos), "Hash");
+  EXPECT_EQ(NextWord(line, pos), "value");
+  EXPECT_EQ(NextWord(line, pos), "64");
+  EXPECT_EQ(NextWord(line, pos), "");
+}
+
+TEST_F(UciTest, HashReallocatesOnlyInRange) {
+  UciSetOption("setoption name Hash value 64");
+  EXPECT_EQ(settings.hashSizeMb, 64);
+  EXPECT_TRUE(HashTable.enabled);
+  const uint32_t entries = HashTable.entryCount;
+  EXPECT_GT(entries, 64u * 1048576 / 50 * 9 / 10);
+  for (const char* bad : {"1", "1024", "abc", "", "12x"}) {
+    UciSetOption(std::string("setoption name Hash value ") + bad);
+    EXPECT_EQ(settings.hashSizeMb, 64) << bad;
+    EXPECT_EQ(HashTable.entryCount, entries) << bad;
+  }
+  UciSetOption("setoption name Hash value 2");
+  EXPECT_EQ(settings.hashSizeMb, 2);
+}
+
+TEST_F(UciTest, ClearHashStartsAFreshGeneration) {
+  UciSetOption("setoption name Hash value 2");
+  const int32_t before = HashTable.generation;
+  UciSetOption("setoption name Clear Hash");
+  EXPECT_EQ(HashTable.generation, before + 10);
+}
+
+TEST_F(UciTest, SwitchOptionsTakeOnlyLowerCaseTrue) {
+  UciSetOption("setoption name OwnBook value false");
+  EXPECT_FALSE(settings.bookEnabled);
+  UciSetOption("setoption name OwnBook value true");
+  EXPECT_TRUE(settings.bookEnabled);
+  UciSetOption("setoption name Learning value True");
+  EXPECT_FALSE(settings.learnEnabled);
+  UciSetOption("setoption name DelayOnWeakLevels value false");
+  EXPECT_FALSE(settings.weakDelay);
+  UciSetOption("setoption name Ponder value true");  // accepted and ignored
+}
+
+TEST_F(UciTest, StrengthOptionsInEitherOrder) {
+  UciSetOption("setoption name UCI_LimitStrength value true");
+  EXPECT_EQ(settings.weakLevel, 50);  // 700 Elo when none was given
+  UciSetOption("setoption name UCI_Elo value 2000");
+  EXPECT_EQ(settings.weakLevel, 3);
+  UciSetOption("setoption name UCI_LimitStrength value false");
+  EXPECT_EQ(settings.weakLevel, 0);
+  UciSetOption("setoption name UCI_Elo value 1500");
+  EXPECT_EQ(settings.weakLevel, 0);  // the Elo waits for the switch
+  UciSetOption("setoption name UCI_LimitStrength value true");
+  EXPECT_EQ(settings.weakLevel, 21);
+  UciSetOption("setoption name UCI_Elo value 2500");  // out of range: 700
+  EXPECT_EQ(uciElo, 700);
+  EXPECT_EQ(settings.weakLevel, 50);
+}
+
+TEST_F(UciTest, ContinuedPositionKeepsLearningMarks) {
+  UciPosition("position startpos moves e2e4 e7e5");
+  learnMarks[1] = true;
+  UciPosition("position startpos moves e2e4 e7e5 g1f3 b8c6");
+  EXPECT_TRUE(learnMarks[1]);
+  EXPECT_EQ(gamePly, 4);
+  UciPosition("position startpos moves d2d4");
+  EXPECT_FALSE(learnMarks[1]);
+  EXPECT_EQ(gamePly, 1);
+}
+
+TEST_F(UciTest, MoveListEndsAtTheFirstIllegalWord) {
+  UciPosition("position startpos moves e2e4 e2e4 d7d5");
+  EXPECT_EQ(gamePly, 1);
+  EXPECT_EQ(Board.side, kBlack);
+  UciPosition("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7");
+  EXPECT_EQ(gamePly, 2);
+  EXPECT_EQ(WriteFen(), "8/3k4/8/8/8/8/8/5RK1 w - -");
+  // A refused position plays no moves onto the start position it falls back to.
+  UciPosition("position fen 8/8/8/8/8/8/8/8 w - - moves e2e4");
+  EXPECT_EQ(engineState.mode, EngineMode::Halted);
+  EXPECT_EQ(gamePly, 0);
+  EXPECT_EQ(io.Output(), "tellusererror illegal position\n");
+}
+
+TEST_F(UciTest, LongPositionLineReadWhole) {
+  std::string line = "position startpos moves";
+  const char* cycle[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+  for (int i = 0; i < 2; ++i)
+    for (const char* m : cycle) line += std::string(" ") + m;
+  line += " e2e4 e7e5";
+  for (int i = 0; i < 30; ++i) line += " b1c3 b8c6 c3b1 c6b8";  // repetitions do not end a UCI game
+  ASSERT_GT(line.size(), 255u);
+  UciPosition(line);
+  EXPECT_EQ(gamePly, 130);
+  EXPECT_EQ(lastPositionLine.size(), 255u);
+}
+
+TEST_F(UciTest, GoParametersFillTheTimeControl) {
+  UciPosition("position startpos");
+  UciGo("go wtime 61000 btime 62000 winc 500 binc 700 movestogo 25 depth 1");
+  const TimeControl& tc = timeControl;
+  EXPECT_EQ(tc.clock[kWhite], 61000);
+  EXPECT_EQ(tc.clock[kBlack], 62000);
+  EXPECT_EQ(tc.increment, 700);  // one increment: the later word wins
+  EXPECT_EQ(tc.timeMode, 0);
+  EXPECT_EQ(tc.movesPerControl, 25);
+  EXPECT_EQ(tc.movesToGo[kWhite], 25);
+  EXPECT_EQ(tc.movesToGo[kBlack], 25);
+  EXPECT_EQ(tc.depthLimit[kWhite], 1);
+  EXPECT_EQ(engineState.mode, EngineMode::Play);
+  EXPECT_NE(io.Output().find("bestmove "), std::string::npos);
+
+  UciGo("go movetime 300 depth 50 mate 3 nodes 123456");
+  EXPECT_EQ(tc.timeMode, 2);
+  EXPECT_EQ(tc.baseTime, 300);
+  EXPECT_EQ(tc.increment, 0);
+  EXPECT_EQ(tc.depthLimit[kBlack], 35);
+  EXPECT_EQ(goNodeLimit, 123456);
+  EXPECT_EQ(tc.clock[kWhite], 100000000);  // defaults for what the line leaves out
+}
+
+TEST_F(UciTest, SearchMovesListHasRoomFor99) {
+  UciPosition("position startpos");
+  std::string line = "go searchmoves";
+  const char* moves[] = {"a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3", "d2d4", "e2e3", "e2e4",
+                         "f2f3", "f2f4", "g2g3", "g2g4", "h2h3", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"};
+  for (int i = 0; i < 6; ++i)
+    for (const char* m : moves) line += std::string(" ") + m;
+  line += " depth 1";
+  UciGo(line);
+  EXPECT_EQ(searchMoveCount, kMaxSearchMoves);
+  EXPECT_EQ(timeControl.depthLimit[kWhite], 1);  // the word after the list is still read
+  EXPECT_TRUE(InSearchMoves("g1h3"));
+  UciGo("go searchmoves e2e5 depth 1");
+  EXPECT_EQ(searchMoveCount, 0);
+}
+
+}  // namespace
+}  // namespace kelb

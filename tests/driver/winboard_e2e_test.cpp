@@ -1,0 +1,241 @@
+// Playing and analysing under the WinBoard protocol, through the engine binary.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "game_mirror.h"
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+using test::GameMirror;
+using test::MoveWord;
+
+static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Starts the engine in xboard mode; the start-up lines are read away.
+static void StartXboard(EngineProcess& engine) {
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("ping 0");
+  ASSERT_TRUE(engine.WaitFor("pong 0"));
+}
+
+TEST(WinBoardE2E, RepliesAsBlackAfterNewAndAMove) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("new");
+  engine.WriteLine("sd 3");
+  engine.WriteLine("e2e4");
+  ASSERT_TRUE(game.Play("e2e4"));
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  // The engine keeps playing Black.
+  engine.WriteLine("d2d4");
+  ASSERT_TRUE(game.Play("d2d4"));
+  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, GoPlaysWhite) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("new");
+  engine.WriteLine("sd 2");
+  engine.WriteLine("go");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, AutoPlaysBothSidesUntilACommand) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("new");
+  engine.WriteLine("sd 1");
+  engine.WriteLine("auto");
+  std::string line;
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(engine.WaitFor("move ", &line));
+    ASSERT_TRUE(game.Play(MoveWord(line))) << i << " " << line;
+  }
+  engine.WriteLine("force");
+  engine.WriteLine("ping 1");
+  std::vector<std::string> seen;
+  ASSERT_TRUE(engine.WaitFor("pong 1", nullptr, 10000, &seen));
+  for (const std::string& l : seen)
+    if (l.rfind("move ", 0) == 0) EXPECT_TRUE(game.Play(MoveWord(l))) << l;
+  EXPECT_TRUE(engine.Drain(300).empty());  // forced: no more moves
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, ConsoleStyleNumbersMovesAndPrompts) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("sd 2");
+  engine.WriteLine("e2e4");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  EXPECT_EQ(line.rfind("move 1. ... ", 0), 0u) << line;
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "Your next?");
+  engine.WriteLine("new");
+  engine.WriteLine("sd 2");
+  engine.WriteLine("go");
+  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  EXPECT_EQ(line.rfind("move 1. ", 0), 0u) << line;
+  EXPECT_EQ(line.find("..."), std::string::npos) << line;
+  GameMirror game;
+  EXPECT_TRUE(game.Play(MoveWord(line)));
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "Your next?");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, PingAnsweredInForceMode) {
+  EngineProcess engine;
+  StartXboard(engine);
+  engine.WriteLine("force");
+  engine.WriteLine("ping 7");
+  std::string line;
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "pong 7");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, HintComesWhenTheNextCommandArrives) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("force");
+  engine.WriteLine("hint");
+  std::string line;
+  EXPECT_FALSE(engine.ReadLine(line, 300));  // the hint search waits for the next line
+  engine.WriteLine("ping 4");
+  ASSERT_TRUE(engine.ReadLine(line));
+  ASSERT_EQ(line.rfind("Hint: ", 0), 0u) << line;
+  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "pong 4");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, QuestionMarkMovesAtOnceWithoutError) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("new");
+  engine.WriteLine("st 60");
+  engine.WriteLine("e2e4");
+  ASSERT_TRUE(game.Play("e2e4"));
+  Pause(300);
+  auto start = std::chrono::steady_clock::now();
+  engine.WriteLine("?");
+  std::vector<std::string> seen;
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("move ", &line, 5000, &seen));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  engine.WriteLine("force");
+  engine.WriteLine("ping 2");
+  ASSERT_TRUE(engine.WaitFor("pong 2", nullptr, 5000, &seen));
+  for (const std::string& l : seen) EXPECT_EQ(l.find("Error"), std::string::npos) << l;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, ForceDuringASearchStillPlaysTheMove) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("new");
+  engine.WriteLine("st 60");
+  engine.WriteLine("e2e4");
+  ASSERT_TRUE(game.Play("e2e4"));
+  Pause(300);
+  engine.WriteLine("force");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("move ", &line, 3000));
+  ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+  // The move was played into the engine's game, and the engine now waits in force mode.
+  engine.WriteLine("g1f3");
+  ASSERT_TRUE(game.Play("g1f3"));
+  engine.WriteLine("ping 3");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "pong 3");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
+  EngineProcess engine;
+  StartXboard(engine);
+  engine.WriteLine("new");
+  engine.WriteLine("force");
+  engine.WriteLine("analyze");
+  Pause(400);
+  engine.WriteLine(".");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("stat01: ", &line));
+  // stat01: time nodes depth movesLeft moves move
+  int centis = -1, nodes = -1, depth = -1, left = -1, total = -1;
+  char move[8] = "";
+  ASSERT_GE(std::sscanf(line.c_str(), "stat01: %d %d %d %d %d %7s", &centis, &nodes, &depth, &left, &total, move),
+            5)
+      << line;
+  EXPECT_GE(centis, 30);
+  EXPECT_LT(centis, 300);
+  EXPECT_GT(nodes, 0);
+  EXPECT_EQ(total, 20);
+  engine.WriteLine("exit");
+  engine.WriteLine("ping 6");
+  ASSERT_TRUE(engine.WaitFor("pong 6", nullptr, 3000));
+  EXPECT_TRUE(engine.Drain(300).empty());  // the analysis has ended
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, DotOutsideAnalysisIsSilent) {
+  EngineProcess engine;
+  StartXboard(engine);
+  engine.WriteLine("new");
+  engine.WriteLine("st 60");
+  engine.WriteLine("e2e4");
+  Pause(300);
+  engine.WriteLine(".");
+  engine.WriteLine("draw");  // move 1: no answer, the search goes on
+  std::string line;
+  EXPECT_FALSE(engine.ReadLine(line, 400)) << line;
+  engine.WriteLine("?");
+  ASSERT_TRUE(engine.ReadLine(line, 3000));
+  EXPECT_EQ(line.rfind("move ", 0), 0u) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, ClosedInputDuringAnalysisEndsTheEngine) {
+  EngineProcess engine;
+  StartXboard(engine);
+  engine.WriteLine("analyze");
+  Pause(200);
+  engine.CloseInput();
+  EXPECT_EQ(engine.WaitExit(1500), 0);
+}
+
+}  // namespace
+}  // namespace kelb
