@@ -53,7 +53,7 @@ static bool UsableRecord(int32_t record) {
   if (value <= 0) return false;
   int32_t code = BookMoveCode(value);
   int32_t from = code / 100, to = code % 100;
-  return onBoard[from] && onBoard[to] && from >= 11 && to >= 11;
+  return onBoard[from] && onBoard[to];
 }
 
 static bool UsableCandidates(int32_t node, int32_t count) {

@@ -1,0 +1,167 @@
+// The book, the position files and the PGN records through the real engine: start-up with and without a
+// book, "bk", a book move played, the resignation for a bad book move, the file commands, and a search
+// result written to the learning file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+
+std::string ShippedBook() {
+  std::ifstream in(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string BookBytes(const std::vector<int32_t>& records) {
+  std::string bytes;
+  for (int32_t v : records) {
+    uint32_t u = static_cast<uint32_t>(v);
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((u >> shift) & 255));
+  }
+  return bytes;
+}
+
+// A leaf record: the move's squares as digits, and 10000 + the mover's score above them.
+int32_t Leaf(int32_t code, int32_t score) { return (10000 + score) * 100000 + code; }
+
+TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.bok", ShippedBook());
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("bk");
+  std::vector<std::string> seen;
+  ASSERT_TRUE(engine.WaitFor(" e2e4 ", nullptr, 10000, &seen));
+  for (const std::string& line : seen) EXPECT_EQ(line.find("tellusererror"), std::string::npos) << line;
+  std::vector<std::string> listing = {seen.back()};
+  std::string line;
+  while (listing.size() < 9 && engine.ReadLine(line)) listing.push_back(line);
+  ASSERT_EQ(listing.size(), 9u);
+  EXPECT_EQ(listing[8], "");
+  int total = 0;
+  for (int i = 0; i < 8; ++i) {
+    ASSERT_EQ(listing[i].size(), 15u) << listing[i];
+    EXPECT_EQ(listing[i].substr(12), "%  ") << listing[i];
+    total += std::stoi(listing[i].substr(10, 2));
+  }
+  EXPECT_GE(total, 92);
+  EXPECT_LE(total, 100);
+
+  // Outside the book "bk" prints nothing.
+  engine.WriteLine("force");
+  engine.WriteLine("a2a3");
+  engine.WriteLine("bk");
+  engine.WriteLine("ping 5");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "pong 5");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(BookEngineTest, TheEnginePlaysFromTheBookAndComplainsWithoutOne) {
+  EngineProcess engine;
+  // 1.d4 is the only first move within seven points of the best.
+  engine.WriteFile("kelb701.bok", BookBytes({Leaf(5254, 0), Leaf(4244, 30), Leaf(7163, 0), Leaf(3234, 0),
+                                             Leaf(7273, 0), Leaf(2223, 0), Leaf(6264, 0), Leaf(2133, 0)}));
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("new");
+  engine.WriteLine("go");
+  std::string move;
+  ASSERT_TRUE(engine.WaitFor("move ", &move));
+  EXPECT_EQ(move, "move d2d4");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+
+  EngineProcess bookless;
+  bookless.Start();
+  std::vector<std::string> seen;
+  EXPECT_TRUE(bookless.WaitFor("tellusererror kelb701.bok not found", nullptr, 5000, &seen));
+  bookless.WriteLine("quit");
+  EXPECT_EQ(bookless.WaitExit(), 0);
+}
+
+TEST(BookEngineTest, ABadBookMoveResignsAndEndsTheEngine) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.ini", "log=1\n");
+  // e2e5 is the book's best first move and not a legal one.
+  engine.WriteFile("kelb701.bok", BookBytes({Leaf(5255, 50), Leaf(4244, 0), Leaf(7163, 0), Leaf(3234, 0),
+                                             Leaf(7273, 0), Leaf(2223, 0), Leaf(6264, 0), Leaf(2133, 0)}));
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("new");
+  engine.WriteLine("go");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("0-1 {", &line));
+  EXPECT_EQ(line, "0-1 {White resigns due to BadBookMove: 5255}");
+  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_NE(engine.ReadFile("kelb701.log")
+                .find("0-1 {White resigns due to BadBookMove: 5255} resigns due to bad book move: 5255"),
+            std::string::npos);
+}
+
+TEST(BookEngineTest, PositionAndGameFilesThroughTheCommands) {
+  EngineProcess engine;
+  engine.WriteFile("two.fen", "4k3/8/8/8/8/8/8/4K2R w K - 0 1\n8/8/8/8/8/8/8/8 w - - 0 1\n");
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("force");
+  engine.WriteLine("e2e4");
+  engine.WriteLine("e7e5");
+  engine.WriteLine("g1f3");
+  engine.WriteLine("savepos p.fen");
+  engine.WriteLine("savepos p.fen");
+  engine.WriteLine("savepgn g.pgn");
+  engine.WriteLine("loadpos missing.fen 1");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("File ", &line));
+  EXPECT_EQ(line, "File missing.fen not found");
+  engine.WriteLine("loadpos two.fen 3");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "two.fen is too short!");
+  engine.WriteLine("loadpos two.fen x");
+  engine.WriteLine("savepgn g.pgn");
+  engine.WriteLine("loadpos two.fen 2");
+  ASSERT_TRUE(engine.ReadLine(line));
+  EXPECT_EQ(line, "tellusererror illegal position");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+  const std::string position = "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2\r\n";
+  EXPECT_EQ(engine.ReadFile("p.fen"), position + position);
+  EXPECT_EQ(engine.ReadFile("g.pgn"),
+            "\r\n1. e2e4 e7e5\r\n2. g1f3 *\r\n\r\n"
+            "\r\n[FEN \"4k3/8/8/8/8/8/8/4K2R w K -\"]\r\n[SetUp \"1\"]\r\n *\r\n\r\n");
+}
+
+TEST(LearnEngineTest, ASearchThatEndsFarBehindIsWrittenToTheLearningFile) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.ini", "hashsize=2\n");
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("new");
+  engine.WriteLine("force");
+  // Black gives away the queen; the engine then plays Black and sees itself far behind.
+  for (const char* move : {"e2e4", "e7e5", "d1h5", "d8g5", "h5g5"}) engine.WriteLine(move);
+  engine.WriteLine("sd 4");
+  engine.WriteLine("go");
+  ASSERT_TRUE(engine.WaitFor("move "));
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+  const std::string learned = engine.ReadFile("kelb701.epd");
+  const std::string position = "rnb1kbnr/pppp1ppp/8/4p1Q1/4P3/8/PPPP1PPP/RNB1KBNR b KQkq - ce -";
+  EXPECT_EQ(learned.compare(0, position.size(), position), 0) << learned;
+  EXPECT_NE(learned.find("; De 3;\r\n"), std::string::npos) << learned;
+}
+
+}  // namespace
+}  // namespace kelb
