@@ -1,0 +1,278 @@
+// Generation order, modes, filters and ordering scores, and the sorting utilities.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board/attack.h"
+#include "board/board_test_util.h"
+#include "board/movegen.h"
+#include "board/movetext.h"
+
+namespace kelb::test {
+namespace {
+
+// Generates at level 0, ply 1, with the in-check record made as the search makes it.
+void Generate(bool capturesOnly) {
+  Board.ply = 1;
+  inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside);
+  GenerateMoves(capturesOnly);
+}
+
+const Move* Find(const std::string& text) {
+  for (int i = moveStart[Board.makeDepth] + 1; i <= moveStart[Board.makeDepth] + moveCount[Board.makeDepth]; ++i) {
+    if (MoveToText(moveBuffer[i]) == text) return &moveBuffer[i];
+  }
+  return nullptr;
+}
+
+int ScoreOf(const std::string& text) {
+  const Move* m = Find(text);
+  EXPECT_NE(m, nullptr) << text;
+  return m ? m->score : -99999;
+}
+
+TEST(GenerateMoves, StartPositionOrder) {
+  ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+  Generate(false);
+  EXPECT_EQ(GeneratedMovesText(),
+            "b1a3 b1c3 g1f3 g1h3 a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4");
+  EXPECT_EQ(moveStart[0], 0);
+  const Move* a4 = Find("a2a4");
+  EXPECT_EQ(a4->piece, kWhitePawn);
+  EXPECT_EQ(a4->pieceSlot, 1);
+  EXPECT_EQ(a4->flags, 0);
+  EXPECT_EQ(a4->epBefore, 0);
+  Generate(true);
+  EXPECT_EQ(moveCount[0], 0);
+}
+
+TEST(GenerateMoves, KindOrderKingCastlingKnightsBishopsRooksQueensPawns) {
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/5N2/8/3P4/R1BQK2R w K - 0 1"));
+  Generate(false);
+  EXPECT_EQ(GeneratedMovesText(),
+            "e1f2 e1e2 e1f1 e1g1 f4d3 f4d5 f4e2 f4e6 f4g2 f4g6 f4h3 f4h5 c1b2 c1a3 "
+            "a1a2 a1a3 a1a4 a1a5 a1a6 a1a7 a1a8 a1b1 h1g1 h1f1 h1h2 h1h3 h1h4 h1h5 h1h6 h1h7 h1h8 "
+            "d1c2 d1b3 d1a4 d1e2 d1f3 d1g4 d1h5 d2d3 d2d4");
+  EXPECT_EQ(ScoreOf("e1g1"), 1);
+  ASSERT_NE(Find("e1g1"), nullptr);
+  EXPECT_EQ(Find("e1g1")->flags & kMoveKindMask, kCastleKingSide);
+  EXPECT_EQ(Find("e1g1")->flags & ~kMoveKindMask, kFlagWhiteQueenSideLost | kFlagBlackKingSideLost |
+                                                     kFlagBlackQueenSideLost);
+}
+
+TEST(GenerateMoves, CapturesModeKeepsCapturesQueenPromotionsAndEnPassant) {
+  ASSERT_TRUE(SetUpPosition("3rk3/4P3/8/3pP3/8/8/8/4K3 w - d6 0 1"));
+  Generate(true);
+  EXPECT_EQ(GeneratedMovesText(), "e5d6 e7d8q");
+  Generate(false);
+  EXPECT_EQ(GeneratedMovesText(), "e1d2 e1f2 e1d1 e1e2 e1f1 e5e6 e5d6 e7d8q e7d8r e7d8b e7d8n");
+  ASSERT_TRUE(SetUpPosition("4k3/4P3/8/8/8/8/8/4K3 w - - 0 1"));
+  Generate(true);
+  EXPECT_EQ(GeneratedMovesText(), "");  // the push is blocked
+  ASSERT_TRUE(SetUpPosition("k7/4P3/8/8/8/8/8/4K3 w - - 0 1"));
+  Generate(true);
+  EXPECT_EQ(GeneratedMovesText(), "e7e8q");
+  EXPECT_EQ(ScoreOf("e7e8q"), 710);
+}
+
+TEST(GenerateMoves, CastlingNeedsEmptyAndUnattackedTransitSquares) {
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/4K2R w K - 0 1"));
+  Generate(false);
+  EXPECT_NE(Find("e1g1"), nullptr);
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/2b5/8/8/4K2R w K - 0 1"));  // bishop c4 attacks f1
+  Generate(false);
+  EXPECT_EQ(Find("e1g1"), nullptr);
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/6b1/4K2R w K - 0 1"));  // bishop g2 attacks h1 and f1
+  Generate(false);
+  EXPECT_EQ(Find("e1g1"), nullptr);
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/7b/4K2R w K - 0 1"));  // h2 bishop attacks g1: refused
+  Generate(false);
+  EXPECT_EQ(Find("e1g1"), nullptr);
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/4b3/8/8/4K2R w K - 0 1"));  // e4 bishop attacks h1 only
+  Generate(false);
+  EXPECT_NE(Find("e1g1"), nullptr);
+  // Queen side: b1 must be empty but may be attacked.
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/R3K3 w Q - 0 1"));
+  Generate(false);
+  EXPECT_NE(Find("e1c1"), nullptr);
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/RN2K3 w Q - 0 1"));
+  Generate(false);
+  EXPECT_EQ(Find("e1c1"), nullptr);
+  ASSERT_TRUE(SetUpPosition("1r2k3/8/8/8/8/8/8/R3K3 w Q - 0 1"));
+  Generate(false);
+  EXPECT_NE(Find("e1c1"), nullptr);
+  // Never out of check.
+  ASSERT_TRUE(SetUpPosition("4k3/4r3/8/8/8/8/8/R3K2R w KQ - 0 1"));
+  Generate(false);
+  EXPECT_EQ(Find("e1g1"), nullptr);
+  EXPECT_EQ(Find("e1c1"), nullptr);
+}
+
+TEST(GenerateMoves, KnightCheckAllowsOnlyKingMovesCapturesOfTheKnightAndEnPassant) {
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/3n4/8/R3KB1R w KQ - 0 1"));
+  Generate(false);
+  std::string others;
+  for (int i = 1; i <= moveCount[0]; ++i) {
+    const Move& m = moveBuffer[i];
+    if (m.piece != kWhiteKing) others += MoveToText(m);
+  }
+  EXPECT_EQ(others, "f1d3");
+  // The pawn that gives check after a double step is taken en passant; the mask holds only d4.
+  ASSERT_TRUE(SetUpPosition("8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1"));
+  Generate(false);
+  EXPECT_NE(Find("e4d3"), nullptr);
+  EXPECT_EQ(ScoreOf("e4d3"), 90);
+  EXPECT_EQ(Find("e4d3")->captured, kWhitePawn);
+  EXPECT_EQ(Find("e4d3")->capturedSlot, 4);
+}
+
+TEST(GenerateMoves, SliderCheckMaskCoversTheLineAndTheTrialVerifiesTheFirstTwoMoves) {
+  // Bishop b4 checks e1 over c3 and d2: only blocks there or the capture pass the mask. The king's step
+  // into the line (d2) is the first candidate and the trial drops it.
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/1b6/8/8/1N2K3 w - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(attackDirection[1], -9);
+  EXPECT_EQ(evasionMask[SquareAt(2, 4)], 1);
+  EXPECT_EQ(evasionMask[SquareAt(3, 3)], 1);
+  EXPECT_EQ(evasionMask[SquareAt(4, 2)], 1);
+  EXPECT_EQ(evasionMask[kE1], 0);
+  EXPECT_EQ(evasionMask[SquareAt(1, 3)], 0);
+  EXPECT_EQ(GeneratedMovesText(), "e1f2 e1d1 e1e2 e1f1 b1c3 b1d2");
+}
+
+TEST(GenerateMoves, DoubleCheckMasksTheFirstAttackerAndTrialsOnlyTheFirstTwoMoves) {
+  // Knight f2 and rook a1 both check h1. The knight is found first; g1 is dropped by the trial (rook),
+  // g2 and h2 are verified, and the rook capture on f2 comes after two stored moves, unverified.
+  ASSERT_TRUE(SetUpPosition("5R2/k7/8/8/8/8/5n2/r6K w - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(evasionMask[SquareAt(6, 2)], 1);
+  EXPECT_EQ(evasionMask[kA1], 0);
+  EXPECT_EQ(GeneratedMovesText(), "h1g2 h1h2 f8f2");
+}
+
+TEST(GenerateMoves, CaptureAndOrderingScores) {
+  // Knight takes queen, pawn takes rook, a quiet knight move.
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/3q4/1r6/2P1N3/8/4K3 w - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(ScoreOf("e3d5"), 900 - 30 + 200);
+  EXPECT_EQ(ScoreOf("c3b4"), 500 - 10 + 200);
+  EXPECT_EQ(ScoreOf("e3c2"), 0);
+  // A quiet knight move to a square guarded by an enemy pawn.
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/3p4/8/8/1N2K3 w - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(ScoreOf("b1c3"), 0 - 300 + 85);
+  EXPECT_EQ(ScoreOf("b1a3"), 0);
+  // A queen taking a defended pawn: the pawn guard replaces the capture score.
+  ASSERT_TRUE(SetUpPosition("4k3/2p5/3p4/8/8/8/8/3QK3 w - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(ScoreOf("d1d6"), 100 - 900 + 85);
+  EXPECT_EQ(ScoreOf("d1d5"), 0);
+}
+
+TEST(GenerateMoves, SearchStateAdjustsScores) {
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/1N2K3 w - - 0 1"));
+  Board.ply = 2;
+  Move previous{};
+  previous.to = SquareAt(3, 3);  // c3
+  currentMove[1] = &previous;
+  hashMoveFrom[2] = 21;
+  hashMoveTo[2] = 13;  // b1a3
+  killer1[2] = {51, 61};  // e1f1
+  killer2[2] = {51, 41};  // e1d1
+  killer3[2] = {51, 52};  // e1e2
+  history[kWhiteKnight][SquareAt(4, 2)] = 12;  // d2
+  historyShift = 2;
+  inCheck[2] = 0;
+  GenerateMoves(false);
+  EXPECT_EQ(ScoreOf("b1a3"), 2000);
+  EXPECT_EQ(ScoreOf("b1c3"), 242);
+  EXPECT_EQ(ScoreOf("b1d2"), 3);
+  EXPECT_EQ(ScoreOf("e1f1"), 220);
+  EXPECT_EQ(ScoreOf("e1d1"), 200);
+  EXPECT_EQ(ScoreOf("e1e2"), 2);
+  hashMoveFrom[2] = hashMoveTo[2] = 0;
+  killer1[2] = killer2[2] = killer3[2] = SquarePair{0, 0};
+  history[kWhiteKnight][SquareAt(4, 2)] = 0;
+  historyShift = 0;
+  currentMove[1] = nullptr;
+}
+
+TEST(GenerateMoves, ChecksOnlyFilterKeepsCapturesQueenPromotionsAndChecks) {
+  ASSERT_TRUE(SetUpPosition("4k3/1P6/8/8/8/6n1/2p5/R3KB1N w Q - 0 1"));
+  Board.ply = 1;
+  inCheck[1] = 0;
+  checksOnly[1] = 1;
+  GenerateMoves(false);
+  checksOnly[1] = 0;
+  // A capture, the bishop's and the rook's checks, the queen promotion (not the rook promotion, although it
+  // checks: the filter looks at the pawn); quiet king moves and castling never pass.
+  EXPECT_EQ(GeneratedMovesText(), "h1g3 f1b5 a1a8 b7b8q");
+  EXPECT_EQ(checkMask[SquareAt(4, 7)], 40 | 2);  // d7: diagonal next to the king, and a white pawn square
+  EXPECT_EQ(checkMask[SquareAt(6, 6)], 4);       // f6: knight square
+  EXPECT_EQ(checkMask[SquareAt(5, 1)], 48);      // e1: the file down to the first piece
+}
+
+TEST(GenerateMoves, FutilityFilterKeepsMovesNearTheEnemyKing) {
+  ASSERT_TRUE(SetUpPosition("7k/8/8/8/8/8/8/R3K3 w Q - 0 1"));
+  Board.ply = 1;
+  inCheck[1] = 0;
+  futilityThreshold = 1;
+  GenerateMoves(false);
+  futilityThreshold = 0;
+  // Only the rook move onto the h8 king's rank remains; quiet king moves never pass; castling is not a
+  // normal move and is not filtered.
+  EXPECT_EQ(GeneratedMovesText(), "e1c1 a1a8");
+}
+
+TEST(GenerateMoves, LevelsStackAndTheBufferEndIsNeverPassed) {
+  ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+  Generate(false);
+  Board.makeDepth = 1;
+  GenerateMoves(false);
+  EXPECT_EQ(moveStart[1], 20);
+  EXPECT_EQ(moveCount[1], 20);
+
+  moveStart[0] = kMoveBufferSize - 12;
+  moveCount[0] = 2;
+  const int overflowsBefore = moveBufferOverflows;
+  GenerateMoves(false);
+  EXPECT_EQ(moveStart[1], kMoveBufferSize - 10);
+  EXPECT_EQ(moveCount[1], 10);
+  EXPECT_EQ(moveBufferOverflows - overflowsBefore, 10);
+  EXPECT_EQ(MoveToText(moveBuffer[kMoveBufferSize]), "c2c4");
+  Board.makeDepth = 0;
+  moveStart[0] = 0;
+}
+
+TEST(SortUtilities, OrderAsTheSearchExpects) {
+  ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+  Board.ply = 1;
+  inCheck[1] = 0;
+  GenerateMoves(false);
+  moveCount[0] = 6;
+  const int scores[7] = {0, 5, -3, 9, 9, 0, 7};
+  for (int i = 1; i <= 6; ++i) moveBuffer[i].score = scores[i];
+  auto order = [](const int32_t* list) {
+    std::string s;
+    for (int i = 1; i <= 6; ++i) s += std::to_string(list[i]);
+    return s;
+  };
+  int32_t list[7] = {0, 1, 2, 3, 4, 5, 6};
+  SortFirst(list, 2);
+  EXPECT_EQ(order(list), "341256");  // rotations keep the rest in order
+  int32_t list2[7] = {0, 1, 2, 3, 4, 5, 6};
+  SortByScore(list2);
+  EXPECT_EQ(order(list2), "346152");  // swaps; stops after placing a score of 0 or less
+  int32_t list3[7] = {0, 1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(BestToFront(list3), 9);
+  EXPECT_EQ(order(list3), "312456");  // the first of equal best scores
+  int32_t list4[7] = {0, 1, 2, 3, 4, 5, 6};
+  MoveToFront(list4, 5);
+  EXPECT_EQ(order(list4), "512346");
+  int32_t list5[7] = {0, 1, 2, 3, 4, 5, 6};
+  SortFirst(list5, 1000);
+  EXPECT_EQ(order(list5), "346152");
+}
+
+}  // namespace
+}  // namespace kelb::test
