@@ -6,6 +6,7 @@
 
 #include "board/game.h"
 #include "board/random.h"
+#include "book/learn.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
 #include "search/think.h"
@@ -93,14 +94,19 @@ int32_t BookValue(int32_t record) {
   return NegamaxValue(record);
 }
 
+// Text written straight to standard output, past the protocol channel and its log.
+static void WriteConsole(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) == EOF)
+    FileWriteFailed("standard output");
+}
+
 // The resignation for a book that names a move the position does not have: the book cannot be trusted, and
 // the engine gives up the game and stops at once.
 [[noreturn]] static void ResignForBadBookMove(int32_t code) {
   std::string text = Board.side == kWhite ? "0-1 {White resigns due to BadBookMove: "
                                           : "1-0 {Black resigns due to BadBookMove: ";
   text += std::to_string(code) + "}";
-  std::printf("%s\n", text.c_str());
-  std::fflush(stdout);
+  WriteConsole(text + "\n");
   if (settings.logEnabled) {
     LogLine(text + " resigns due to bad book move: " + std::to_string(code));
     LogCheckpoint();
@@ -108,10 +114,13 @@ int32_t BookValue(int32_t record) {
   std::_Exit(0);
 }
 
-static void PrintCandidate(int32_t code, int32_t score, int32_t percent) {
+// One "bk" line: the move, its score and its share of the choice in per cent.
+static std::string CandidateLine(int32_t code, int32_t score, int32_t percent) {
   int32_t from = code / 100, to = code % 100;
-  std::printf(" %c%c%c%c %3d %2d%%  \n", fileLetters[from / 10], '0' + from % 10, fileLetters[to / 10],
-              '0' + to % 10, score, percent);
+  char line[40];
+  std::snprintf(line, sizeof line, " %c%c%c%c %3d %2d%%  \n", fileLetters[from / 10], '0' + from % 10,
+                fileLetters[to / 10], '0' + to % 10, score, percent);
+  return line;
 }
 
 void BookMove(bool listOnly, Move& move) {
@@ -133,7 +142,8 @@ void BookMove(bool listOnly, Move& move) {
   }
   if (!UsableCandidates(node, count)) return;
 
-  // Score the candidates for the side to move and weigh them against the best.
+  // Score the candidates for the side to move and weigh them against the best (at most nine replies, or
+  // the eight first moves).
   int32_t score[10], weight[10];
   int32_t best = -32768;
   for (int32_t k = 0; k < count; ++k) {
@@ -150,10 +160,10 @@ void BookMove(bool listOnly, Move& move) {
 
   if (listOnly) {
     // Straight to the console, not through the protocol channel: a listing is not logged.
+    std::string listing;
     for (int32_t k = 0; k < count; ++k)
-      PrintCandidate(BookMoveCode(BookEntries[node + k]), score[k], 100 * weight[k] / total);
-    std::printf("\n");
-    std::fflush(stdout);
+      listing += CandidateLine(BookMoveCode(BookEntries[node + k]), score[k], 100 * weight[k] / total);
+    WriteConsole(listing + "\n");
     return;
   }
 
