@@ -1,0 +1,127 @@
+// Kings: attack conversion, shelter values and the order of the king terms, with hand-computed values.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board/board.h"
+#include "eval/eval.h"
+#include "eval_support.h"
+
+namespace kelb::test {
+namespace {
+
+EvalContext AfterKings(const std::string& fen) {
+  EvalContext e;
+  EXPECT_TRUE(SetUpFen(fen)) << fen;
+  InitEvalContext(e);
+  ScorePawns(e);
+  BlendPawnScores(e);
+  ScoreKings(e);
+  return e;
+}
+
+TEST(KingAttack, CountGrowsWithItsSquareAndIsCapped) {
+  EvalContext e = AfterKings("8/8/8/3k4/8/8/8/Q3K3 w - - 0 1");
+  e.whiteScore = e.blackScore = 0;
+  e.whiteAttack = 30;
+  e.blackAttack = 30;
+  e.blackShelter = 0;
+  ScoreKingAttack(e);
+  EXPECT_EQ(e.whiteScore, 30 * 30 / 18 + 15);  // 65
+  EXPECT_EQ(e.blackScore, 0);                   // Black has no 800 of pieces: nothing converted
+  e.whiteScore = 0;
+  e.whiteAttack = 100;  // 605, cut to 600, then scaled by the shelter
+  e.blackShelter = 100;
+  ScoreKingAttack(e);
+  EXPECT_EQ(e.whiteScore, 400 * 600 / 500);
+}
+
+TEST(KingAttack, DefendersOfABackRankKing) {
+  // Count 30 against a g8 king: no defender adds (30 - 6) / 5, a knight on f6 only (30 - 6) / 14.
+  EvalContext e = AfterKings("6k1/8/8/8/8/8/8/Q3K3 w - - 0 1");
+  e.whiteScore = 0;
+  e.whiteAttack = 30;
+  e.blackShelter = 0;
+  ScoreKingAttack(e);
+  EXPECT_EQ(e.whiteScore, 34 * 34 / 18 + 17);
+  e = AfterKings("6k1/8/5n2/8/8/8/8/Q3K3 w - - 0 1");
+  e.whiteScore = 0;
+  e.whiteAttack = 30;
+  e.blackShelter = 0;
+  ScoreKingAttack(e);
+  EXPECT_EQ(e.whiteScore, 31 * 31 / 18 + 15);
+}
+
+TEST(KingAttack, KingsCloseTogetherAttackEachOther) {
+  EvalContext e = AfterKings("8/8/4k3/8/4K3/8/8/Q7 w - - 0 1");
+  e.whiteScore = 0;
+  e.blackShelter = 0;
+  ScoreKingAttack(e);
+  EXPECT_EQ(e.whiteScore, 5 * 5 / 18 + 2);
+  EXPECT_EQ(e.blackAttack, 5);
+}
+
+TEST(Shelter, FewEnemyPiecesLeaveOnlyTheEdgePenalties) {
+  EXPECT_EQ(AfterKings("4k2r/8/8/8/8/8/8/4K3 w - - 0 1").whiteShelter, 80);
+  EXPECT_EQ(AfterKings("4k2r/8/8/8/8/8/8/K7 w - - 0 1").whiteShelter, 60);
+  EXPECT_EQ(AfterKings("4k2r/8/8/8/K7/8/8/8 w - - 0 1").whiteShelter, 80);
+  EXPECT_EQ(AfterKings("4k2r/8/8/8/4K3/8/8/8 w - - 0 1").whiteShelter, 100);
+  EXPECT_EQ(AfterKings("R3K3/8/8/8/8/8/8/7k w - - 0 1").blackShelter, 60);
+}
+
+TEST(Shelter, StartPositionWeighsBothCastlings) {
+  // Both wings 191, the king on e1 136; likelihoods 40 (queen side) and 46 (king side):
+  // (54*40*191 + 60*46*191 + 40*46*191 + 60*54*136) / 10000 = 173.
+  EvalContext e = AfterKings("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  EXPECT_EQ(QueensideShelter(e, kWhite), 191);
+  EXPECT_EQ(KingsideShelter(e, kWhite), 191);
+  EXPECT_EQ(KingShelter(e, kWhite, kE1), 136);
+  EXPECT_EQ(e.whiteShelter, 173);
+  EXPECT_EQ(e.blackShelter, 173);
+  // The castling squares become worth more to the enemy pieces: 191 / 16 on d1, 191 / 8 on f1.
+  EXPECT_EQ(e.BlackSquareWeights[kD1], 3 + 11);
+  EXPECT_EQ(e.BlackSquareWeights[SquareAt(6, 1)], 3 + 23);
+  EXPECT_EQ(e.WhiteSquareWeights[kD8], 3 + 11);
+  EXPECT_EQ(e.WhiteSquareWeights[SquareAt(6, 8)], 3 + 23);
+}
+
+TEST(Shelter, CastlingShareOnTheWeightsRoundsDown) {
+  // King side 19 - 36 = -17 and the e1 square -12: K = -12, and f1 gains -12 / 8 rounded down, -2.
+  EvalContext e = AfterKings("r2qk3/8/8/8/8/8/P7/4K2R w K - 0 1");
+  EXPECT_EQ(KingShelter(e, kWhite, kE1), -12);
+  EXPECT_EQ(KingsideShelter(e, kWhite), -17);
+  EXPECT_EQ(e.BlackSquareWeights[SquareAt(6, 1)], 3 - 2);
+  EXPECT_EQ(e.BlackSquareWeights[kD1], 3);  // queen side lost: Q = max(0, -12) = 0
+  EXPECT_EQ(e.whiteShelter, 0);             // -4, negative
+}
+
+TEST(Shelter, CentralKingWithoutCastlingUsesItsSquare) {
+  EvalContext e = AfterKings("rq2k3/8/8/4K3/8/8/8/8 w - - 0 1");
+  EXPECT_EQ(e.whiteShelter, 0);  // rank 5
+  e = AfterKings("rq2k3/pppppppp/8/8/8/8/PPPPPPPP/4K3 w - - 0 1");
+  EXPECT_EQ(e.whiteShelter, KingShelter(e, kWhite, kE1));
+}
+
+TEST(Shelter, EmptyBishopSlotIsNoFianchetto) {
+  // The only bishop sits in slot 2 after slot 1 was emptied: it must count as it did in slot 1.
+  EvalContext e = AfterKings("4k3/8/8/8/8/7B/8/R3K3 w Q - 0 1");
+  const int before = QueensideShelter(e, kWhite);
+  Board.bishops[kWhite][2] = Board.bishops[kWhite][1];
+  Board.bishops[kWhite][1] = 0;
+  Board.bishopCount[kWhite] = 2;
+  EXPECT_EQ(QueensideShelter(e, kWhite), before);
+}
+
+TEST(KingActivity, BothActivitiesReadTheMapsBeforeTheShelters) {
+  // White's castling shelter adds 148 / 8 = 18 to Black's weight on f1, next to the g1 king;
+  // Black's activity still reads the old 3: A = 2*4 + (3+3+4+4+2) + 8 (rook h1) = 32.
+  EvalTrace t;
+  ASSERT_TRUE(SetUpFen("rq6/p7/8/8/8/8/5PPP/4K1kR b K - 0 1"));
+  EvaluateTraced(&t);
+  EXPECT_EQ(t.black[kStageKings] - t.black[kStagePawns], (3100 - 500) * 32 / 3100);
+  EvalContext e = AfterKings("rq6/p7/8/8/8/8/5PPP/4K1kR b K - 0 1");
+  EXPECT_EQ(e.BlackSquareWeights[SquareAt(6, 1)], 3 + 18);
+}
+
+}  // namespace
+}  // namespace kelb::test
