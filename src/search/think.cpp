@@ -53,20 +53,7 @@ static void SetStatusText(int depth, int legalCount, int searched, const Move& m
                 text.c_str());
 }
 
-// Analysis and pondering never end on their own; a weak level may have to wait for its time.
-static void FinishSearch() {
-  if (engineState.mode == EngineMode::Analyze || engineState.pondering || engineState.uciPonder) {
-    // The node limit of a weak level ends the tree search, not the wait for the command.
-    if (nodeLimitStop) engineState.stopRequested = false;
-    while (!engineState.stopRequested &&
-           (engineState.mode == EngineMode::Analyze || engineState.pondering || engineState.uciPonder)) {
-      PollInput();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  } else if (settings.weakDelay && settings.weakLevel != 0) {
-    while (TickCount() <= timeControl.iterationDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-
+void ResignOrOfferDraw() {
   if (settings.resignEnabled && !resigned && !engineState.pondering && !engineState.uciPonder &&
       !engineState.uciMode && engineState.mode != EngineMode::Analyze && settings.weakLevel == 0) {
     if (gamePly > 0 && rootScore > -kMateBound && rootScore < -800) {
@@ -83,6 +70,23 @@ static void FinishSearch() {
       }
     }
   }
+}
+
+// Analysis and pondering never end on their own; a weak level may have to wait for its time.
+static void FinishSearch() {
+  if (engineState.mode == EngineMode::Analyze || engineState.pondering || engineState.uciPonder) {
+    // The node limit of a weak level ends the tree search, not the wait for the command.
+    if (nodeLimitStop) engineState.stopRequested = false;
+    while (!engineState.stopRequested &&
+           (engineState.mode == EngineMode::Analyze || engineState.pondering || engineState.uciPonder)) {
+      PollInput();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  } else if (settings.weakDelay && settings.weakLevel != 0) {
+    while (TickCount() <= timeControl.iterationDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  ResignOrOfferDraw();
   if (settings.logEnabled) LogCheckpoint();
 }
 

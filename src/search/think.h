@@ -16,6 +16,9 @@ inline constexpr int kStatusTextSize = 101;
 extern char statusText[kStatusTextSize];  // " depth movesLeft moves move" for the analysis status line
 extern bool resigned;                     // the engine resigned this game
 
+// After a WinBoard game search: resigns a lost game (once) and settles a game whose record is nearly full.
+void ResignOrOfferDraw();
+
 // Searches the game position; see engineMove, rootScore, pvLine[1] and ponderMoveText afterwards.
 void Think();
 
