@@ -1,0 +1,135 @@
+// Development, piece patterns and piece terms, with hand-computed values.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board/board.h"
+#include "eval/eval.h"
+#include "eval_support.h"
+
+namespace kelb::test {
+namespace {
+
+EvalContext AfterPawns(const std::string& fen) {
+  EvalContext e;
+  EXPECT_TRUE(SetUpFen(fen)) << fen;
+  InitEvalContext(e);
+  ScorePawns(e);
+  e.whiteScore = e.blackScore = 0;
+  return e;
+}
+
+TEST(Development, StartPositionAndLostCastling) {
+  // Queen d1 behind c2 and e2 (-6, -3), both bishops behind their pawns (-10, -10).
+  EvalContext e = AfterPawns("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  ScoreDevelopment(e);
+  EXPECT_EQ(e.whiteScore, -29);
+  EXPECT_EQ(e.blackScore, -29);
+  e = AfterPawns("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1");
+  ScoreDevelopment(e);
+  EXPECT_EQ(e.whiteScore, 0);
+  EXPECT_EQ(e.blackScore, 0);
+}
+
+TEST(Development, GambitPawnOnC4) {
+  // Queen's gambit accepted: +65 for the c4 pawn, -3 (e2 in front of the queen), -10 (f1 bishop).
+  EvalContext e = AfterPawns("rnbqkbnr/ppp1pppp/8/8/2pP4/8/PP2PPPP/RNBQKBNR w KQkq - 0 3");
+  ScoreDevelopment(e);
+  EXPECT_EQ(e.whiteScore, 65 - 3 - 10);
+  // With ...b5 held by a4: +77 instead.
+  e = AfterPawns("rnbqkbnr/p1p1pppp/8/1p6/P1pP4/8/1P2PPPP/RNBQKBNR w KQkq - 0 4");
+  ScoreDevelopment(e);
+  EXPECT_EQ(e.whiteScore, 77 - 3 - 10);
+}
+
+TEST(Development, FirstQueenSlotFollowsTheListOrder) {
+  // Two white queens on the d-file: slot 1 is d3 (rank 3): -9 with Black above 2500.
+  EvalContext e = AfterPawns("rnbqkb1r/8/8/8/3Q4/3Q4/8/R3K3 w Q - 0 1");
+  ScoreDevelopment(e);
+  EXPECT_EQ(e.whiteScore, -9);
+  // The colour twin lists d5 before d6, so its first queen stands on its fourth rank, facing the
+  // knight on b1 from d5: -37. The lists fill by file and rank, not by the side's own direction.
+  e = AfterPawns(FlipFen("rnbqkb1r/8/8/8/3Q4/3Q4/8/R3K3 w Q - 0 1"));
+  ScoreDevelopment(e);
+  EXPECT_EQ(e.blackScore, -37);
+}
+
+TEST(PiecePatterns, TrappedPieces) {
+  EvalContext e = AfterPawns("4k3/B7/1p6/8/8/8/8/4K3 w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, -150);
+  e = AfterPawns("4k3/8/8/8/8/6P1/7b/4K3 w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.blackScore, -150);
+  e = AfterPawns("N3k3/p7/8/8/8/8/8/4K3 w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, -80);
+}
+
+TEST(PiecePatterns, RookShutInByItsKing) {
+  EvalContext e = AfterPawns("4k3/8/8/8/8/8/7P/6KR w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, -65);
+  e = AfterPawns("4k3/8/8/8/7P/8/8/6KR w - - 0 1");  // the h-pawn on rank 4 still shuts it in
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, -65);
+  e = AfterPawns("4k3/8/8/7P/8/8/8/6KR w - - 0 1");  // on rank 5 it does not
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, 0);
+  e = AfterPawns("6kr/7p/8/8/8/8/8/4K3 w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.blackScore, -65);
+}
+
+TEST(PiecePatterns, BishopPairNeedsTheFirstTwoSlots) {
+  EvalContext e = AfterPawns("4k3/8/8/8/8/8/4P3/2B1KB2 w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, 30);
+  // First bishop captured, a promoted one behind it: slots 0, f1, c1.
+  Board.bishops[kWhite][3] = Board.bishops[kWhite][1];
+  Board.bishops[kWhite][1] = 0;
+  Board.bishopCount[kWhite] = 3;
+  e.whiteScore = 0;
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, 0);
+}
+
+TEST(PiecePatterns, RooksTogether) {
+  // Both rooks on the back rank: + their file distance (a1 and h1: 7).
+  EvalContext e = AfterPawns("4k3/8/8/8/8/8/4P3/R3K2R w - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, 7);
+  // Both on the seventh with the king on the eighth: +8.
+  e = AfterPawns("4k3/1R4R1/8/8/8/8/4P3/4K3 b - - 0 1");
+  ScorePiecePatterns(e);
+  EXPECT_EQ(e.whiteScore, 8);
+}
+
+// Piece stage of a position minus the king stage: material, mobility and files of the pieces, less
+// the piece-weight charge.
+int PieceStage(const std::string& fen) {
+  EvalTrace t;
+  EXPECT_TRUE(SetUpFen(fen)) << fen;
+  EvaluateTraced(&t);
+  return t.white[kStagePieces] - t.white[kStageKings];
+}
+
+TEST(Pieces, RookOnAnOpenFile) {
+  // 494 - 200/30 = 488; rays 27 + 9 + 8 = 44; the charge 12 * 80 / 100 = 9 (the f8 king's shelter
+  // is 80 with few white pieces).
+  EXPECT_EQ(PieceStage("5k2/7p/8/8/8/8/7P/K3R3 b - - 0 1"), 488 + 44 + 22 - 9);  // next to the king's file
+  EXPECT_EQ(PieceStage("5k2/7p/8/8/8/8/7P/K4R2 b - - 0 1"), 488 + 44 + 28 - 9);  // on it
+  EXPECT_EQ(PieceStage("5k2/7p/8/8/8/8/7P/KR6 b - - 0 1"), 488 + 44 + 13 - 9);   // elsewhere
+}
+
+TEST(Pieces, BishopHemmedInByItsPawns) {
+  // Bishop c1 behind b2 and d2: 336 - 8*2 (two dark own pawns) - 4 (rank 1); direct squares b2 and
+  // d2 are own pawns (-2 + 4 each): M = 4 < 9, no enemy pawn in front: -3. Charge 6 * 80 / 100 = 4.
+  // (The black pawns stand on light squares and stop the white ones from being passed.)
+  EXPECT_EQ(PieceStage("4k3/1p1p4/8/8/8/8/1P1P4/2B1K3 b - - 0 1"), 336 - 16 - 4 + 4 - 3 - 4);
+  // Passed and isolated, b2 and d2 weigh 4 + 10 for White's pieces: M = 2 * 12, no penalty.
+  EXPECT_EQ(PieceStage("4k3/8/8/8/8/8/1P1P4/2B1K3 b - - 0 1"), 336 - 16 - 4 + 24 - 4);
+}
+
+}  // namespace
+}  // namespace kelb::test
