@@ -31,8 +31,8 @@ bool gameFromStartPosition = true;
 std::string startFen;
 
 // Fills legalMoves with the generated moves of the side to move that do not leave its king attacked, in
-// generation order and with their generation scores.
-static void RebuildLegalMoves() {
+// generation order and with their generation scores. selfCheck: verify the Board after every trial move.
+static void RebuildLegalMoves(bool selfCheck) {
   Board.ply = 1;
   inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
   checksOnly[1] = 0;
@@ -45,12 +45,12 @@ static void RebuildLegalMoves() {
     Move& move = moveBuffer[i];
     // Taking a king is never a move; it only appears when "white"/"black" left the other king in check.
     if (pieceType[move.captured] == kKing) continue;
-    if (settings.logEnabled) CheckConsistency();
+    if (selfCheck && settings.logEnabled) CheckConsistency();
     MakeMove(move);
     if (!IsAttacked(Board.king[Board.xside], Board.side) && legalMoveCount < kMaxLegalMoves)
       legalMoves[++legalMoveCount] = move;
     UnmakeMove(move);
-    CheckConsistency();
+    if (selfCheck) CheckConsistency();
   }
 }
 
@@ -58,7 +58,7 @@ void CheckGameState() {
   Board.ply = 1;
   CheckConsistency();
   if (engineState.mode == EngineMode::Halted) return;
-  RebuildLegalMoves();
+  RebuildLegalMoves(true);
 
   result = kResultNone;
   if (legalMoveCount == 0) {
@@ -202,10 +202,12 @@ bool DrawishMaterial() {
   return true;
 }
 
+// The switch changes nothing else (not the key, not the mode), so the list is rebuilt without the
+// consistency check, which would halt on a position whose other side is now in check.
 void SetSideToMove(int side) {
   Board.side = side;
   Board.xside = 1 - side;
-  RebuildLegalMoves();
+  RebuildLegalMoves(false);
 }
 
 }  // namespace kelb

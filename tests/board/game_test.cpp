@@ -196,6 +196,17 @@ TEST_F(GameTest, SideSwitchRebuildsTheLegalMoves) {
   EXPECT_EQ(Output(), "");
 }
 
+TEST_F(GameTest, SideSwitchLeavingTheOtherKingInCheckNeitherHaltsNorOffersTheKing) {
+  ASSERT_TRUE(SetUpGame("4k3/4R3/8/8/8/8/8/4K3 b - - 0 1"));
+  SetSideToMove(kWhite);
+  EXPECT_NE(engineState.mode, EngineMode::Halted);
+  EXPECT_EQ(ParseMoveText("e7e8").from, 0);
+  EXPECT_NE(ParseMoveText("e7e6").from, 0);
+  SetSideToMove(kBlack);
+  EXPECT_EQ(legalMoveCount, 3);  // d8, f8 and the capture on e7; d7 and f7 are covered by the rook
+  EXPECT_EQ(Output(), "");
+}
+
 TEST_F(GameTest, MoveTextParsing) {
   NewGame();
   const Move e4 = ParseMoveText("e2e4");
