@@ -116,6 +116,18 @@ TEST_F(MakeBookTest, LaysOutFirstMovesThenRepliesBreadthFirst) {
   EXPECT_EQ(BookEntries[11], kBookLeafBase * 100000 + 7163);  // g1f3
 }
 
+TEST_F(MakeBookTest, LeavesAreScoredForTheSideThatMadeTheLastMove) {
+  std::ofstream(dir + "/lines.txt") << kEightFirstMoves << "e2e4 e7e5 d1h5 d8g5 h5g5\n";
+  std::string out;
+  ASSERT_EQ(test::RunTool({"makebook", dir + "/lines.txt", dir + "/out.bok", "2"}, out), 0) << out;
+  ASSERT_TRUE(ReadBookFile((dir + "/out.bok").c_str()));
+  int32_t queenTaken = 0;
+  for (int32_t record = 1; record <= BookCount; ++record)
+    if (BookMoveCode(BookEntries[record]) == 8575) queenTaken = BookEntries[record];
+  ASSERT_NE(queenTaken, 0);
+  EXPECT_GT(BookLink(queenTaken) - kBookLeafBase, 500);  // White has won the queen
+}
+
 TEST_F(MakeBookTest, RefusesWhatTheBookCannotHold) {
   std::string out;
   // An illegal move.
