@@ -7,6 +7,7 @@
 #include "board/fen.h"
 #include "board/game.h"
 #include "driver/config.h"
+#include "records/records.h"
 #include "search/hash.h"
 #include "search/think.h"
 #include "search/timectl.h"
@@ -33,20 +34,6 @@ static constexpr int32_t kLowestLearnedScore = -32767;
 static constexpr int32_t kHighestLearnedScore = 32766;
 static constexpr int32_t kDeepestLearnedDepth = 32767;
 
-// Reads one line into line (CR dropped, at most kLearnReadLength characters kept); false at the end of the
-// file.
-static bool ReadLearnLine(FILE* file, std::string& line) {
-  line.clear();
-  int c = std::fgetc(file);
-  if (c == EOF) return false;
-  while (c != EOF && c != '\n') {
-    if (c != '\r' && line.size() < static_cast<size_t>(kLearnReadLength))
-      line.push_back(static_cast<char>(c));
-    c = std::fgetc(file);
-  }
-  return true;
-}
-
 // Collects the value text behind every occurrence of the two letters of an operation ("ce", "De"): the
 // characters from the second one after the letters on, while they are digits or '-'.
 static std::string OperationText(const std::string& line, char first, char second) {
@@ -67,7 +54,7 @@ int LoadLearningFile(const char* fileName) {
   if (file == nullptr) return 0;
   int stored = 0;
   std::string line;
-  while (ReadLearnLine(file, line)) {
+  while (ReadFileLine(file, line, kLearnReadLength)) {
     bool illegal = false;
     ReadFen(line, illegal);
     if (illegal) continue;

@@ -33,15 +33,12 @@ void SetUpPosition(std::string_view fenText) {
   engineState.mode = EngineMode::Halted;
 }
 
-// Reads one line (without its CR and LF, at most kShortStringLength characters kept); false when the file
-// is already at its end.
-static bool ReadTextLine(FILE* file, std::string& line) {
+bool ReadFileLine(FILE* file, std::string& line, int maxLength) {
   line.clear();
   int c = std::fgetc(file);
   if (c == EOF) return false;
   while (c != EOF && c != '\n') {
-    if (c != '\r' && line.size() < static_cast<size_t>(kShortStringLength))
-      line.push_back(static_cast<char>(c));
+    if (c != '\r' && line.size() < static_cast<size_t>(maxLength)) line.push_back(static_cast<char>(c));
     c = std::fgetc(file);
   }
   return true;
@@ -57,8 +54,9 @@ void LoadPosition(const std::string& fileName, const std::string& numberWord) {
   if (!ParseInteger(numberWord, number) || number < 1 || number > kMaxPositionNumber) number = 1;
   std::string line;
   bool found = true;
-  for (int32_t skipped = 0; skipped < number - 1 && found; ++skipped) found = ReadTextLine(file, line);
-  if (found) found = ReadTextLine(file, line);
+  for (int32_t skipped = 0; skipped < number - 1 && found; ++skipped)
+    found = ReadFileLine(file, line, kShortStringLength);
+  if (found) found = ReadFileLine(file, line, kShortStringLength);
   std::fclose(file);
   if (!found) {
     SendLine(fileName + " is too short!");

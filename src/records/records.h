@@ -2,6 +2,7 @@
 // file ("loadpos"), appending the current position ("savepos") and appending the game as a PGN record
 // ("savepgn"). File names are used as given, relative to the working directory.
 #pragma once
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,10 @@ void SavePosition(const std::string& fileName);
 
 // Appends the game since its start position as a PGN record (FEN and SetUp tags for a set-up position).
 void SaveGame(const std::string& fileName);
+
+// Reads one line of a text file without its line end (CR dropped anywhere), keeping at most maxLength
+// characters; false when the file is already at its end.
+bool ReadFileLine(FILE* file, std::string& line, int maxLength);
 
 // The PGN record SaveGame appends, with its line ends.
 std::string GameRecordText();
