@@ -4,65 +4,63 @@
 
 namespace kelb {
 
-bool IsAttacked(int square, int bySide) {
+// The probes and rays of one attacking side, unrolled with the steps as constants.
+template <int BySide>
+static inline bool AttackedBy(int square) {
   const auto& sq = Board.squares;
-  const int ply = Board.ply;
-  const int pawn = PieceCode(bySide, kPawn);
-  const int32_t* pawnFrom = bySide == kBlack ? blackPawnAttackers : whitePawnAttackers;
+  constexpr int pawn = PieceCode(BySide, kPawn);
+  constexpr int knight = PieceCode(BySide, kKnight);
+  constexpr int bishop = PieceCode(BySide, kBishop);
+  constexpr int rook = PieceCode(BySide, kRook);
+  constexpr int queen = PieceCode(BySide, kQueen);
+  constexpr int king = PieceCode(BySide, kKing);
+  constexpr const int32_t* pawnFrom = BySide == kBlack ? blackPawnAttackers : whitePawnAttackers;
+
+#pragma GCC unroll 2
   for (int i = 0; i < 2; ++i) {
     const int t = square + pawnFrom[i];
     if (sq[t] == pawn) {
-      attackerSquare[ply] = t;
-      attackDirection[ply] = 0;
+      attackerSquare[Board.ply] = t;
+      attackDirection[Board.ply] = 0;
       return true;
     }
   }
-  const int kingCode = PieceCode(bySide, kKing);
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
-    if (sq[square + kingSteps[i]] == kingCode) {
-      attackDirection[ply] = 0;
+    if (sq[square + kingSteps[i]] == king) {
+      attackDirection[Board.ply] = 0;
       return true;
     }
   }
-  const int knight = PieceCode(bySide, kKnight);
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
     const int t = square + knightSteps[i];
     if (sq[t] == knight) {
-      attackerSquare[ply] = t;
-      attackDirection[ply] = 0;
+      attackerSquare[Board.ply] = t;
+      attackDirection[Board.ply] = 0;
       return true;
     }
   }
-  const int bishop = PieceCode(bySide, kBishop);
-  const int rook = PieceCode(bySide, kRook);
-  const int queen = PieceCode(bySide, kQueen);
-  for (int i = 0; i < 4; ++i) {
-    const int d = diagonalSteps[i];
-    for (int t = square + d; onBoard[t]; t += d) {
-      const int code = sq[t];
-      if (code == kEmpty) continue;
-      if (code == bishop || code == queen) {
-        attackerSquare[ply] = t;
-        attackDirection[ply] = d;
-        return true;
-      }
-      break;
-    }
-  }
-  for (int i = 0; i < 4; ++i) {
-    const int d = straightSteps[i];
-    for (int t = square + d; onBoard[t]; t += d) {
-      const int code = sq[t];
-      if (code == kEmpty) continue;
-      if (code == rook || code == queen) {
-        attackerSquare[ply] = t;
-        attackDirection[ply] = d;
-        return true;
-      }
-      break;
+  // Rays: walk over empty squares; the border numbers around the board are empty and off-board, so the
+  // walk ends on them at the latest. The first piece met decides the direction.
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) {
+    const int d = kingSteps[i];
+    const int first = i < 4 ? bishop : rook;
+    int t = square + d;
+    int code;
+    while ((code = sq[t]) == kEmpty && onBoard[t]) t += d;
+    if (code == first || code == queen) {
+      attackerSquare[Board.ply] = t;
+      attackDirection[Board.ply] = d;
+      return true;
     }
   }
   return false;
+}
+
+bool IsAttacked(int square, int bySide) {
+  return bySide == kWhite ? AttackedBy<kWhite>(square) : AttackedBy<kBlack>(square);
 }
 
 }  // namespace kelb
