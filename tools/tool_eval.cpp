@@ -2,6 +2,7 @@
 // "evalbench": evaluations per second over fixed middlegame positions, and the bitbase build time.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "board/board.h"
@@ -32,8 +33,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-const char* const kStageNames[kStageCount] = {"pawns", "kings", "pieces", "king attack", "development",
-                                              "patterns"};
+const char* const kStageNames[kStageCount] = {"pawns",       "kings",       "pieces",
+                                              "king attack", "development", "patterns"};
 
 // Middlegame positions from common openings and typical middlegame structures.
 const char* const kBenchPositions[] = {
@@ -122,7 +123,7 @@ KELB_TOOL(evalbench, "evalbench [seconds]") {
     elapsed = SecondsSince(start);
   }
   std::printf("bitbase build: %.1f ms\n", buildSeconds * 1000.0);
-  std::printf("evaluations: %lld in %.2f s, %.0f per second, %.1f ns each (checksum %lld)\n", evaluations, elapsed,
-              evaluations / elapsed, elapsed * 1e9 / evaluations, checksum);
+  std::printf("evaluations: %lld in %.2f s, %.0f per second, %.1f ns each (checksum %lld)\n", evaluations,
+              elapsed, evaluations / elapsed, elapsed * 1e9 / evaluations, checksum);
   return 0;
 }

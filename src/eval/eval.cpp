@@ -80,8 +80,10 @@ static bool WrongRookPawn(const EvalContext& e, int side) {
                                                          : kBlackDarkBishop | kBlackLightBishop);
   const bool cornerLight = (pf + (side == kWhite ? 8 : 1)) % 2 != 0;
   int wrong;
-  if (side == kWhite) wrong = cornerLight ? kWhiteDarkBishop : kWhiteLightBishop;
-  else wrong = cornerLight ? kBlackDarkBishop : kBlackLightBishop;
+  if (side == kWhite)
+    wrong = cornerLight ? kWhiteDarkBishop : kWhiteLightBishop;
+  else
+    wrong = cornerLight ? kBlackDarkBishop : kBlackLightBishop;
   return ownFlags == wrong;
 }
 
@@ -104,14 +106,18 @@ int AdjustForMaterial(const EvalContext& e, int t) {
     if (t >= 1 && t <= 160) {
       t = t / 2;
     } else if (t >= 161 && t <= 32766) {
-      if (wn == 600 && (e.bishopColours & (kWhiteDarkBishop | kWhiteLightBishop)) == 0) t = t / 2;
-      else t -= 80;
+      if (wn == 600 && (e.bishopColours & (kWhiteDarkBishop | kWhiteLightBishop)) == 0)
+        t = t / 2;
+      else
+        t -= 80;
     }
   }
   if (bp == 0 && bn > 300) {
     if (t >= -32766 && t <= -161) {
-      if (bn == 600 && (e.bishopColours & (kBlackDarkBishop | kBlackLightBishop)) == 0) t = t / 2;
-      else t += 80;
+      if (bn == 600 && (e.bishopColours & (kBlackDarkBishop | kBlackLightBishop)) == 0)
+        t = t / 2;
+      else
+        t += 80;
     } else if (t >= -160 && t <= -1) {
       t = t / 2;
     }
@@ -125,9 +131,12 @@ int AdjustForMaterial(const EvalContext& e, int t) {
   if ((e.bishopColours == (kWhiteDarkBishop | kBlackLightBishop) ||
        e.bishopColours == (kWhiteLightBishop | kBlackDarkBishop)) &&
       wn + bn == 600) {
-    if (t >= -9000 && t <= -200) t += 100;
-    else if (t >= 200 && t <= 9000) t -= 100;
-    else t = t / 2;
+    if (t >= -9000 && t <= -200)
+      t += 100;
+    else if (t >= 200 && t <= 9000)
+      t -= 100;
+    else
+      t = t / 2;
   }
   return t;
 }
@@ -186,10 +195,14 @@ int EvaluateTraced(EvalTrace* trace) {
   const int us = Board.side, them = 1 - us;
   int s = ScoreOf(e, us) + 13 - ScoreOf(e, them);
   const int ownThreats = ThreatsOf(e, us), otherThreats = ThreatsOf(e, them);
-  if (ownThreats == 1) s += 8;
-  else if (ownThreats >= 2) s += 80;
-  if (otherThreats == 1) s -= 8;
-  else if (otherThreats >= 2) s -= 150;
+  if (ownThreats == 1)
+    s += 8;
+  else if (ownThreats >= 2)
+    s += 80;
+  if (otherThreats == 1)
+    s -= 8;
+  else if (otherThreats >= 2)
+    s -= 150;
 
   int t = us == kWhite ? s : -s;
   const int adjusted = AdjustForMaterial(e, t);

@@ -20,14 +20,14 @@ constexpr int kBlackLightBishop = 8;
 
 // Pawn facts of one side gathered by the pawn terms.
 struct PawnValues {
-  int32_t count;           // number of pawns
-  int32_t squareSum;       // placement, blended toward the middlegame
-  int32_t structureSum;    // support, weakness, doubling, passers; blended toward the endgame
-  int32_t bestPassed;      // best passed-pawn score (counts twice)
-  int32_t darkCount;       // pawns on dark squares (file + rank even)
+  int32_t count;         // number of pawns
+  int32_t squareSum;     // placement, blended toward the middlegame
+  int32_t structureSum;  // support, weakness, doubling, passers; blended toward the endgame
+  int32_t bestPassed;    // best passed-pawn score (counts twice)
+  int32_t darkCount;     // pawns on dark squares (file + rank even)
   int32_t lightCount;
-  int32_t lowFile;         // lowest file holding a pawn of the side (9 if none)
-  int32_t highFile;        // highest file (0 if none)
+  int32_t lowFile;   // lowest file holding a pawn of the side (9 if none)
+  int32_t highFile;  // highest file (0 if none)
 };
 
 // Working record of one evaluation; lives on the stack of Evaluate.
@@ -42,13 +42,13 @@ struct EvalContext {
   // second-highest black pawn (0 = none).
   int32_t whiteRear[10], whiteRear2[10];
   int32_t blackRear[10], blackRear2[10];
-  int32_t whiteAttack, blackAttack;          // attack counts against the enemy king
-  int32_t whiteShelter, blackShelter;        // 100 = a safe king
+  int32_t whiteAttack, blackAttack;    // attack counts against the enemy king
+  int32_t whiteShelter, blackShelter;  // 100 = a safe king
   int32_t whitePieceWeight, blackPieceWeight;
   int32_t whiteThreats, blackThreats;
-  int32_t bishopColours;                     // kWhiteDarkBishop | ...
-  PawnValues pawnValues[2];                  // [side]
-  int32_t lowPawnFile, highPawnFile;         // over the pawns of both colours
+  int32_t bishopColours;              // kWhiteDarkBishop | ...
+  PawnValues pawnValues[2];           // [side]
+  int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
   int32_t kingFile[2], kingRank[2];
 };
 
@@ -111,7 +111,9 @@ inline int KingCentre(int square) { return kKingCentreTable[rankOf[square] - 1][
 
 // Rank seen from `side` (Black reads 9 - rank), and the square of a file and such a rank.
 inline int RelativeRank(int side, int rank) { return side == kWhite ? rank : 9 - rank; }
-inline int RelativeSquare(int side, int file, int rank) { return 10 * file + (side == kWhite ? rank : 9 - rank); }
+inline int RelativeSquare(int side, int file, int rank) {
+  return 10 * file + (side == kWhite ? rank : 9 - rank);
+}
 
 // Pawn file arrays seen from `side`: rank of its rearmost pawn on the file (9 = none), and of the
 // enemy's rearmost pawn (0 = none), both as ranks relative to `side`.
@@ -130,8 +132,12 @@ inline int EnemyRear2(const EvalContext& e, int side, int file) {
 
 inline int32_t& ScoreOf(EvalContext& e, int side) { return side == kWhite ? e.whiteScore : e.blackScore; }
 inline int32_t& AttackOf(EvalContext& e, int side) { return side == kWhite ? e.whiteAttack : e.blackAttack; }
-inline int32_t& ThreatsOf(EvalContext& e, int side) { return side == kWhite ? e.whiteThreats : e.blackThreats; }
-inline int32_t& ShelterOf(EvalContext& e, int side) { return side == kWhite ? e.whiteShelter : e.blackShelter; }
+inline int32_t& ThreatsOf(EvalContext& e, int side) {
+  return side == kWhite ? e.whiteThreats : e.blackThreats;
+}
+inline int32_t& ShelterOf(EvalContext& e, int side) {
+  return side == kWhite ? e.whiteShelter : e.blackShelter;
+}
 inline int32_t& PieceWeightOf(EvalContext& e, int side) {
   return side == kWhite ? e.whitePieceWeight : e.blackPieceWeight;
 }

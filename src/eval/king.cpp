@@ -8,14 +8,14 @@ namespace kelb {
 
 // [rank - 1][file - 1]; symmetric in both directions.
 const int8_t kKingCentreTable[8][8] = {
-    {0, 4, 6, 7, 7, 6, 4, 0},          // 1
-    {4, 8, 10, 11, 11, 10, 8, 4},      // 2
-    {6, 10, 14, 16, 16, 14, 10, 6},    // 3
-    {7, 11, 16, 17, 17, 16, 11, 7},    // 4
-    {7, 11, 16, 17, 17, 16, 11, 7},    // 5
-    {6, 10, 14, 16, 16, 14, 10, 6},    // 6
-    {4, 8, 10, 11, 11, 10, 8, 4},      // 7
-    {0, 4, 6, 7, 7, 6, 4, 0},          // 8
+    {0, 4, 6, 7, 7, 6, 4, 0},        // 1
+    {4, 8, 10, 11, 11, 10, 8, 4},    // 2
+    {6, 10, 14, 16, 16, 14, 10, 6},  // 3
+    {7, 11, 16, 17, 17, 16, 11, 7},  // 4
+    {7, 11, 16, 17, 17, 16, 11, 7},  // 5
+    {6, 10, 14, 16, 16, 14, 10, 6},  // 6
+    {4, 8, 10, 11, 11, 10, 8, 4},    // 7
+    {0, 4, 6, 7, 7, 6, 4, 0},        // 8
 };
 
 // [side of the king][piece code next to it].
@@ -27,8 +27,8 @@ static constexpr int8_t kKingNeighbourTable[2][13] = {
 
 // By the 5-bit pattern of shelter pawns.
 static constexpr int8_t kShelterPatternTable[32] = {
-    -10, 20, 10, 50, 50, 100, 80, 100, 0, 45, 20, 70, 40, 100, 100, 110,
-    15, 40, 30, 70, 70, 120, 120, 120, 70, 95, 85, 105, 70, 120, 120, 120,
+    -10, 20, 10, 50, 50, 100, 80,  100, 0,  45, 20, 70,  40, 100, 100, 110,
+    15,  40, 30, 70, 70, 120, 120, 120, 70, 95, 85, 105, 70, 120, 120, 120,
 };
 
 // By the relative rank 0..8 of the enemy's rearmost pawn on a file, 0 = no such pawn.
@@ -75,8 +75,10 @@ static int WingShelter(const EvalContext& e, int side, const int (&files)[5]) {
       int s = Board.bishops[side][i];
       if (s == 0) continue;
       int bf = fileOf[s], br = RelativeRank(side, rankOf[s]);
-      if (bf == knight && br == 2) v += 39;
-      else if (std::abs(bf - knight) == std::abs(br - 2)) v += 18;
+      if (bf == knight && br == 2)
+        v += 39;
+      else if (std::abs(bf - knight) == std::abs(br - 2))
+        v += 18;
     }
   }
   // 3. The centre pawn has advanced in front of the missing bishop-file pawn.
@@ -85,14 +87,20 @@ static int WingShelter(const EvalContext& e, int side, const int (&files)[5]) {
   v += kBackRankRookTable[BackRankRooks(side)][HasPawn(side, edge, 2) && HasPawn(side, knight, 2) ? 0 : 1];
   // 5. The rearmost own pawns.
   int rear = OwnRear(e, side, edge);
-  if (rear == 4) v += 20;
-  else if (rear == 9) v -= 5;
+  if (rear == 4)
+    v += 20;
+  else if (rear == 9)
+    v -= 5;
   rear = OwnRear(e, side, knight);
-  if (rear == 4) v += 10;
-  else if (rear == 9) v -= 5;
+  if (rear == 4)
+    v += 10;
+  else if (rear == 9)
+    v -= 5;
   rear = OwnRear(e, side, bishop);
-  if (rear == 3 || rear == 4) v += 5;
-  else if (rear == 9) v -= 5;
+  if (rear == 3 || rear == 4)
+    v += 5;
+  else if (rear == 9)
+    v -= 5;
   if (OwnRear(e, side, edge) == 9 && EnemyRear(e, side, edge) == 0) v -= 30;
   // 6. Enemy pawns storming the wing.
   for (int i = 0; i < 3; i++) v -= kStormPenaltyTable[EnemyRear(e, side, files[i])];
@@ -112,10 +120,14 @@ int KingsideShelter(const EvalContext& e, int side) {
 // Storm on a file: the enemy's rearmost pawn 2, 3 or 4 ranks above the king.
 static inline int Storm(int enemyRank, int kingRank) {
   switch (enemyRank - kingRank) {
-    case 2: return -12;
-    case 3: return -11;
-    case 4: return -6;
-    default: return 0;
+    case 2:
+      return -12;
+    case 3:
+      return -11;
+    case 4:
+      return -6;
+    default:
+      return 0;
   }
 }
 
@@ -123,13 +135,16 @@ int KingShelter(const EvalContext& e, int side, int square) {
   const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
   if (r >= 5) return 0;
   int v = kShelterFileTable[f];
-  if (HasPawn(side, f, r + 1)) v += 35;
-  else if (HasPawn(side, f, r + 2)) v += 21;
+  if (HasPawn(side, f, r + 1))
+    v += 35;
+  else if (HasPawn(side, f, r + 2))
+    v += 21;
   if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
   if (f == 1 || HasPawn(side, f - 1, r + 1)) v += 25;
   if (f == 8 || HasPawn(side, f + 1, r + 1)) v += 25;
   if (r == 1) {
-    bool covered = HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
+    bool covered =
+        HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
     v += kBackRankRookTable[BackRankRooks(side)][covered ? 0 : 1];
     if (f <= 2 || f >= 7) v += 20;
   } else {
@@ -137,10 +152,14 @@ int KingShelter(const EvalContext& e, int side, int square) {
     if (f > 6 || HasPawn(side, f + 1, r)) v += 20;
   }
   const bool own = OwnRear(e, side, f) != 9, enemy = EnemyRear(e, side, f) != 0;
-  if (own && enemy) v += 20;
-  else if (own) v += 8;
-  else if (enemy) v += 15;
-  else v -= 12;
+  if (own && enemy)
+    v += 20;
+  else if (own)
+    v += 8;
+  else if (enemy)
+    v += 15;
+  else
+    v -= 12;
   v += Storm(EnemyRear(e, side, f), r);
   for (int nf = f - 1; nf <= f + 1; nf += 2) {
     if (nf < 1 || nf > 8) continue;
@@ -199,10 +218,14 @@ static int SettledShelter(const EvalContext& e, int side) {
   int v = -1;
   if (r == 1 || r == 2) {
     const int drop = r == 2 ? 1 : 0;
-    if (f <= 2) v = QueensideShelter(e, side) - (drop ? 20 : 0);
-    else if (f == 3) v = QueensideShelter(e, side) - (drop ? 35 : 15);
-    else if (f == 6) v = KingsideShelter(e, side) - (drop ? 35 : 15);
-    else if (f >= 7) v = KingsideShelter(e, side) - (drop ? 20 : 0);
+    if (f <= 2)
+      v = QueensideShelter(e, side) - (drop ? 20 : 0);
+    else if (f == 3)
+      v = QueensideShelter(e, side) - (drop ? 35 : 15);
+    else if (f == 6)
+      v = KingsideShelter(e, side) - (drop ? 35 : 15);
+    else if (f >= 7)
+      v = KingsideShelter(e, side) - (drop ? 20 : 0);
   }
   if (v < 0) v = KingShelter(e, side, k);
   return v;
@@ -265,8 +288,10 @@ void ScoreKingAttack(EvalContext& e) {
     int& attack = AttackOf(e, side);
     if (RelativeRank(side, rankOf[enemyKing]) >= 7 && attack > 10) {
       int defenders = CountDefenders(enemy, enemyKing);
-      if (defenders == 0) attack += (attack - 6) / 5;
-      else if (defenders == 1) attack += (attack - 6) / 14;
+      if (defenders == 0)
+        attack += (attack - 6) / 5;
+      else if (defenders == 1)
+        attack += (attack - 6) / 14;
     }
     attack = attack * attack / 18 + attack / 2;
     if (attack > 600) attack = 600;

@@ -18,7 +18,7 @@ bool kpkReady = false;
 // Work table states, two bits per pawn file.
 enum : int { kOpen = 0, kWin = 1, kImpossible = 2, kDraw = 3 };
 
-constexpr int kWorkRanks = 7;    // pawn ranks 1..7 (0-based); 7 is a pawn that has just promoted
+constexpr int kWorkRanks = 7;     // pawn ranks 1..7 (0-based); 7 is a pawn that has just promoted
 constexpr int kWorkBytes = 8192;  // per pawn rank
 constexpr int kPasses = 20;
 
@@ -192,9 +192,10 @@ int ProbeKpk() {
   const int bit = KpkBit(pf, pr, 10 * skf + skr, 10 * wkf + wkr, Board.side == strong);
 
   // Won or not, prefer the weak king in front of the pawn and the strong king close to both.
-  int v = 600 * bit +
-          (std::abs(wkf - pf) + std::abs(wkr - (pr + 1)) - std::abs(skf - wkf) - std::abs(skr - (pr + 1))) / 4 +
-          2 * pr;
+  int v =
+      600 * bit +
+      (std::abs(wkf - pf) + std::abs(wkr - (pr + 1)) - std::abs(skf - wkf) - std::abs(skr - (pr + 1))) / 4 +
+      2 * pr;
   if (strong == kBlack) v = -v;
   if (Board.side == kBlack) v = -v;
   return v;

@@ -31,8 +31,10 @@ static int Development(int side) {
     const int enemyMaterial = Board.pieceMaterial[enemy];
     if ((qr == 3 || qr == 6) && enemyMaterial > 2500) v -= 9;
     if (qr == 4 || qr == 5) {
-      if (at(2, 8) == Enemy(side, kKnight)) v -= q == RelativeSquare(side, 4, 4) ? 37 : 30;
-      else if (enemyMaterial > 2500) v -= 18;
+      if (at(2, 8) == Enemy(side, kKnight))
+        v -= q == RelativeSquare(side, 4, 4) ? 37 : 30;
+      else if (enemyMaterial > 2500)
+        v -= 18;
     }
   }
 
@@ -46,9 +48,12 @@ static int Development(int side) {
   if (at(6, 1) == bishop && at(7, 2) == pawn && at(3, 4) == enemyPawn &&
       (at(6, 8) == Enemy(side, kBishop) || at(7, 8) == Enemy(side, kKnight))) {
     if (at(2, 5) == enemyPawn) {
-      if (at(1, 4) == pawn) v += 77;
-      else if (at(3, 6) == enemyPawn || at(3, 7) == enemyPawn) v += 42;
-      else v += 82;
+      if (at(1, 4) == pawn)
+        v += 77;
+      else if (at(3, 6) == enemyPawn || at(3, 7) == enemyPawn)
+        v += 42;
+      else
+        v += 82;
     } else {
       v += 65;
     }

@@ -32,10 +32,14 @@ int EvaluatePawnless() {
     for (int i = 1; i <= Board.bishopCount[side]; i++) {
       int s = Board.bishops[side][i];
       if (s == 0) continue;
-      if (side == kWhite) w -= 50;
-      else b -= 50;
-      if ((fileOf[s] - rankOf[s]) % 2 == 0) dark[side]++;
-      else light[side]++;
+      if (side == kWhite)
+        w -= 50;
+      else
+        b -= 50;
+      if ((fileOf[s] - rankOf[s]) % 2 == 0)
+        dark[side]++;
+      else
+        light[side]++;
     }
 
   bool drawn = false;
@@ -52,12 +56,16 @@ int EvaluatePawnless() {
   // the second side sees the first side's corrected value.
   const int d = std::abs(fileOf[wk] - fileOf[bk]) + std::abs(rankOf[wk] - rankOf[bk]);
   if (b < w) {
-    if (Board.pieceMaterial[kBlack] == 0) w += 4000 - 2 * KingCentre(bk) - 4 * d;
-    else w -= 4 * d;
+    if (Board.pieceMaterial[kBlack] == 0)
+      w += 4000 - 2 * KingCentre(bk) - 4 * d;
+    else
+      w -= 4 * d;
   }
   if (w < b) {
-    if (Board.pieceMaterial[kWhite] == 0) b += 4000 - 2 * KingCentre(wk) - 4 * d;
-    else b -= 4 * d;
+    if (Board.pieceMaterial[kWhite] == 0)
+      b += 4000 - 2 * KingCentre(wk) - 4 * d;
+    else
+      b -= 4 * d;
   }
 
   // Knights belong in the centre.
@@ -65,14 +73,19 @@ int EvaluatePawnless() {
     for (int i = 1; i <= Board.knightCount[side]; i++) {
       int s = Board.knights[side][i];
       if (s == 0) continue;
-      if (side == kWhite) w += KingCentre(s) - 100;
-      else b += KingCentre(s) - 100;
+      if (side == kWhite)
+        w += KingCentre(s) - 100;
+      else
+        b += KingCentre(s) - 100;
     }
 
   int s = w - b;
-  if (s >= -350 && s <= -251) s = 3 * s + 700;
-  else if (s >= -250 && s <= 250) s = s / 5;
-  else if (s >= 251 && s <= 350) s = 3 * s - 700;
+  if (s >= -350 && s <= -251)
+    s = 3 * s + 700;
+  else if (s >= -250 && s <= 250)
+    s = s / 5;
+  else if (s >= 251 && s <= 350)
+    s = 3 * s - 700;
   return Board.side == kWhite ? -s : s;
 }
 

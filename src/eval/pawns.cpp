@@ -8,14 +8,14 @@ namespace kelb {
 
 // [8 - rank][file - 1], for White; Black reads its own rank 9 - r.
 static constexpr int8_t kPawnSquareTable[8][8] = {
-    {0, 0, 0, 0, 0, 0, 0, 0},          // 8
-    {1, 1, 3, 3, 3, 3, 1, 1},          // 7
-    {1, 7, 9, 11, 11, 9, 7, 1},        // 6
-    {1, 8, 12, 27, 27, 12, 8, 1},      // 5
-    {1, 8, 20, 24, 24, 20, 8, 1},      // 4
-    {1, 8, 11, 16, 16, 11, 8, 1},      // 3
-    {1, 2, 3, 11, 11, 3, 2, 1},        // 2
-    {0, 0, 0, 0, 0, 0, 0, 0},          // 1
+    {0, 0, 0, 0, 0, 0, 0, 0},      // 8
+    {1, 1, 3, 3, 3, 3, 1, 1},      // 7
+    {1, 7, 9, 11, 11, 9, 7, 1},    // 6
+    {1, 8, 12, 27, 27, 12, 8, 1},  // 5
+    {1, 8, 20, 24, 24, 20, 8, 1},  // 4
+    {1, 8, 11, 16, 16, 11, 8, 1},  // 3
+    {1, 2, 3, 11, 11, 3, 2, 1},    // 2
+    {0, 0, 0, 0, 0, 0, 0, 0},      // 1
 };
 
 // By d + 4, d = neighbour's rank - own rank (relative) in -4..+2; other d give 0.
@@ -34,8 +34,8 @@ static constexpr int8_t kPawnThreatTable[2][13] = {
 
 // [6 - ranks the king stands ahead of the pawn][king file - pawn file + 7].
 static constexpr int8_t kKingPasserTable[13][15] = {
-    {0, 0, 1, 3, 4, 6, 7, 7, 7, 6, 4, 3, 1, 0, 0},      // +6
-    {0, 0, 3, 5, 6, 8, 9, 9, 9, 8, 6, 5, 3, 0, 0},      // +5
+    {0, 0, 1, 3, 4, 6, 7, 7, 7, 6, 4, 3, 1, 0, 0},       // +6
+    {0, 0, 3, 5, 6, 8, 9, 9, 9, 8, 6, 5, 3, 0, 0},       // +5
     {0, 0, 3, 6, 8, 10, 11, 11, 11, 10, 8, 6, 3, 0, 0},  // +4
     {0, 0, 3, 6, 9, 12, 13, 13, 13, 12, 9, 6, 3, 0, 0},  // +3
     {0, 0, 3, 6, 9, 13, 15, 15, 15, 13, 9, 6, 3, 0, 0},  // +2
@@ -58,7 +58,8 @@ static inline int KingPasser(int side, int kingSquare, int f, int r) {
 }
 
 static inline bool IsPieceOrKing(int code, int side) {  // a knight..king of `side`
-  return code != kEmpty && code != PieceCode(side, kPawn) && (side == kWhite ? isWhitePiece[code] : isBlackPiece[code]);
+  return code != kEmpty && code != PieceCode(side, kPawn) &&
+         (side == kWhite ? isWhitePiece[code] : isBlackPiece[code]);
 }
 
 // The file arrays, from one pass over both pawn lists.
@@ -106,8 +107,10 @@ static void ScorePawn(EvalContext& e, int side, int s) {
   pv.count++;
   if (f < pv.lowFile) pv.lowFile = f;
   if (f > pv.highFile) pv.highFile = f;
-  if ((f + rankOf[s]) % 2 == 0) pv.darkCount++;
-  else pv.lightCount++;
+  if ((f + rankOf[s]) % 2 == 0)
+    pv.darkCount++;
+  else
+    pv.lightCount++;
 
   // 2. Placement.
   pv.squareSum += kPawnSquareTable[8 - r][f - 1];
@@ -203,8 +206,10 @@ static void ScorePawn(EvalContext& e, int side, int s) {
       if (rs == 0) continue;
       int rf = fileOf[rs], rr = RelativeRank(side, rankOf[rs]);
       if (rf == f - 1 || rf == f + 1) {
-        if (r == 7 && rr == 8) p += 13;
-        else if (OwnRear(e, side, rf) == 9 && EnemyRear(e, side, rf) == 0) p += 3;
+        if (r == 7 && rr == 8)
+          p += 13;
+        else if (OwnRear(e, side, rf) == 9 && EnemyRear(e, side, rf) == 0)
+          p += 3;
       } else if (rf == f) {
         p += (doubled == 0 && rr < r && noEnemyPawnOnFile) ? 7 : 3;
       }
@@ -254,7 +259,8 @@ void BlendPawnScores(EvalContext& e) {
   for (int side = kWhite; side <= kBlack; side++) {
     const PawnValues& pv = e.pawnValues[side];
     const int b = Board.pieceMaterial[1 - side];
-    ScoreOf(e, side) = 51 * pv.count + (pv.squareSum * b) / 3100 + ((6200 - b) * (pv.structureSum + pv.bestPassed)) / 3100;
+    ScoreOf(e, side) =
+        51 * pv.count + (pv.squareSum * b) / 3100 + ((6200 - b) * (pv.structureSum + pv.bestPassed)) / 3100;
   }
 }
 

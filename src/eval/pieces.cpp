@@ -28,19 +28,11 @@ enum : int { kRayPass = 0, kRayBlock = 1, kRayStop = 2 };
 
 // [file distance][rank distance] between a knight and a target.
 static constexpr int8_t kKnightForkTable[5][5] = {
-    {0, 0, 3, 0, 4},
-    {0, 4, 0, 4, 0},
-    {3, 0, 0, 0, 3},
-    {0, 4, 0, 4, 0},
-    {4, 0, 3, 0, 0},
+    {0, 0, 3, 0, 4}, {0, 4, 0, 4, 0}, {3, 0, 0, 0, 3}, {0, 4, 0, 4, 0}, {4, 0, 3, 0, 0},
 };
 static constexpr int8_t kKnightAttackTable[6][6] = {
-    {0, 4, 10, 8, 6, 2},
-    {4, 5, 0, 8, 3, 2},
-    {10, 0, 9, 10, 1, 0},
-    {8, 8, 10, 2, 1, 0},
-    {6, 3, 1, 1, 0, 0},
-    {2, 2, 0, 0, 0, 0},
+    {0, 4, 10, 8, 6, 2}, {4, 5, 0, 8, 3, 2}, {10, 0, 9, 10, 1, 0},
+    {8, 8, 10, 2, 1, 0}, {6, 3, 1, 1, 0, 0}, {2, 2, 0, 0, 0, 0},
 };
 
 // By flags: 1 enemy pawn on the file (knight: ahead), 2 no enemy pawn can ever attack the square,
@@ -146,8 +138,8 @@ static void ScoreKnight(EvalContext& e, int side, int s) {
   const int kdf = std::abs(f - fileOf[enemyKing]), kdr = std::abs(rankOf[s] - rankOf[enemyKing]);
   if (kdf < 6 && kdr < 6) AttackOf(e, side) += kKnightAttackTable[kdf][kdr];
 
-  score += m + ForkValue(s, enemyKing) + ForkValue(s, Board.queens[enemy][1]) + ForkValue(s, Board.rooks[enemy][1]) +
-           ForkValue(s, Board.rooks[enemy][2]);
+  score += m + ForkValue(s, enemyKing) + ForkValue(s, Board.queens[enemy][1]) +
+           ForkValue(s, Board.rooks[enemy][1]) + ForkValue(s, Board.rooks[enemy][2]);
 
   if (f > 1 && f < 8 && r > 2 && r < 8) {
     int flags = OutpostFlags(e, side, f, r);
@@ -163,8 +155,10 @@ static void ScoreBishop(EvalContext& e, int side, int s) {
   int& score = ScoreOf(e, side);
   PieceWeightOf(e, side) += 6;
   const bool dark = (f + rankOf[s]) % 2 == 0;
-  if (side == kWhite) e.bishopColours |= dark ? kWhiteDarkBishop : kWhiteLightBishop;
-  else e.bishopColours |= dark ? kBlackDarkBishop : kBlackLightBishop;
+  if (side == kWhite)
+    e.bishopColours |= dark ? kWhiteDarkBishop : kWhiteLightBishop;
+  else
+    e.bishopColours |= dark ? kBlackDarkBishop : kBlackLightBishop;
 
   const PawnValues& own = e.pawnValues[side];
   const PawnValues& opp = e.pawnValues[enemy];
@@ -180,8 +174,10 @@ static void ScoreBishop(EvalContext& e, int side, int s) {
     if (ray.target == 0) continue;
     int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
     if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
-    if (b == Enemy(side, kKnight)) score += MinorPinBonus(e, side, ray.blocker);
-    else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen)) score += 60;
+    if (b == Enemy(side, kKnight))
+      score += MinorPinBonus(e, side, ray.blocker);
+    else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen))
+      score += 60;
   }
 
   score += m;
@@ -228,8 +224,10 @@ static void ScoreRook(EvalContext& e, int side, int s) {
     if (ray.target == 0) continue;
     int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
     if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
-    if (b == Enemy(side, kKnight) || b == Enemy(side, kBishop)) score += MinorPinBonus(e, side, ray.blocker);
-    else if (b == Enemy(side, kQueen)) score += 60;
+    if (b == Enemy(side, kKnight) || b == Enemy(side, kBishop))
+      score += MinorPinBonus(e, side, ray.blocker);
+    else if (b == Enemy(side, kQueen))
+      score += 60;
   }
   if (z > 0) z += z < 4 ? 5 : 3;
 
@@ -238,9 +236,12 @@ static void ScoreRook(EvalContext& e, int side, int s) {
     const int queen = Board.queens[side][1];
     auto doubling = [&](int edgeFile, int kingSquare, int pawnSquare) {
       if (queen == 0) return;
-      if (fileOf[queen] != edgeFile) z += 8;
-      else if (enemyKing == kingSquare && Board.squares[pawnSquare] == kEmpty) z += 25;
-      else z += 6;
+      if (fileOf[queen] != edgeFile)
+        z += 8;
+      else if (enemyKing == kingSquare && Board.squares[pawnSquare] == kEmpty)
+        z += 25;
+      else
+        z += 6;
     };
     if (f == 8 && ekf >= 6) doubling(8, RelativeSquare(side, 7, 8), RelativeSquare(side, 8, 7));
     if (f == 1 && ekf <= 3) doubling(1, RelativeSquare(side, 2, 8), RelativeSquare(side, 1, 7));
@@ -295,8 +296,10 @@ static int MatingPatterns(int side) {
     if (guard == Enemy(side, kBishop) || guard == Enemy(side, kQueen)) continue;
     if (at(edge, 6) == ownQueen && (at(pf, 6) == ownPawn || at(pf, 6) == ownBishop)) v += 200;
     if (at(pf, 6) == ownQueen) {
-      if (at(edge, 6) == ownPawn) v += guard == kEmpty ? 50 : 200;
-      else if (at(edge, 6) == ownBishop) v += 200;
+      if (at(edge, 6) == ownPawn)
+        v += guard == kEmpty ? 50 : 200;
+      else if (at(edge, 6) == ownBishop)
+        v += 200;
     }
   }
   return v;
@@ -352,7 +355,8 @@ static void ScoreQueen(EvalContext& e, int side, int s, int attackAfterRooks) {
   // Enemy queens near their own king defend it.
   for (int i = 1; i <= 2; i++) {
     int q = Board.queens[enemy][i];
-    if (z > 3 && q != 0 && std::abs(fileOf[q] - ekf) <= 2 && std::abs(rankOf[q] - rankOf[enemyKing]) <= 2) z -= 3;
+    if (z > 3 && q != 0 && std::abs(fileOf[q] - ekf) <= 2 && std::abs(rankOf[q] - rankOf[enemyKing]) <= 2)
+      z -= 3;
   }
   AttackOf(e, side) += attackAfterRooks < 6 ? z : 2 * z;
 

@@ -27,8 +27,9 @@ bool SetUpFen(const std::string& fen) {
 
 static std::string SwapCase(const std::string& s) {
   std::string out = s;
-  for (char& c : out) c = std::isupper(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c))
-                                                                      : static_cast<char>(std::toupper(c));
+  for (char& c : out)
+    c = std::isupper(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c))
+                                                    : static_cast<char>(std::toupper(c));
   return out;
 }
 
@@ -48,7 +49,7 @@ std::string FlipFen(const std::string& fen) {
   std::string rights;
   for (char c : std::string("KQkq")) {
     char twin = std::isupper(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c))
-                                                              : static_cast<char>(std::toupper(c));
+                                                            : static_cast<char>(std::toupper(c));
     if (castling.find(twin) != std::string::npos) rights += c;
   }
   if (rights.empty()) rights = "-";

@@ -28,7 +28,7 @@ TEST(KingAttack, CountGrowsWithItsSquareAndIsCapped) {
   e.blackShelter = 0;
   ScoreKingAttack(e);
   EXPECT_EQ(e.whiteScore, 30 * 30 / 18 + 15);  // 65
-  EXPECT_EQ(e.blackScore, 0);                   // Black has no 800 of pieces: nothing converted
+  EXPECT_EQ(e.blackScore, 0);                  // Black has no 800 of pieces: nothing converted
   e.whiteScore = 0;
   e.whiteAttack = 100;  // 605, cut to 600, then scaled by the shelter
   e.blackShelter = 100;

@@ -22,7 +22,9 @@ struct Oracle {
   // [stm][pawn rank 1..6][pawn file 0..3][strong king 0..63][weak king 0..63]: 1 win, 0 not (yet),
   // -1 illegal.
   std::vector<int8_t> value = std::vector<int8_t>(2 * 7 * 4 * 64 * 64, 0);
-  int8_t& At(int stm, int pr, int pf, int sk, int wk) { return value[(((stm * 7 + pr) * 4 + pf) * 64 + sk) * 64 + wk]; }
+  int8_t& At(int stm, int pr, int pf, int sk, int wk) {
+    return value[(((stm * 7 + pr) * 4 + pf) * 64 + sk) * 64 + wk];
+  }
 };
 
 int Dist(int a, int b) {
@@ -90,8 +92,10 @@ Oracle Solve() {
             if (o.At(0, pr, pf, sk, wk) == 0) {
               bool win = false;
               if (sk != p + 1 && wk != p + 1) {
-                if (pr == 6) win = PromotionWins(pf, sk, wk);
-                else win = o.At(1, pr + 1, pf, sk, wk) == 1;
+                if (pr == 6)
+                  win = PromotionWins(pf, sk, wk);
+                else
+                  win = o.At(1, pr + 1, pf, sk, wk) == 1;
                 if (!win && pr == 1 && sk != p + 2 && wk != p + 2) win = o.At(1, 3, pf, sk, wk) == 1;
               }
               for (int d = 0; d < 9 && !win; d++) {
@@ -204,9 +208,9 @@ TEST_F(KpkTest, KnowsTheClassicalWinsAndDraws) {
   ExpectKpk("8/4k3/8/4K3/4P3/8/8/8 b - - 0 1", kStrongWins);  // ... and loses it with the move
   ExpectKpk("k7/8/P7/1K6/8/8/8/8 w - - 0 1", kDrawn);         // rook pawn, king in the corner
   ExpectKpk("7k/8/8/6KP/8/8/8/8 w - - 0 1", kDrawn);
-  ExpectKpk("k7/P7/1K6/8/8/8/8/8 b - - 0 1", kDrawn);         // stalemate
-  ExpectKpk("4k3/4P3/4K3/8/8/8/8/8 b - - 0 1", kDrawn);       // stalemate
-  ExpectKpk("8/8/8/8/3kP3/8/8/K7 b - - 0 1", kDrawn);         // the pawn is taken
+  ExpectKpk("k7/P7/1K6/8/8/8/8/8 b - - 0 1", kDrawn);       // stalemate
+  ExpectKpk("4k3/4P3/4K3/8/8/8/8/8 b - - 0 1", kDrawn);     // stalemate
+  ExpectKpk("8/8/8/8/3kP3/8/8/K7 b - - 0 1", kDrawn);       // the pawn is taken
   ExpectKpk("8/8/8/8/4P3/k7/8/K7 w - - 0 1", kStrongWins);  // outside the square of the pawn
   ExpectKpk("8/8/8/8/4P3/k7/8/K7 b - - 0 1", kDrawn);       // inside it
   // The same with Black's pawn.
@@ -239,7 +243,8 @@ TEST_F(KpkTest, ProbeBandsOverRandomPositions) {
     const int bk = SquareAt(1 + std::rand() % 8, 1 + std::rand() % 8);
     if (wk == bk || wk == pawn || bk == pawn) continue;
     if (std::abs(fileOf[wk] - fileOf[bk]) <= 1 && std::abs(rankOf[wk] - rankOf[bk]) <= 1) continue;
-    if (!SetUpFen(KpkFen(wk, bk, pawn, pawnCode, std::rand() % 2 == 0))) continue;  // side not to move in check
+    if (!SetUpFen(KpkFen(wk, bk, pawn, pawnCode, std::rand() % 2 == 0)))
+      continue;  // side not to move in check
     const int strong = pawnCode == kWhitePawn ? kWhite : kBlack;
     const int v = ProbeKpk();
     const bool strongToMove = Board.side == strong;

@@ -134,15 +134,17 @@ TEST(Pieces, BishopHemmedInByItsPawns) {
 TEST(Pieces, KnightOutpostNeedsNoEnemyPawnThatCanChaseIt) {
   // Knight d5 defended by e4: flags 2 + 4 + 8 give 26; a black pawn on e6 (above rank 5, on a
   // neighbouring file) removes flag 2: 8. Nothing else of White's pieces changes.
-  EXPECT_EQ(PieceStage("6k1/8/8/3N4/4P3/8/8/6K1 b - - 0 1") - PieceStage("6k1/8/4p3/3N4/4P3/8/8/6K1 b - - 0 1"),
-            26 - 8);
+  EXPECT_EQ(
+      PieceStage("6k1/8/8/3N4/4P3/8/8/6K1 b - - 0 1") - PieceStage("6k1/8/4p3/3N4/4P3/8/8/6K1 b - - 0 1"),
+      26 - 8);
 }
 
 TEST(Pieces, RookPinsAKnightAgainstTheKing) {
   // Rook e1, black knight e7, king e8: +90 when a white pawn attacks e7, +24 otherwise (no black
   // pawn defends it). The pawn count, and so the rook's value, is the same in both.
-  EXPECT_EQ(PieceStage("4k3/4n3/3P4/8/8/8/8/K3R3 b - - 0 1") - PieceStage("4k3/4n3/8/8/8/8/P7/K3R3 b - - 0 1"),
-            90 - 24);
+  EXPECT_EQ(
+      PieceStage("4k3/4n3/3P4/8/8/8/8/K3R3 b - - 0 1") - PieceStage("4k3/4n3/8/8/8/8/P7/K3R3 b - - 0 1"),
+      90 - 24);
 }
 
 }  // namespace

@@ -133,9 +133,8 @@ TEST(EvalSymmetry, RandomPlayoutsEvaluateLikeTheirColourTwins) {
 TEST(EvalSymmetry, HoldsWithTheBitbaseBuilt) {
   BuildKpkBitbase();
   std::vector<std::string> positions = {
-      "8/8/8/4k3/8/8/3PK3/8 w - - 0 1",   "8/8/8/4k3/8/8/3PK3/8 b - - 0 1",
-      "8/p7/8/8/8/1k6/8/K7 w - - 0 1",    "8/8/1k6/8/8/8/6P1/6K1 b - - 0 1",
-      "8/8/8/3k4/8/3K4/3P4/8 w - - 0 1",  "7k/8/6K1/7P/8/8/8/8 w - - 0 1",
+      "8/8/8/4k3/8/8/3PK3/8 w - - 0 1",  "8/8/8/4k3/8/8/3PK3/8 b - - 0 1",  "8/p7/8/8/8/1k6/8/K7 w - - 0 1",
+      "8/8/1k6/8/8/8/6P1/6K1 b - - 0 1", "8/8/8/3k4/8/3K4/3P4/8 w - - 0 1", "7k/8/6K1/7P/8/8/8/8 w - - 0 1",
   };
   int checked = 0;
   ExpectSymmetric(positions, checked);

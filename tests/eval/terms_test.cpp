@@ -73,7 +73,7 @@ TEST(Pawnless, DrawnMaterialScoresZero) {
   EXPECT_EQ(EvalFen("4k3/8/8/8/8/8/8/4K3 b - - 0 1"), 0);
   EXPECT_EQ(EvalFen("4kn2/8/8/8/8/8/8/4KB2 w - - 0 1"), 0);
   EXPECT_EQ(EvalFen("4k3/8/8/8/8/8/8/3NKN2 w - - 0 1"), 0);
-  EXPECT_EQ(EvalFen("4k3/8/8/8/8/8/8/2B1K1B1 w - - 0 1"), 0);  // c1 and g1: both dark
+  EXPECT_EQ(EvalFen("4k3/8/8/8/8/8/8/2B1K1B1 w - - 0 1"), 0);     // c1 and g1: both dark
   EXPECT_LT(EvalFen("4k3/8/8/8/8/8/8/2B1KB2 w - - 0 1"), -4000);  // c1 and f1: the pair mates
 }
 
