@@ -52,10 +52,15 @@ std::string FlipFen(const std::string& fen) {
                                                             : static_cast<char>(std::toupper(c));
     if (castling.find(twin) != std::string::npos) rights += c;
   }
-  if (rights.empty()) rights = "-";
-  std::string epTwin = "-";
-  if (ep.size() == 2) epTwin = std::string(1, ep[0]) + (ep[1] == '3' ? '6' : '3');
-  return flipped + (side == "w" ? " b " : " w ") + rights + " " + epTwin;
+  if (rights.empty()) rights.push_back('-');
+  std::string epTwin = ep;
+  if (epTwin.size() == 2) epTwin[1] = epTwin[1] == '3' ? '6' : '3';
+  std::string out = flipped;
+  out += side == "w" ? " b " : " w ";
+  out += rights;
+  out += ' ';
+  out += epTwin;
+  return out;
 }
 
 int EvalFen(const std::string& fen) {
