@@ -218,6 +218,7 @@ void Think() {
 
   // 1-2. Fresh search state.
   tc.nodeLimit = WeakNodeLimit(settings.weakLevel);
+  if (goNodeLimit < tc.nodeLimit) tc.nodeLimit = goNodeLimit;  // UCI "go nodes"
   lastIteration = 0;
   Board.ply = 1;
   iterationDepth = 1;

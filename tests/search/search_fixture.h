@@ -41,6 +41,7 @@ inline void QuietEngine() {
   engineState.stopRequested = engineState.searchInterruptible = false;
   pollDuringSearch = false;
   searchMoveCount = 0;
+  goNodeLimit = kMaxNodeLimit;
   mateSearchMode = false;
   int32_t mb = kTestHashMb;
   AllocateHashTable(mb);  // every test starts from an empty table

@@ -1,0 +1,92 @@
+// The search through the real engine: UCI and WinBoard searches answered with moves and thinking lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+
+void StartUci(EngineProcess& engine) {
+  engine.Start();
+  engine.WriteLine("uci");
+  ASSERT_TRUE(engine.WaitFor("uciok"));
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok"));
+}
+
+TEST(SearchEndToEndTest, UciMateInOneAnswersWithMateText) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
+  engine.WriteLine("go depth 6");
+  std::vector<std::string> seen;
+  std::string best;
+  ASSERT_TRUE(engine.WaitFor("bestmove", &best, 10000, &seen));
+  EXPECT_EQ(best, "bestmove d1d8");
+  bool mateLine = false;
+  for (const std::string& line : seen)
+    if (line.rfind("info depth 1 score mate 1 ", 0) == 0 && line.find(" pv d1d8") != std::string::npos)
+      mateLine = true;
+  EXPECT_TRUE(mateLine);
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(SearchEndToEndTest, UciSearchMovesAtDepthOne) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go searchmoves a2a3 depth 1");
+  std::string best;
+  ASSERT_TRUE(engine.WaitFor("bestmove", &best));
+  EXPECT_EQ(best, "bestmove a2a3");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(SearchEndToEndTest, WeakInfiniteSearchWaitsForStop) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  engine.WriteLine("setoption name UCI_Elo value 700");
+  engine.WriteLine("position startpos moves e2e4");
+  engine.WriteLine("go infinite");
+  for (const std::string& line : engine.Drain(700)) EXPECT_NE(line.rfind("bestmove", 0), 0u) << line;
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok"));
+  engine.WriteLine("stop");
+  std::string best;
+  ASSERT_TRUE(engine.WaitFor("bestmove", &best));
+  EXPECT_GT(best.size(), std::string("bestmove ").size());
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(SearchEndToEndTest, WinBoardRepliesWithAMoveAndThinkingLines) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("protover 2");
+  engine.WriteLine("new");
+  engine.WriteLine("sd 4");
+  engine.WriteLine("post");
+  engine.WriteLine("e2e4");
+  std::vector<std::string> seen;
+  std::string move;
+  ASSERT_TRUE(engine.WaitFor("move ", &move, 20000, &seen));
+  bool thinking = false;
+  for (const std::string& line : seen)
+    if (line.rfind("4 ", 0) == 0) thinking = true;  // a final line of the last iteration
+  EXPECT_TRUE(thinking);
+  EXPECT_EQ(move.size(), 9u) << move;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+}  // namespace
+}  // namespace kelb
