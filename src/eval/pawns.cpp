@@ -92,8 +92,9 @@ static void FillPawnFiles(EvalContext& e) {
   }
 }
 
-// One pawn of `side` on square s.
-static void ScorePawn(EvalContext& e, int side, int s) {
+// One pawn of `side` on square s (a template so that each colour's mirror folds at compile time).
+template <int side>
+static void ScorePawn(EvalContext& e, int s) {
   const int enemy = 1 - side;
   const int ownPawn = Own(side, kPawn), enemyPawn = Enemy(side, kPawn);
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
@@ -101,7 +102,7 @@ static void ScorePawn(EvalContext& e, int side, int s) {
   PawnValues& pv = e.pawnValues[side];
   SquareArray<int8_t>& ownWeights = WeightsOf(e, side);
   SquareArray<int8_t>& enemyWeights = WeightsOf(e, enemy);
-  auto at = [side](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
+  auto at = [](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
 
   // 1. Counts.
   pv.count++;
@@ -240,8 +241,8 @@ void ScorePawns(EvalContext& e) {
     e.pawnValues[side] = PawnValues{0, 0, 0, 0, 0, 0, 9, 0};
   }
   for (int i = 1; i <= kMaxPawnSlots; i++) {
-    if (Board.pawns[kWhite][i] != 0) ScorePawn(e, kWhite, Board.pawns[kWhite][i]);
-    if (Board.pawns[kBlack][i] != 0) ScorePawn(e, kBlack, Board.pawns[kBlack][i]);
+    if (Board.pawns[kWhite][i] != 0) ScorePawn<kWhite>(e, Board.pawns[kWhite][i]);
+    if (Board.pawns[kBlack][i] != 0) ScorePawn<kBlack>(e, Board.pawns[kBlack][i]);
   }
   // In pawn endings pawns spread over the board are hard to stop.
   for (int side = kWhite; side <= kBlack; side++) {

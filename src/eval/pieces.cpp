@@ -67,7 +67,8 @@ struct Ray {
   int target;   // first occupied square behind the blocker, 0 if none
 };
 
-static inline Ray WalkRay(const EvalContext& e, int side, int from, int step, const int8_t* direct,
+template <int side>
+static inline Ray WalkRay(const EvalContext& e, int from, int step, const int8_t* direct,
                           const int8_t* beyond, const int8_t* rayClass) {
   const int8_t* rel = kRelativeCode[side];
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
@@ -105,7 +106,8 @@ static inline int MinorPinBonus(const EvalContext& e, int side, int blocker) {
   return 0;
 }
 
-static void ScoreKnight(EvalContext& e, int side, int s) {
+template <int side>
+static void ScoreKnight(EvalContext& e, int s) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -148,7 +150,8 @@ static void ScoreKnight(EvalContext& e, int side, int s) {
   }
 }
 
-static void ScoreBishop(EvalContext& e, int side, int s) {
+template <int side>
+static void ScoreBishop(EvalContext& e, int s) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -167,7 +170,7 @@ static void ScoreBishop(EvalContext& e, int side, int s) {
 
   int m = 0, z = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay(e, side, s, diagonalSteps[i], kBishopDirect, kBishopBeyond, kBishopRayClass);
+    Ray ray = WalkRay<side>(e, s, diagonalSteps[i], kBishopDirect, kBishopBeyond, kBishopRayClass);
     m += ray.direct;
     z += ray.zone;
     score += ray.beyond;
@@ -207,7 +210,8 @@ static void ScoreBishop(EvalContext& e, int side, int s) {
   AttackOf(e, side) += z;
 }
 
-static void ScoreRook(EvalContext& e, int side, int s) {
+template <int side>
+static void ScoreRook(EvalContext& e, int s) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -218,7 +222,7 @@ static void ScoreRook(EvalContext& e, int side, int s) {
 
   int z = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay(e, side, s, straightSteps[i], kRookDirect, kRookBeyond, kRookRayClass);
+    Ray ray = WalkRay<side>(e, s, straightSteps[i], kRookDirect, kRookBeyond, kRookRayClass);
     score += ray.direct + ray.beyond;
     z += ray.zone;
     if (ray.target == 0) continue;
@@ -283,8 +287,9 @@ static void ScoreRook(EvalContext& e, int side, int s) {
 }
 
 // Queen next to a g8 (b8) king with the f7 (c7) pawn in place: the classic mates on g7/h7.
-static int MatingPatterns(int side) {
-  auto at = [side](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
+template <int side>
+static int MatingPatterns() {
+  auto at = [](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
   const int ownQueen = Own(side, kQueen), ownPawn = Own(side, kPawn), ownBishop = Own(side, kBishop);
   int v = 0;
   // King file, pawn file, far (h/a) file, near (f/c) file.
@@ -305,7 +310,8 @@ static int MatingPatterns(int side) {
   return v;
 }
 
-static void ScoreQueen(EvalContext& e, int side, int s, int attackAfterRooks) {
+template <int side>
+static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -316,8 +322,8 @@ static void ScoreQueen(EvalContext& e, int side, int s, int attackAfterRooks) {
 
   int m = 0, z = 0;
   for (int i = 0; i < 8; i++) {
-    Ray ray = i < 4 ? WalkRay(e, side, s, kingSteps[i], kQueenDirect, kQueenBeyond, kBishopRayClass)
-                    : WalkRay(e, side, s, kingSteps[i], kQueenDirect, kQueenBeyond, kRookRayClass);
+    Ray ray = i < 4 ? WalkRay<side>(e, s, kingSteps[i], kQueenDirect, kQueenBeyond, kBishopRayClass)
+                    : WalkRay<side>(e, s, kingSteps[i], kQueenDirect, kQueenBeyond, kRookRayClass);
     m += ray.direct + ray.beyond;
     z += ray.zone;
   }
@@ -369,23 +375,29 @@ static void ScoreQueen(EvalContext& e, int side, int s, int attackAfterRooks) {
       score -= Board.pieceMaterial[enemy] / 50 - m / 4;
   }
 
-  score += MatingPatterns(side);
+  score += MatingPatterns<side>();
+}
+
+// Every piece of one kind and side, slot by slot, empty slots skipped.
+template <typename Score>
+static inline void ForEachPiece(const int32_t* list, int count, Score score) {
+  for (int i = 1; i <= count; i++)
+    if (list[i] != 0) score(list[i]);
 }
 
 void ScorePieces(EvalContext& e) {
-  for (int side = kWhite; side <= kBlack; side++)
-    for (int i = 1; i <= Board.knightCount[side]; i++)
-      if (Board.knights[side][i] != 0) ScoreKnight(e, side, Board.knights[side][i]);
-  for (int side = kWhite; side <= kBlack; side++)
-    for (int i = 1; i <= Board.bishopCount[side]; i++)
-      if (Board.bishops[side][i] != 0) ScoreBishop(e, side, Board.bishops[side][i]);
-  for (int side = kWhite; side <= kBlack; side++)
-    for (int i = 1; i <= Board.rookCount[side]; i++)
-      if (Board.rooks[side][i] != 0) ScoreRook(e, side, Board.rooks[side][i]);
-  const int attackAfterRooks[2] = {e.whiteAttack, e.blackAttack};
-  for (int side = kWhite; side <= kBlack; side++)
-    for (int i = 1; i <= Board.queenCount[side]; i++)
-      if (Board.queens[side][i] != 0) ScoreQueen(e, side, Board.queens[side][i], attackAfterRooks[side]);
+  ForEachPiece(Board.knights[kWhite], Board.knightCount[kWhite], [&](int s) { ScoreKnight<kWhite>(e, s); });
+  ForEachPiece(Board.knights[kBlack], Board.knightCount[kBlack], [&](int s) { ScoreKnight<kBlack>(e, s); });
+  ForEachPiece(Board.bishops[kWhite], Board.bishopCount[kWhite], [&](int s) { ScoreBishop<kWhite>(e, s); });
+  ForEachPiece(Board.bishops[kBlack], Board.bishopCount[kBlack], [&](int s) { ScoreBishop<kBlack>(e, s); });
+  ForEachPiece(Board.rooks[kWhite], Board.rookCount[kWhite], [&](int s) { ScoreRook<kWhite>(e, s); });
+  ForEachPiece(Board.rooks[kBlack], Board.rookCount[kBlack], [&](int s) { ScoreRook<kBlack>(e, s); });
+  // The queens read the attack counts as they stood after the rooks.
+  const int whiteAfterRooks = e.whiteAttack, blackAfterRooks = e.blackAttack;
+  ForEachPiece(Board.queens[kWhite], Board.queenCount[kWhite],
+               [&](int s) { ScoreQueen<kWhite>(e, s, whiteAfterRooks); });
+  ForEachPiece(Board.queens[kBlack], Board.queenCount[kBlack],
+               [&](int s) { ScoreQueen<kBlack>(e, s, blackAfterRooks); });
 }
 
 }  // namespace kelb
