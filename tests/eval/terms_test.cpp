@@ -138,6 +138,25 @@ TEST(Pawns, RaceRuleOnlyInPawnEndings) {
   EXPECT_EQ(t.white[kStagePawns], 51 + 0 + 5900 * 130 / 3100);
 }
 
+TEST(Pawns, ConnectedPassersWithARookBehind) {
+  // e6: U 6; P = 4 + 58 + 1 - KP(a8) 6 + connected 25 + rook e1 behind 7 = 89.
+  // f6: U 6; P = 5 + 58 + 1 - KP(a8) 3 + connected 25 = 86 (the e1 rook's file holds a pawn).
+  // Square sum 11 + 9; structure 6 + 89 + 6 + 86, best 89 counted twice.
+  EvalTrace t = Trace("k7/8/4PP2/8/8/8/8/K3R2r w - - 0 1");
+  EXPECT_EQ(t.white[kStagePawns], 102 + 20 * 500 / 3100 + 5700 * (187 + 89) / 3100);
+}
+
+TEST(Pawns, SpreadPassersInAPawnEnding) {
+  // a2: P = 4 + 11 + KP(e1) 0 - KP(e8) 3, then + 0 - 3 + 6 = 15. h2: 3 + 11 + 2 - 4 + (2 - 4 + 6) = 16.
+  // Both isolated, their support 0; the spread over seven files adds 70.
+  EvalContext e = AfterPawns("4k3/8/8/8/8/8/P6P/4K3 w - - 0 1");
+  EXPECT_EQ(e.pawnValues[kWhite].bestPassed, 16);
+  EXPECT_EQ(e.pawnValues[kWhite].structureSum, 15 + 16 + 70);
+  EXPECT_EQ(e.pawnValues[kWhite].squareSum, 2);
+  EXPECT_EQ(e.lowPawnFile, 1);
+  EXPECT_EQ(e.highPawnFile, 8);
+}
+
 TEST(Pawns, ForkThreatOnlyWithTheMove) {
   EvalContext w = AfterPawns("4k3/8/3n1n2/8/4P3/8/8/4K3 w - - 0 1");
   EvalContext b = AfterPawns("4k3/8/3n1n2/8/4P3/8/8/4K3 b - - 0 1");
