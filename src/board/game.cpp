@@ -207,6 +207,8 @@ bool DrawishMaterial() {
 void SetSideToMove(int side) {
   Board.side = side;
   Board.xside = 1 - side;
+  // A halted engine refuses every move, and its board may lack the kings the generator needs.
+  if (engineState.mode == EngineMode::Halted) return;
   RebuildLegalMoves(false);
 }
 

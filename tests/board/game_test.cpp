@@ -207,6 +207,19 @@ TEST_F(GameTest, SideSwitchLeavingTheOtherKingInCheckNeitherHaltsNorOffersTheKin
   EXPECT_EQ(Output(), "");
 }
 
+TEST_F(GameTest, SideSwitchOnAHaltedBoardWithoutKingsIsHarmless) {
+  NewGame();
+  for (int s = 0; s <= 99; ++s) Board.squares[s] = kEmpty;
+  bool illegal = false;
+  BuildPieceLists(illegal);
+  ASSERT_TRUE(illegal);
+  engineState.mode = EngineMode::Halted;
+  SetSideToMove(kBlack);
+  SetSideToMove(kWhite);
+  EXPECT_EQ(Board.side, kWhite);
+  EXPECT_EQ(engineState.mode, EngineMode::Halted);
+}
+
 TEST_F(GameTest, MoveTextParsing) {
   NewGame();
   const Move e4 = ParseMoveText("e2e4");
