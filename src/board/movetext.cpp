@@ -7,6 +7,7 @@ static constexpr char kMoveLetters[] = " abcdefgh12345678 pnbrqkpnbrqk";
 
 std::string MoveToText(const Move& move) {
   std::string text;
+  if (move.from == 0) return text;  // the null move has no text
   text += kMoveLetters[move.from / 10];
   text += kMoveLetters[8 + move.from % 10];
   text += kMoveLetters[move.to / 10];

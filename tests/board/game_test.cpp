@@ -242,6 +242,8 @@ TEST_F(GameTest, MoveTextParsing) {
   EXPECT_EQ(ParseMoveText("O-O").from, 0);
   ASSERT_TRUE(SetUpGame("k7/8/8/8/8/8/p7/4K3 b - - 0 1"));
   EXPECT_EQ(ParseMoveText("a2a1q").promotion, kBlackQueen);
+  EXPECT_EQ(MoveToText(ParseMoveText("a2a1n")), "a2a1n");
+  EXPECT_EQ(MoveToText(Move{}), "");
 }
 
 TEST_F(GameTest, MaterialTests) {
