@@ -18,8 +18,8 @@ static constexpr char kLogName[] = "kelb701.log";
 
 static std::string pendingText;  // start of a line whose line feed has not arrived yet
 static char pipeBuffer[kPipeBufferSize];
-static int pipeCount = 0;  // unconsumed bytes at the front of pipeBuffer
-static bool inputEnded = false;   // read() reported the end of standard input
+static int pipeCount = 0;           // unconsumed bytes at the front of pipeBuffer
+static bool inputEnded = false;     // read() reported the end of standard input
 static bool quitDelivered = false;  // the end of input has been handed out once as "quit"
 static FILE* logFile = nullptr;
 
@@ -31,8 +31,8 @@ static FILE* logFile = nullptr;
 
 static void LogEntry(const char* prefix, const std::string& text) {
   if (!settings.logEnabled || logFile == nullptr) return;
-  if (std::fputs(prefix, logFile) == EOF || std::fwrite(text.data(), 1, text.size(), logFile) != text.size() ||
-      std::fputs("\r\n", logFile) == EOF)
+  if (std::fputs(prefix, logFile) == EOF ||
+      std::fwrite(text.data(), 1, text.size(), logFile) != text.size() || std::fputs("\r\n", logFile) == EOF)
     WriteFailed(kLogName);
 }
 

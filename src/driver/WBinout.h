@@ -15,8 +15,8 @@ void InitChannel();
 // standard input already holds). The caller then looks at InputLine.
 void PollLine();
 
-// Blocks until standard input delivers bytes (or splits buffered ones). May return with InputLine still empty:
-// the caller's loop calls again.
+// Blocks until standard input delivers bytes (or splits buffered ones). May return with InputLine still
+// empty: the caller's loop calls again.
 void WaitLine();
 
 // Writes one line to standard output, flushes it and copies it into the log.

@@ -22,9 +22,12 @@ static constexpr char kConfigName[] = "kelb701.ini";
 
 static int DigitValue(char c, int base) {
   int d = -1;
-  if (c >= '0' && c <= '9') d = c - '0';
-  else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    d = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    d = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    d = c - 'A' + 10;
   return d < base ? d : -1;
 }
 
@@ -86,8 +89,10 @@ static void SplitConfigLine(const std::string& line, std::string& key, std::stri
   for (char c : line) {
     if (c == ';') break;
     if (inKey) {
-      if (c == ' ' || c == '=') inKey = false;
-      else key.push_back(c);
+      if (c == ' ' || c == '=')
+        inKey = false;
+      else
+        key.push_back(c);
     } else if (c != ' ' && c != '=') {
       value.push_back(c);
     }
@@ -99,13 +104,20 @@ static void ApplyConfigLine(const std::string& line) {
   SplitConfigLine(line, key, value);
   // hashsize and weak always overwrite (the last line wins); the switches only ever switch off, and the log
   // only ever on, so a later line cannot undo an earlier one.
-  if (key == "hashsize") settings.hashSizeMb = ValueInRange(value, 0, 1023, 0);
-  else if (key == "weak") settings.weakLevel = ValueInRange(value, 0, 50, 0);
-  else if (key == "weakdelay") settings.weakDelay = settings.weakDelay && ValueInRange(value, 0, 1, 1) != 0;
-  else if (key == "book") settings.bookEnabled = settings.bookEnabled && ValueInRange(value, 0, 1, 1) != 0;
-  else if (key == "resign") settings.resignEnabled = settings.resignEnabled && ValueInRange(value, 0, 1, 1) != 0;
-  else if (key == "learn") settings.learnEnabled = settings.learnEnabled && ValueInRange(value, 0, 1, 1) != 0;
-  else if (key == "log") settings.logEnabled = settings.logEnabled || ValueInRange(value, 0, 1, 0) == 1;
+  if (key == "hashsize")
+    settings.hashSizeMb = ValueInRange(value, 0, 1023, 0);
+  else if (key == "weak")
+    settings.weakLevel = ValueInRange(value, 0, 50, 0);
+  else if (key == "weakdelay")
+    settings.weakDelay = settings.weakDelay && ValueInRange(value, 0, 1, 1) != 0;
+  else if (key == "book")
+    settings.bookEnabled = settings.bookEnabled && ValueInRange(value, 0, 1, 1) != 0;
+  else if (key == "resign")
+    settings.resignEnabled = settings.resignEnabled && ValueInRange(value, 0, 1, 1) != 0;
+  else if (key == "learn")
+    settings.learnEnabled = settings.learnEnabled && ValueInRange(value, 0, 1, 1) != 0;
+  else if (key == "log")
+    settings.logEnabled = settings.logEnabled || ValueInRange(value, 0, 1, 0) == 1;
 }
 
 void ReadConfiguration() {

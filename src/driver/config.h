@@ -14,7 +14,7 @@ struct Settings {
   bool bookEnabled;
   bool resignEnabled;
   bool learnEnabled;
-  bool logEnabled;     // copy the protocol traffic into kelb701.log
+  bool logEnabled;  // copy the protocol traffic into kelb701.log
 };
 
 // The front end's mode: who moves, and whether the engine thinks at all.
@@ -34,14 +34,14 @@ struct EngineState {
   int32_t engineSide;  // 0 White, 1 Black
   bool xboardMode;     // plain protocol lines, no console prompts
   bool uciMode;
-  bool post;           // print thinking lines
-  bool ponder;         // think on the opponent's time (WinBoard)
-  bool pondering;      // a WinBoard ponder or hint search is running
-  bool uciPonder;      // a UCI "go ponder" search still waits for "ponderhit"
-  bool multiAnalyze;   // analysis of all root moves
-  bool stopRequested;  // the running search must return at once
+  bool post;                 // print thinking lines
+  bool ponder;               // think on the opponent's time (WinBoard)
+  bool pondering;            // a WinBoard ponder or hint search is running
+  bool uciPonder;            // a UCI "go ponder" search still waits for "ponderhit"
+  bool multiAnalyze;         // analysis of all root moves
+  bool stopRequested;        // the running search must return at once
   bool searchInterruptible;  // the root has a move to play, so input may stop it
-  bool bookOpen;       // kelb701.bok could be opened
+  bool bookOpen;             // kelb701.bok could be opened
 };
 
 extern Settings settings;
@@ -55,8 +55,8 @@ constexpr int kShortStringLength = 255;
 // valid int32.
 bool ParseInteger(const std::string& text, int32_t& value);
 
-// The integer of a command word: the valid prefix of ParseInteger's syntax, an invalid tail ignored, and 0 for
-// an empty or non-numeric word.
+// The integer of a command word: the valid prefix of ParseInteger's syntax, an invalid tail ignored, and 0
+// for an empty or non-numeric word.
 int32_t IntegerOfWord(const std::string& word);
 
 // Reads kelb701.ini, opens the log, sizes the transposition table and sends the start-up notices.

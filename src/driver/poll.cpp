@@ -12,8 +12,8 @@
 namespace kelb {
 
 // During a search only these lines are answered at once: "draw" (late in a long game), "ponderhit" (the
-// ponder search becomes a timed one), "isready" and "." (the analysis status). Any other line stops the search
-// once the root has a move to play, and waits in InputLine for the loop; "?" (move now) is consumed.
+// ponder search becomes a timed one), "isready" and "." (the analysis status). Any other line stops the
+// search once the root has a move to play, and waits in InputLine for the loop; "?" (move now) is consumed.
 void PollInput() {
   TimeControl& tc = timeControl;
   const int64_t now = TickCount();

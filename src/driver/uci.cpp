@@ -137,12 +137,16 @@ static void ReadGoParameters(const std::string& line) {
       engineState.uciPonder = true;
     } else if (word == "infinite") {
       engineState.mode = EngineMode::Analyze;
-    } else if (word == "wtime" || word == "btime" || word == "winc" || word == "binc" || word == "movestogo" ||
-               word == "depth" || word == "nodes" || word == "mate" || word == "movetime") {
+    } else if (word == "wtime" || word == "btime" || word == "winc" || word == "binc" ||
+               word == "movestogo" || word == "depth" || word == "nodes" || word == "mate" ||
+               word == "movetime") {
       int32_t value = IntegerOfWord(NextWord(line, pos));
-      if (word == "wtime") tc.clock[kWhite] = value;
-      else if (word == "btime") tc.clock[kBlack] = value;
-      else if (word == "winc" || word == "binc") tc.increment = value;  // one increment for both sides
+      if (word == "wtime")
+        tc.clock[kWhite] = value;
+      else if (word == "btime")
+        tc.clock[kBlack] = value;
+      else if (word == "winc" || word == "binc")
+        tc.increment = value;  // one increment for both sides
       else if (word == "movestogo") {
         tc.movesPerControl = value;
         tc.timeMode = 0;

@@ -55,8 +55,10 @@ static void SendFeatures() {
   SendLine("feature reuse=1");
   SendLine("feature analyze=1");
   std::string name = "Kelb 7.01";
-  if (settings.weakLevel != 0) name += " weak=" + std::to_string(settings.weakLevel);
-  else if (settings.hashSizeMb == 0) name += " hashsize=0";
+  if (settings.weakLevel != 0)
+    name += " weak=" + std::to_string(settings.weakLevel);
+  else if (settings.hashSizeMb == 0)
+    name += " hashsize=0";
   SendLine("feature myname=\"" + name + "\"");
   SendLine("feature variants=\"normal\"");
   SendLine("feature colors=1");

@@ -32,9 +32,9 @@ class ChannelTest : public ::testing::Test {
 
 TEST_F(ChannelTest, ReadAndSplitAreSeparateSteps) {
   io.Feed("usermove e2e4\r\n");
-  EXPECT_EQ(Poll(), "");  // the read
+  EXPECT_EQ(Poll(), "");               // the read
   EXPECT_EQ(Poll(), "usermove e2e4");  // the split, carriage return dropped
-  EXPECT_EQ(Poll(), "");  // nothing left, nothing waiting
+  EXPECT_EQ(Poll(), "");               // nothing left, nothing waiting
 }
 
 TEST_F(ChannelTest, CarriageReturnsDroppedAnywhere) {
@@ -141,7 +141,8 @@ TEST_F(ChannelTest, LogHoldsBothDirectionsWithCrLf) {
   EXPECT_EQ(Poll(), "");  // the empty line: not logged
   EXPECT_EQ(Poll(), "quit");
   LogCheckpoint();
-  EXPECT_EQ(io.ReadFile("kelb701.log"), "from WB> protover 2\r\ninto WB< feature done=1\r\nfrom WB> quit\r\n");
+  EXPECT_EQ(io.ReadFile("kelb701.log"),
+            "from WB> protover 2\r\ninto WB< feature done=1\r\nfrom WB> quit\r\n");
   EXPECT_EQ(io.Output(), "feature done=1\n");
   SendLine("after checkpoint");
   CloseLog();

@@ -1,7 +1,8 @@
+#include "driver/config.h"
+
 #include <gtest/gtest.h>
 
 #include "driver/WBinout.h"
-#include "driver/config.h"
 #include "stdio_redirect.h"
 
 namespace kelb {

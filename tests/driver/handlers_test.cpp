@@ -191,6 +191,7 @@ TEST_F(HandlersTest, HaltedOnlyLeftByNewOrEdit) {
     Command(c);
     EXPECT_EQ(engineState.mode, EngineMode::Halted) << c;
   }
+  Command("hint");  // returns at once: no search from a refused position
   Command("e2e4");
   Command("setboard 4k3/8/8/8/8/8/8/4K3 w - -");
   EXPECT_EQ(io.Output(), "Illegal move\ntellusererror illegal position\n");

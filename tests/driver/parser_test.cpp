@@ -1,7 +1,8 @@
+#include "driver/parser.h"
+
 #include <gtest/gtest.h>
 
 #include "driver/WBinout.h"
-#include "driver/parser.h"
 #include "stdio_redirect.h"
 
 namespace kelb {
@@ -56,16 +57,45 @@ TEST_F(ParserTest, CommandWordsAreExact) {
 }
 
 TEST_F(ParserTest, EveryTableWordHasItsCode) {
-  const std::pair<const char*, CommandCode> table[] = {
-      {"new", CmdNew}, {"quit", CmdQuit}, {"usermove", CmdUserMove}, {"force", CmdForce}, {"go", CmdGo},
-      {"edit", CmdEdit}, {"xboard", CmdXboard}, {"random", CmdRandom}, {"sd", CmdSd}, {"auto", CmdAuto},
-      {"st", CmdSt}, {"level", CmdLevel}, {"time", CmdTime}, {"otim", CmdOtim}, {"ping", CmdPing},
-      {"protover", CmdProtover}, {"draw", CmdDraw}, {"accepted", CmdAccepted}, {"hard", CmdHard},
-      {"easy", CmdEasy}, {"post", CmdPost}, {"nopost", CmdNopost}, {"undo", CmdUndo}, {"remove", CmdRemove},
-      {"analyze", CmdAnalyze}, {"exit", CmdExit}, {"white", CmdWhite}, {"loadpos", CmdLoadpos},
-      {"setboard", CmdSetboard}, {"black", CmdBlack}, {"savepos", CmdSavepos}, {"computer", CmdComputer},
-      {"bk", CmdBk}, {"hint", CmdHint}, {"result", CmdResult}, {"savepgn", CmdSavepgn},
-      {"multianalyze", CmdMultiAnalyze}, {"rating", CmdRating}, {"uci", CmdUci}};
+  const std::pair<const char*, CommandCode> table[] = {{"new", CmdNew},
+                                                       {"quit", CmdQuit},
+                                                       {"usermove", CmdUserMove},
+                                                       {"force", CmdForce},
+                                                       {"go", CmdGo},
+                                                       {"edit", CmdEdit},
+                                                       {"xboard", CmdXboard},
+                                                       {"random", CmdRandom},
+                                                       {"sd", CmdSd},
+                                                       {"auto", CmdAuto},
+                                                       {"st", CmdSt},
+                                                       {"level", CmdLevel},
+                                                       {"time", CmdTime},
+                                                       {"otim", CmdOtim},
+                                                       {"ping", CmdPing},
+                                                       {"protover", CmdProtover},
+                                                       {"draw", CmdDraw},
+                                                       {"accepted", CmdAccepted},
+                                                       {"hard", CmdHard},
+                                                       {"easy", CmdEasy},
+                                                       {"post", CmdPost},
+                                                       {"nopost", CmdNopost},
+                                                       {"undo", CmdUndo},
+                                                       {"remove", CmdRemove},
+                                                       {"analyze", CmdAnalyze},
+                                                       {"exit", CmdExit},
+                                                       {"white", CmdWhite},
+                                                       {"loadpos", CmdLoadpos},
+                                                       {"setboard", CmdSetboard},
+                                                       {"black", CmdBlack},
+                                                       {"savepos", CmdSavepos},
+                                                       {"computer", CmdComputer},
+                                                       {"bk", CmdBk},
+                                                       {"hint", CmdHint},
+                                                       {"result", CmdResult},
+                                                       {"savepgn", CmdSavepgn},
+                                                       {"multianalyze", CmdMultiAnalyze},
+                                                       {"rating", CmdRating},
+                                                       {"uci", CmdUci}};
   for (const auto& [word, code] : table) EXPECT_EQ(ParseCommand(word), code) << word;
   EXPECT_EQ(io.Output(), "");
 }
@@ -79,7 +109,8 @@ TEST_F(ParserTest, WordSplittingOnBlanksOnly) {
 }
 
 TEST_F(ParserTest, SetboardKeepsFiveWords) {
-  EXPECT_EQ(ParseCommand("setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"), CmdSetboard);
+  EXPECT_EQ(ParseCommand("setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"),
+            CmdSetboard);
   EXPECT_EQ(WordCount, 5);
   EXPECT_EQ(CommandWords[5], "e3");
   EXPECT_EQ(ParseCommand("a b c d e f g"), CmdUnknown);

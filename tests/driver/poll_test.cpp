@@ -1,4 +1,6 @@
 // Input while thinking: PollInput in-process on the engine's globals.
+#include "driver/poll.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "driver/clock.h"
 #include "driver/config.h"
 #include "driver/parser.h"
-#include "driver/poll.h"
 #include "driver/winboard.h"
 #include "search/hash.h"
 #include "search/think.h"

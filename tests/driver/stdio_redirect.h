@@ -2,10 +2,9 @@
 // pipe, and the working directory in a fresh temporary folder; restores all three afterwards.
 #pragma once
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +18,9 @@ namespace kelb::test {
 // Failures are printed to standard output, which these tests capture: repeat them on standard error.
 class StderrFailurePrinter : public ::testing::EmptyTestEventListener {
   void OnTestPartResult(const ::testing::TestPartResult& r) override {
-    if (r.failed()) std::fprintf(stderr, "%s:%d: Failure\n%s\n", r.file_name() ? r.file_name() : "?",
-                                 r.line_number(), r.message());
+    if (r.failed())
+      std::fprintf(stderr, "%s:%d: Failure\n%s\n", r.file_name() ? r.file_name() : "?", r.line_number(),
+                   r.message());
   }
 };
 inline const bool stderrFailuresInstalled = [] {

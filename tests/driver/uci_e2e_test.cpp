@@ -37,14 +37,15 @@ TEST(UciE2E, IdentityAndOptionsInOrder) {
   ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 5000, &seen));
   ASSERT_GE(seen.size(), 11u);
   std::vector<std::string> tail(seen.end() - 11, seen.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "id name Kelb 7.01", "id author P.Dervotin", "option name Ponder type check default false",
-                      "option name Hash type spin default 2 min 2 max 1023",
-                      "option name UCI_Elo type spin default 700 min 700 max 2000",
-                      "option name UCI_LimitStrength type check default false",
-                      "option name DelayOnWeakLevels type check default true",
-                      "option name OwnBook type check default true", "option name Clear Hash type button",
-                      "option name Learning type check default true", "uciok"}));
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{
+                "id name Kelb 7.01", "id author P.Dervotin", "option name Ponder type check default false",
+                "option name Hash type spin default 2 min 2 max 1023",
+                "option name UCI_Elo type spin default 700 min 700 max 2000",
+                "option name UCI_LimitStrength type check default false",
+                "option name DelayOnWeakLevels type check default true",
+                "option name OwnBook type check default true", "option name Clear Hash type button",
+                "option name Learning type check default true", "uciok"}));
   // No book in the working directory: the notice follows "uciok".
   std::string line;
   ASSERT_TRUE(engine.ReadLine(line));
@@ -64,7 +65,9 @@ TEST(UciE2E, GoWithDepthAnswersALegalBestMove) {
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
   EXPECT_TRUE(game.Play(BestMove(line))) << line;
   size_t ponder = line.find(" ponder ");
-  if (ponder != std::string::npos) EXPECT_TRUE(game.Play(line.substr(ponder + 8))) << line;
+  if (ponder != std::string::npos) {
+    EXPECT_TRUE(game.Play(line.substr(ponder + 8))) << line;
+  }
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }

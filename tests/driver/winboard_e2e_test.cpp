@@ -75,7 +75,9 @@ TEST(WinBoardE2E, AutoPlaysBothSidesUntilACommand) {
   std::vector<std::string> seen;
   ASSERT_TRUE(engine.WaitFor("pong 1", nullptr, 10000, &seen));
   for (const std::string& l : seen)
-    if (l.rfind("move ", 0) == 0) EXPECT_TRUE(game.Play(MoveWord(l))) << l;
+    if (l.rfind("move ", 0) == 0) {
+      EXPECT_TRUE(game.Play(MoveWord(l))) << l;
+    }
   EXPECT_TRUE(engine.Drain(300).empty());  // forced: no more moves
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
@@ -195,8 +197,9 @@ TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
   // stat01: time nodes depth movesLeft moves move
   int centis = -1, nodes = -1, depth = -1, left = -1, total = -1;
   char move[8] = "";
-  ASSERT_GE(std::sscanf(line.c_str(), "stat01: %d %d %d %d %d %7s", &centis, &nodes, &depth, &left, &total, move),
-            5)
+  ASSERT_GE(
+      std::sscanf(line.c_str(), "stat01: %d %d %d %d %d %7s", &centis, &nodes, &depth, &left, &total, move),
+      5)
       << line;
   EXPECT_GE(centis, 30);
   EXPECT_LT(centis, 300);
@@ -224,6 +227,27 @@ TEST(WinBoardE2E, DotOutsideAnalysisIsSilent) {
   engine.WriteLine("?");
   ASSERT_TRUE(engine.ReadLine(line, 3000));
   EXPECT_EQ(line.rfind("move ", 0), 0u) << line;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(WinBoardE2E, PondersAndAnswersTheNextMove) {
+  EngineProcess engine;
+  StartXboard(engine);
+  GameMirror game;
+  engine.WriteLine("new");
+  engine.WriteLine("hard");  // "new" switched pondering off; this switches it on again
+  engine.WriteLine("sd 3");
+  engine.WriteLine("e2e4");
+  ASSERT_TRUE(game.Play("e2e4"));
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+  Pause(300);  // the engine ponders on our time; our move ends that search
+  engine.WriteLine("d2d4");
+  ASSERT_TRUE(game.Play("d2d4"));
+  ASSERT_TRUE(engine.WaitFor("move ", &line, 5000));
+  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }
