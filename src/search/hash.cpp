@@ -1,6 +1,8 @@
 #include "search/hash.h"
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "board/board.h"
 #include "board/movegen.h"
@@ -64,6 +66,13 @@ static void PackBoard(uint32_t packed[8]) {
   }
 }
 
+// The entries are packed records: copy through memcpy rather than through a misaligned pointer.
+static void StorePackedBoard(HashEntry& e) {
+  uint32_t packed[8];
+  PackBoard(packed);
+  std::memcpy(reinterpret_cast<char*>(&e) + offsetof(HashEntry, packedBoard), packed, sizeof packed);
+}
+
 static uint8_t StateBits(int32_t repetitionFlag) {
   return static_cast<uint8_t>((Board.side << 5) | (Board.queenSideLost[kWhite] << 4) |
                               (Board.queenSideLost[kBlack] << 3) | (Board.kingSideLost[kWhite] << 2) |
@@ -74,9 +83,8 @@ static bool SamePosition(const HashEntry& e, int32_t repetitionFlag) {
   if (e.stateBits != StateBits(repetitionFlag) || e.epFile != Board.epFile) return false;
   uint32_t packed[8];
   PackBoard(packed);
-  for (int f = 0; f < 8; f++)
-    if (e.packedBoard[f] != packed[f]) return false;
-  return true;
+  return std::memcmp(reinterpret_cast<const char*>(&e) + offsetof(HashEntry, packedBoard), packed,
+                     sizeof packed) == 0;
 }
 
 // Only the last ten generations count. The window does not wrap: InvalidateHash relies on a jump to 0
@@ -141,7 +149,7 @@ void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_
 
   const int ply = Board.ply;
   e->key = Board.key;
-  PackBoard(e->packedBoard);
+  StorePackedBoard(*e);
   e->stateBits = StateBits(repetitionFlag);
   e->epFile = static_cast<uint8_t>(Board.epFile);
   e->depth = static_cast<int16_t>(depth);
@@ -188,7 +196,7 @@ void StoreLearned(int32_t score, int32_t depth) {
   if (!HashTable.enabled || depth < 1) return;
   HashEntry& e = HashBucket(Board.key)[0];
   e.key = Board.key;
-  PackBoard(e.packedBoard);
+  StorePackedBoard(e);
   e.stateBits = StateBits(0);
   e.epFile = static_cast<uint8_t>(Board.epFile);
   e.depth = static_cast<int16_t>(depth);

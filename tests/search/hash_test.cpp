@@ -224,12 +224,12 @@ TEST_F(HashTest, ProtectedSlots) {
   Board.key = savedKey + HashTable.entryCount;
   ASSERT_EQ(HashBucket(Board.key), bucket);
   StoreHash(10, -100, 100, 2, 0);
-  EXPECT_EQ(bucket[1].key, Board.key);
-  EXPECT_EQ(bucket[0].key, savedKey);
+  EXPECT_EQ(uint32_t{bucket[1].key}, Board.key);  // a copy: packed fields cannot be bound to references
+  EXPECT_EQ(uint32_t{bucket[0].key}, savedKey);
   // From the next generation on the even slot is fair game again.
   NextGeneration();
   StoreHash(10, -100, 100, 1, 0);
-  EXPECT_EQ(bucket[0].key, Board.key);
+  EXPECT_EQ(uint32_t{bucket[0].key}, Board.key);
   Board.key = savedKey;
 }
 
