@@ -102,6 +102,22 @@ TEST(Shelter, CentralKingWithoutCastlingUsesItsSquare) {
   EXPECT_EQ(e.whiteShelter, KingShelter(e, kWhite, kE1));
 }
 
+TEST(Shelter, KingThatCannotCastleReadsItsWing) {
+  // c1: queen side 120 + 40 - 3 * 12 (no black pawns on a..c) = 124, less 15.
+  EXPECT_EQ(AfterKings("r2qk3/8/8/8/8/8/PPP5/2K5 w - - 0 1").whiteShelter, 124 - 15);
+  // g2: pattern h2 + f2 = 40, + 40, + 20 (no rooks, g2 empty), - 5 (no g-pawn), - 36, less 20.
+  EXPECT_EQ(AfterKings("r2qk3/8/8/8/8/8/5PKP/8 w - - 0 1").whiteShelter, 80 + 20 - 5 - 36 - 20);
+}
+
+TEST(KingActivity, KingFarFromThePawns) {
+  // Pawn ending, pawns on g and h: the a1 king is 5 files short of f: -30; its squares a2, b1, b2
+  // weigh 3 + 3 + 4.
+  EvalTrace t;
+  ASSERT_TRUE(SetUpFen("7k/7p/8/8/8/8/6PP/K7 w - - 0 1"));
+  EvaluateTraced(&t);
+  EXPECT_EQ(t.white[kStageKings] - t.white[kStagePawns], 4 * 0 - 30 + 10);
+}
+
 TEST(Shelter, EmptyBishopSlotIsNoFianchetto) {
   // The only bishop sits in slot 2 after slot 1 was emptied: it must count as it did in slot 1.
   EvalContext e = AfterKings("4k3/8/8/8/8/7B/8/R3K3 w Q - 0 1");

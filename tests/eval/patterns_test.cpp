@@ -142,8 +142,9 @@ TEST(Pieces, KnightOutpostNeedsNoEnemyPawnThatCanChaseIt) {
 TEST(Pieces, QueenMatingPatternNextToTheCastledKing) {
   // Queen f6, pawn h6 against g8 and f7: +50 with f8 empty, +200 with a knight on f8 (which none
   // of the queen's rays reach).
-  EXPECT_EQ(PieceStage("5nk1/5p2/5Q1P/8/8/8/8/6K1 b - - 0 1") - PieceStage("6k1/5p2/5Q1P/8/8/8/8/6K1 b - - 0 1"),
-            200 - 50);
+  EXPECT_EQ(
+      PieceStage("5nk1/5p2/5Q1P/8/8/8/8/6K1 b - - 0 1") - PieceStage("6k1/5p2/5Q1P/8/8/8/8/6K1 b - - 0 1"),
+      200 - 50);
 }
 
 TEST(Pieces, RookPinsAKnightAgainstTheKing) {

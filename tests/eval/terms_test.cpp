@@ -157,6 +157,17 @@ TEST(Pawns, SpreadPassersInAPawnEnding) {
   EXPECT_EQ(e.highPawnFile, 8);
 }
 
+TEST(Pawns, WeakPawnFacingARook) {
+  // Isolated d4, not passed; with a black rook on the board its support becomes -12 on a file
+  // without black pawns, -7 with a black pawn on the file and nothing in front; plus 19 for rank 4.
+  EXPECT_EQ(AfterPawns("4k2r/8/4p3/8/3P4/8/8/4K3 w - - 0 1").pawnValues[kWhite].structureSum, -12 + 19);
+  EXPECT_EQ(AfterPawns("4k2r/8/3p4/8/3P4/8/8/4K3 w - - 0 1").pawnValues[kWhite].structureSum, -7 + 19);
+  // A pawn in front keeps the support (0) and blocks: -3.
+  EXPECT_EQ(AfterPawns("4k2r/8/8/3p4/3P4/8/8/4K3 w - - 0 1").pawnValues[kWhite].structureSum, 0 + 19 - 3);
+  // Without the rook the isolated pawn keeps its support.
+  EXPECT_EQ(AfterPawns("4k3/8/4p3/8/3P4/8/8/4K3 w - - 0 1").pawnValues[kWhite].structureSum, 19);
+}
+
 TEST(Pawns, ForkThreatOnlyWithTheMove) {
   EvalContext w = AfterPawns("4k3/8/3n1n2/8/4P3/8/8/4K3 w - - 0 1");
   EvalContext b = AfterPawns("4k3/8/3n1n2/8/4P3/8/8/4K3 b - - 0 1");
