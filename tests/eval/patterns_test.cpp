@@ -147,6 +147,14 @@ TEST(Pieces, QueenMatingPatternNextToTheCastledKing) {
       200 - 50);
 }
 
+TEST(Pieces, BishopPinsAgainstTheKing) {
+  // Bishop d2 through f4 onto the h6 king: a rook on f4 scores 13 direct and 60 for the pin, a
+  // knight 6 and 24 (no pawn attacks or defends f4).
+  EXPECT_EQ(
+      PieceStage("8/p7/7k/8/5r2/8/P2B4/4K3 b - - 0 1") - PieceStage("8/p7/7k/8/5n2/8/P2B4/4K3 b - - 0 1"),
+      (13 + 60) - (6 + 24));
+}
+
 TEST(Pieces, RookPinsAKnightAgainstTheKing) {
   // Rook e1, black knight e7, king e8: +90 when a white pawn attacks e7, +24 otherwise (no black
   // pawn defends it). The pawn count, and so the rook's value, is the same in both.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -139,6 +140,16 @@ TEST(EvalSymmetry, HoldsWithTheBitbaseBuilt) {
   int checked = 0;
   ExpectSymmetric(positions, checked);
   EXPECT_EQ(checked, 6);
+}
+
+TEST(EvalSymmetry, EvaluateLeavesTheBoardAlone) {
+  for (const char* fen : {"r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - - 0 8",
+                          "8/8/8/4k3/8/8/3PK3/8 w - - 0 1", "4k3/8/8/8/8/8/8/R3K3 b - - 0 1"}) {
+    ASSERT_TRUE(SetUpFen(fen));
+    const BoardRecord before = Board;
+    Evaluate();
+    EXPECT_EQ(std::memcmp(&before, &Board, sizeof Board), 0) << fen;
+  }
 }
 
 TEST(EvalSymmetry, FlipFenMirrorsEveryField) {
