@@ -1,6 +1,7 @@
 #include "driver/WBinout.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +46,9 @@ void InitChannel() {
   pipeCount = 0;
   inputEnded = false;
   quitDelivered = false;
+  // GUIs of the xboard family send SIGINT to "interrupt" an engine behind a pipe; the default action would
+  // kill us mid-game. At a terminal Ctrl-C keeps its usual meaning.
+  if (!isatty(STDIN_FILENO)) signal(SIGINT, SIG_IGN);
 }
 
 // Moves the first complete line of pipeBuffer into InputLine, or, without a line feed, everything into

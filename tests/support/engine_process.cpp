@@ -98,6 +98,10 @@ void EngineProcess::CloseInput() {
   toChild = -1;
 }
 
+void EngineProcess::Signal(int sig) {
+  if (pid > 0 && Running()) kill(pid, sig);
+}
+
 bool EngineProcess::FillBuffer(int timeoutMs) {
   if (outputClosed || fromChild < 0) return false;
   pollfd pfd{fromChild, POLLIN, 0};

@@ -26,6 +26,7 @@ class EngineProcess {
   void WriteLine(const std::string& line);
   void Send(const std::string& bytes);
   void CloseInput();
+  void Signal(int sig);  // sends a signal to the running engine
 
   // Next line of standard output without its line end; false when the deadline passes or output ends.
   bool ReadLine(std::string& line, int timeoutMs = 5000);
