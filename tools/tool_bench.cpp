@@ -58,7 +58,7 @@ static const char* const kBenchPositions[] = {
     "1r3k2/4q3/2Pp3b/3Bp3/2Q2p2/1p1P2P1/1P2KP2/3N4 w - - 0 1",
 };
 
-static constexpr int kDefaultBenchDepth = 8;
+static constexpr int kDefaultBenchDepth = 7;
 
 }  // namespace kelb
 

@@ -63,6 +63,15 @@ static bool ExtendNode(int ply, int32_t depth) {
   return false;
 }
 
+// The key after a normal move, for prefetching its table bucket before the move is made (en passant and
+// castling get a near miss, which costs nothing but the hint).
+static inline uint32_t ChildKey(const Move& m) {
+  const int arriving = m.promotion != 0 ? m.promotion : m.piece;
+  uint32_t key = Board.key ^ sideKey ^ pieceKey[m.piece][m.from] ^ pieceKey[arriving][m.to];
+  if (m.captured != 0) key ^= pieceKey[m.captured][m.to];
+  return key;
+}
+
 // Appends the child's line to this ply's line behind the move.
 static void CopyPv(int ply, const Move& move) {
   pvLine[ply][ply] = PvCode(move);
@@ -287,13 +296,14 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
       // 19. The moves.
       for (int k = 1; k <= count; k++) {
         Move& m = moveBuffer[list[k]];
+        if (k < count) PrefetchHash(ChildKey(moveBuffer[list[k + 1]]));
         onLeftmostLine[ply] = k == 1 && onLeftmostLine[ply - 1];
         if (m.flags & kFlagSearchedIllegal) continue;
         if (quiescence && pieceType[m.piece] != kKing && !checksOnly[ply] && MoveKind(m) == kNormalMove &&
             m.promotion == 0 && BadCapture(m.from, m.to))
           continue;
         MakeMove(m);
-        PrefetchHash(Board.key);
+        if (k == 1) PrefetchHash(Board.key);
         if (!(m.flags & kFlagSearchedLegal)) {
           if (IsAttacked(Board.king[side], xside)) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
