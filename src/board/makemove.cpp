@@ -2,7 +2,8 @@
 
 namespace kelb {
 
-void ApplyMoveToBoard(const Move& move, int historyIndex, bool anyDoubleStepSetsEp) {
+// Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
+static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleStepSetsEp) {
   auto& sq = Board.squares;
   const int side = Board.side;
   const int xside = Board.xside;
@@ -104,7 +105,7 @@ void ApplyMoveToBoard(const Move& move, int historyIndex, bool anyDoubleStepSets
   }
 }
 
-void RetractMoveFromBoard(const Move& move) {
+static inline void RetractMove(const Move& move) {
   auto& sq = Board.squares;
   const int side = Board.side;
   const int xside = Board.xside;
@@ -166,6 +167,12 @@ void RetractMoveFromBoard(const Move& move) {
   }
 }
 
+void ApplyMoveToBoard(const Move& move, int historyIndex, bool anyDoubleStepSetsEp) {
+  ApplyMove(move, historyIndex, anyDoubleStepSetsEp);
+}
+
+void RetractMoveFromBoard(const Move& move) { RetractMove(move); }
+
 static void RestoreCastlingRights(uint8_t flags) {
   Board.queenSideLost[kWhite] = (flags >> 7) & 1;
   Board.kingSideLost[kWhite] = (flags >> 6) & 1;
@@ -178,7 +185,7 @@ void MakeMove(Move& move) {
   const int n = gamePly + ++Board.makeDepth;
   keyHistory[n] = Board.key;
   fiftyHistory[n] = fiftyHistory[n - 1] + 1;
-  ApplyMoveToBoard(move, n, false);
+  ApplyMove(move, n, false);
   Board.key ^= sideKey;
   Board.side = Board.xside;
   Board.xside = 1 - Board.side;
@@ -188,7 +195,7 @@ void MakeMove(Move& move) {
 void UnmakeMove(const Move& move) {
   Board.side = Board.xside;
   Board.xside = 1 - Board.side;
-  RetractMoveFromBoard(move);
+  RetractMove(move);
   RestoreCastlingRights(move.flags);
   Board.epFile = move.epBefore;
   Board.key = keyHistory[gamePly + Board.makeDepth];
