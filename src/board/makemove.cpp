@@ -1,5 +1,7 @@
 #include "board/makemove.h"
 
+#include <cassert>
+
 namespace kelb {
 
 // Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
@@ -181,6 +183,7 @@ static void RestoreCastlingRights(uint8_t flags) {
 }
 
 void MakeMove(Move& move) {
+  assert(Board.makeDepth + 1 < kMaxPly);
   Board.epFile = 0;
   const int n = gamePly + ++Board.makeDepth;
   keyHistory[n] = Board.key;
@@ -214,6 +217,7 @@ void MakeNullMove() {
   moveCount[level] = 1;
   currentMove[Board.ply] = &null;
 
+  assert(Board.makeDepth + 1 < kMaxPly);
   Board.epFile = 0;
   const int n = gamePly + ++Board.makeDepth;
   keyHistory[n] = Board.key;

@@ -144,6 +144,24 @@ TEST(MakeMove, PromotionWithCaptureKeepsListsAndMaterial) {
   EXPECT_EQ(Board.queenCount[kWhite], 0);
 }
 
+TEST(MakeMove, PromotionBeyondTheSetUpLimitOfAKindStaysInsideTheList) {
+  // Ten knights is the most a set-up allows; a promotion appends an eleventh slot.
+  ASSERT_TRUE(SetUpPosition("4k3/P7/8/8/NNNNN3/NNNNN3/8/4K3 w - - 0 1"));
+  const BoardRecord before = Board;
+  Move m = FindMove("a7a8n");
+  ASSERT_NE(m.from, 0);
+  MakeMove(m);
+  EXPECT_EQ(Board.knightCount[kWhite], 11);
+  EXPECT_EQ(Board.knights[kWhite][11], kA8);
+  EXPECT_EQ(Board.bishopCount[kWhite], 0);
+  EXPECT_EQ(Board.bishops[kWhite][0], 0);
+  engineState.mode = EngineMode::Force;
+  CheckConsistency();
+  EXPECT_EQ(engineState.mode, EngineMode::Force);
+  UnmakeMove(m);
+  EXPECT_EQ(BoardDifference(before, Board), "");
+}
+
 TEST(MakeMove, CastlingRightsFollowKingRookAndCornerCaptures) {
   ASSERT_TRUE(SetUpPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
   Move king = FindMove("e1f1");
