@@ -89,6 +89,25 @@ TEST_F(ThinkTest, LastIterationIsOneBelowTheDepthLimit) {
   EXPECT_EQ(iterationScore[3], iterationScore[3]);
 }
 
+TEST_F(ThinkTest, NoIterationStartsAfterTheIterationDeadline) {
+  SetPosition(kStart, 6);
+  timeControl.iterationDeadline = TickCount() - 1;
+  timeControl.softDeadline = timeControl.deadlineTick = TickCount() + 100000;
+  Think();
+  EXPECT_EQ(iterationDepth, 2);  // the first pass ran, iteration 2 was refused
+  EXPECT_EQ(lastIteration, 1);
+  EXPECT_NE(engineMove.from, 0);
+}
+
+TEST_F(ThinkTest, SoftDeadlineStopsBetweenRootMoves) {
+  SetPosition(kStart, 6);
+  timeControl.softDeadline = TickCount() - 1;
+  timeControl.iterationDeadline = timeControl.deadlineTick = TickCount() + 100000;
+  Think();
+  EXPECT_EQ(iterationDepth, 2);
+  EXPECT_EQ(std::strncmp(statusText, " 2 19 20 ", 9), 0) << statusText;  // stopped after one root move
+}
+
 TEST_F(ThinkTest, SearchMovesRestrictTheFirstPassToo) {
   SetPosition(kStart, 1);
   searchMoveCount = 1;
@@ -132,6 +151,18 @@ TEST_F(ThinkTest, WeakLevelStopsOnItsNodeLimitAfterTheFirstRootMove) {
   EXPECT_TRUE(timeControl.nodeLimit == 34 || timeControl.nodeLimit == 5) << timeControl.nodeLimit;
   EXPECT_TRUE(engineState.stopRequested);
   EXPECT_LE(timeControl.nodeCount, 200);
+  EXPECT_NE(engineMove.from, 0);
+}
+
+TEST_F(ThinkTest, WeakDelayUsesTheTimeUpToTheIterationDeadline) {
+  SetPosition(kStart, 20);
+  settings.weakLevel = 50;
+  settings.weakDelay = true;
+  const int64_t start = TickCount();
+  timeControl.iterationDeadline = start + 300;
+  Think();
+  settings.weakDelay = false;
+  EXPECT_GT(TickCount(), start + 300);
   EXPECT_NE(engineMove.from, 0);
 }
 
