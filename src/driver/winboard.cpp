@@ -106,8 +106,14 @@ static void HintSearch() {
   SendLine("Hint: " + MoveToText(engineMove));
 }
 
-// What each command does. While idle every command is handled here; during a search the input poll answers
-// "draw", "ponderhit", "isready", "." and "?" itself and leaves every other line for this table.
+// What each command does. While idle every line comes here. During a search (own move, pondering, hint or
+// analysis) the input poll sees the line first:
+//   line          idle (this table)                   during a search (PollInput)
+//   "draw"        "offer draw" in drawish endings      "offer draw" only after ply 900; search goes on
+//   "."           unknown command                      "stat01: ..." in analysis, else silent; goes on
+//   "?"           unknown command                      consumed; the search stops and its move is played
+//   other lines   handled here                         stop the search once it has a move, then come here
+// A stopped search of our own move still sends and plays its move before the stopping line is handled.
 void HandleCommand(CommandCode code) {
   TimeControl& tc = timeControl;
   switch (code) {
