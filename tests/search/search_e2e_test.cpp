@@ -88,5 +88,19 @@ TEST(SearchEndToEndTest, WinBoardRepliesWithAMoveAndThinkingLines) {
   EXPECT_EQ(engine.WaitExit(), 0);
 }
 
+// The bench signature must not depend on anything but the code: two runs give the same node total.
+TEST(SearchEndToEndTest, BenchIsDeterministic) {
+  std::string first, second;
+  ASSERT_EQ(test::RunTool({"bench", "3"}, first), 0) << first;
+  ASSERT_EQ(test::RunTool({"bench", "3"}, second), 0) << second;
+  const auto total = [](const std::string& out) {
+    const size_t at = out.find("Total nodes: ");
+    return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
+  };
+  EXPECT_FALSE(total(first).empty()) << first;
+  EXPECT_EQ(total(first), total(second));
+  EXPECT_NE(first.find("Nodes/second: "), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelb
