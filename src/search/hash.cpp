@@ -20,6 +20,7 @@ void AllocateHashTable(int32_t& sizeMb) {
   FreeHashTable();
   HashTable.enabled = sizeMb != 0;
   HashTable.entryCount = HashEntryCount(sizeMb);
+  HashTable.indexMagic = UINT64_MAX / HashTable.entryCount + 1;
   HashTable.entries = static_cast<HashEntry*>(std::calloc(HashTable.entryCount, sizeof(HashEntry)));
   if (HashTable.entries == nullptr) {
     // Not enough memory: run without a table rather than crash.
@@ -46,14 +47,6 @@ void FreeHashTable() {
   HashTable.entries = nullptr;
   HashTable.entryCount = 0;
   HashTable.enabled = false;
-}
-
-HashEntry* HashBucket(uint32_t key) {
-  const uint32_t index = key % HashTable.entryCount;
-  // Blocks hold an even number of entries, so a bucket (even slot + odd slot) never crosses one.
-  const uint32_t block = index / kEntriesPerBlock;
-  const uint32_t slot = (index % kEntriesPerBlock) & ~1u;
-  return HashTable.entries + block * kEntriesPerBlock + slot;
 }
 
 // Full placement, so that key collisions never give false hits.

@@ -38,6 +38,7 @@ struct HashTableState {
   bool enabled;
   HashEntry* entries;  // entryCount records, used as blocks of kEntriesPerBlock
   uint32_t entryCount;
+  uint64_t indexMagic;  // 2^64 / entryCount rounded up: key mod entryCount by multiplications
   int32_t generation;   // 0..253
   int32_t freshWrites;  // stores into slots of another generation since the search started
 };
@@ -65,8 +66,18 @@ void PreviousGeneration();
 // Fresh writes per mille of the table since the search started.
 int32_t HashFullPermill();
 
-// The entry slot of the bucket for a key: 0 the even (depth-protected) slot, 1 the odd one.
-HashEntry* HashBucket(uint32_t key);
+// key mod count without a division (exact for every 32-bit key and count), magic = 2^64 / count rounded up.
+inline uint32_t FastMod(uint32_t key, uint32_t count, uint64_t magic) {
+  const uint64_t lowBits = magic * key;
+  return static_cast<uint32_t>((static_cast<unsigned __int128>(lowBits) * count) >> 64);
+}
+
+// The bucket of a key: [0] the even (depth-protected) slot, [1] the odd (replace-always) one. The index is
+// key mod entryCount; blocks of 1310 entries lie back to back and hold an even number of entries, so the
+// bucket's first slot is simply the index with its lowest bit cleared.
+inline HashEntry* HashBucket(uint32_t key) {
+  return HashTable.entries + (FastMod(key, HashTable.entryCount, HashTable.indexMagic) & ~1u);
+}
 
 // Entries of a table of sizeMb megabytes (0..1023).
 uint32_t HashEntryCount(int32_t sizeMb);

@@ -39,6 +39,21 @@ TEST(HashSizeTest, EntryCounts) {
   EXPECT_EQ(HashEntryCount(1023), 21447320u);
 }
 
+TEST(HashSizeTest, IndexIsTheKeyModuloTheEntryCount) {
+  const uint32_t counts[] = {1310, 43230, 257 * 1310, 672030, 21447320};
+  uint32_t key = 12345;
+  for (uint32_t count : counts) {
+    const uint64_t magic = UINT64_MAX / count + 1;
+    for (int i = 0; i < 20000; i++) {
+      key = key * 1664525u + 1013904223u;
+      ASSERT_EQ(FastMod(key, count, magic), key % count) << key << " " << count;
+    }
+    EXPECT_EQ(FastMod(0xffffffffu, count, magic), 0xffffffffu % count);
+    EXPECT_EQ(FastMod(count - 1, count, magic), count - 1);
+    EXPECT_EQ(FastMod(count, count, magic), 0u);
+  }
+}
+
 TEST(HashSizeTest, AllocationClampsAndDisables) {
   int32_t mb = 0;
   AllocateHashTable(mb);
