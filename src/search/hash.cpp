@@ -54,7 +54,8 @@ static void PackBoard(uint32_t packed[8]) {
   for (int file = 1; file <= 8; file++) {
     uint32_t word = 0;
     const int base = 10 * file;
-    for (int rank = 1; rank <= 8; rank++) word = (word << 4) | static_cast<uint32_t>(Board.squares[base + rank]);
+    for (int rank = 1; rank <= 8; rank++)
+      word = (word << 4) | static_cast<uint32_t>(Board.squares[base + rank]);
     packed[file - 1] = word;
   }
 }
@@ -205,7 +206,9 @@ void NextGeneration() { HashTable.generation = HashTable.generation > 252 ? 0 : 
 
 void InvalidateHash() { HashTable.generation = HashTable.generation > 233 ? 0 : HashTable.generation + 10; }
 
-void PreviousGeneration() { HashTable.generation = HashTable.generation <= 0 ? 253 : HashTable.generation - 1; }
+void PreviousGeneration() {
+  HashTable.generation = HashTable.generation <= 0 ? 253 : HashTable.generation - 1;
+}
 
 int32_t HashFullPermill() {
   const int32_t perMill = static_cast<int32_t>(HashTable.entryCount / 1000);

@@ -60,7 +60,9 @@ static int AppendPv(char* out, int size, int length, const int32_t* pv, int show
   return length;
 }
 
-static int ClampLength(int written, int size) { return written < 0 ? 0 : (written >= size ? size - 1 : written); }
+static int ClampLength(int written, int size) {
+  return written < 0 ? 0 : (written >= size ? size - 1 : written);
+}
 
 int FormatWinBoardThinking(char* out, int size, int depth, int32_t score, int64_t elapsedMs, int32_t nodes,
                            const int32_t* pv, int shownMoves) {
@@ -74,10 +76,9 @@ int FormatUciInfo(char* out, int size, int depth, int32_t score, int64_t elapsed
                   const int32_t* pv, int shownMoves) {
   char scoreText[24];
   UciScoreText(score, scoreText, sizeof scoreText);
-  const int length =
-      ClampLength(std::snprintf(out, size, "info depth %d score %s time %lld nodes %d pv", depth, scoreText,
-                                static_cast<long long>(elapsedMs), nodes),
-                  size);
+  const int length = ClampLength(std::snprintf(out, size, "info depth %d score %s time %lld nodes %d pv",
+                                               depth, scoreText, static_cast<long long>(elapsedMs), nodes),
+                                 size);
   return AppendPv(out, size, length, pv, shownMoves);
 }
 
@@ -85,12 +86,12 @@ int FormatUciCurrentMove(char* out, int size, int depth, int32_t nodes, int64_t 
                          const char* moveText, int number, int hashFull) {
   // Integer nodes per millisecond first, then scaled: the reported rate moves in steps of 1000.
   const long long nps = elapsedMs > 0 ? static_cast<long long>(nodes / elapsedMs) * 1000 : 0;
-  return ClampLength(std::snprintf(out, size,
-                                   "info depth %d nodes %d time %lld nps %lld currmove %s currmovenumber %d "
-                                   "hashfull %d",
-                                   depth, nodes, static_cast<long long>(elapsedMs), nps, moveText, number,
-                                   hashFull),
-                     size);
+  return ClampLength(
+      std::snprintf(out, size,
+                    "info depth %d nodes %d time %lld nps %lld currmove %s currmovenumber %d "
+                    "hashfull %d",
+                    depth, nodes, static_cast<long long>(elapsedMs), nps, moveText, number, hashFull),
+      size);
 }
 
 void PrintThinking(int depth, bool final) {

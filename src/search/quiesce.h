@@ -9,7 +9,7 @@ namespace kelb {
 // (row 0 and column 0 = none).
 inline constexpr int32_t lazyMargin[7][6] = {
     //  none pawn knight bishop rook queen
-    {600, 0, 0, 0, 0, 0},          // (none)
+    {600, 0, 0, 0, 0, 0},            // (none)
     {543, 449, 476, 429, 400, 600},  // pawn
     {557, 600, 531, 429, 534, 465},  // knight
     {500, 498, 400, 462, 407, 543},  // bishop
@@ -19,7 +19,7 @@ inline constexpr int32_t lazyMargin[7][6] = {
 };
 
 // Piece values for the exchange test by piece code 0..12 (the king outweighs everything).
-inline constexpr int32_t exchangeValue[13] = {0,   100, 300, 300, 500, 900, 10000,
+inline constexpr int32_t exchangeValue[13] = {0,   100, 300, 300, 500, 900,  10000,
                                               100, 300, 300, 500, 900, 10000};
 
 // What the stand pat decided for a quiescence node.

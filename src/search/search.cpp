@@ -45,7 +45,8 @@ static bool ExtendNode(int ply, int32_t depth) {
   const Move* last = currentMove[ply - 1];
   if (singleReply[ply] && ply < 4 * iterationDepth) return true;
   if ((depth == 0 || depth == 1) && IsEqualRecapture(last, currentMove[ply - 2])) return true;
-  if (Board.pieceMaterial[kWhite] == 0 && Board.pieceMaterial[kBlack] == 0 && pieceValue[last->captured] >= 300)
+  if (Board.pieceMaterial[kWhite] == 0 && Board.pieceMaterial[kBlack] == 0 &&
+      pieceValue[last->captured] >= 300)
     return true;  // just went into a pawn ending
   if (pieceType[last->piece] == kPawn) {
     const int rank = rankOf[last->to];
@@ -111,8 +112,8 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   // 5. Material draws.
   const int side = Board.side, xside = Board.xside;
   bool trivial = false;
-  if (Board.pawnMaterial[kWhite] == 0 && Board.pawnMaterial[kBlack] == 0 && Board.pieceMaterial[kWhite] <= 300 &&
-      Board.pieceMaterial[kBlack] <= 300) {
+  if (Board.pawnMaterial[kWhite] == 0 && Board.pawnMaterial[kBlack] == 0 &&
+      Board.pieceMaterial[kWhite] <= 300 && Board.pieceMaterial[kBlack] <= 300) {
     if (Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= 300) {
       if (alpha >= 0) certainFailLow[ply] = 1;
       Board.ply--;
@@ -145,10 +146,9 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   if (ply >= 3 && depth >= 0 && ExtendNode(ply, depth)) d = depth + 1;
 
   // 8. King and pawn against king: the bitbase knows the result.
-  if (kpkReady &&
-      Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] + Board.pieceMaterial[kWhite] +
-              Board.pieceMaterial[kBlack] ==
-          100) {
+  if (kpkReady && Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] + Board.pieceMaterial[kWhite] +
+                          Board.pieceMaterial[kBlack] ==
+                      100) {
     const int32_t v = ProbeKpk();
     if (v >= -617 && v <= -601) {
       if (alpha >= 600) {
@@ -200,7 +200,8 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
 
   // 13. Endings a bare king cannot lose by more, or cannot be won by the side to move.
   if (Board.pawnMaterial[side] == 0 && Board.pieceMaterial[side] == 0 &&
-      (Board.pieceMaterial[xside] == 500 || Board.pieceMaterial[xside] + 2 * Board.pawnMaterial[xside] >= 800) &&
+      (Board.pieceMaterial[xside] == 500 ||
+       Board.pieceMaterial[xside] + 2 * Board.pawnMaterial[xside] >= 800) &&
       alpha >= -100)
     trivial = true;
   if (trivial) {
@@ -242,7 +243,8 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     const int32_t ownPieces = Board.pieceMaterial[side];
     const bool deepEnough = d >= 3 || (d == 2 && ownPieces >= 1200 && estEval[ply] - 26 >= b) ||
                             (d == 1 && ownPieces >= 1200 && estEval[ply] - 601 >= b);
-    if (deepEnough && !inCheck[ply] && ownPieces > 0 && !noNullMove && !afterNullMove && !onLeftmostLine[ply - 1]) {
+    if (deepEnough && !inCheck[ply] && ownPieces > 0 && !noNullMove && !afterNullMove &&
+        !onLeftmostLine[ply - 1]) {
       int32_t R = (Board.pieceMaterial[xside] <= 1200 && d == 3) ? 2 : 3;
       int32_t vd = d - 3;
       if (estEval[ply] > 600 && d >= 5 && ownPieces >= 900 && Board.pieceMaterial[xside] <= 300) {
@@ -347,7 +349,8 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
           CopyPv(ply, m);
         }
         UnmakeMove(m);
-        if (score >= 32766 - ply - (n - 1) || (!mateSearchMode && score >= kMateBound) || certainFailLow[ply + 1]) {
+        if (score >= 32766 - ply - (n - 1) || (!mateSearchMode && score >= kMateBound) ||
+            certainFailLow[ply + 1]) {
           nodeEnds = true;
           break;
         }

@@ -8,8 +8,8 @@ namespace kelb {
 
 // Score conventions, from the side to move: mated at ply p scores p - kMateBase.
 inline constexpr int32_t kMateBase = 32768;
-inline constexpr int32_t kMateBound = 32666;    // at or beyond: a mate score
-inline constexpr int32_t kInfinity = 32766;     // the root window
+inline constexpr int32_t kMateBound = 32666;     // at or beyond: a mate score
+inline constexpr int32_t kInfinity = 32766;      // the root window
 inline constexpr int32_t kNotSearched = -32767;  // nothing searched yet, or an illegal move
 inline constexpr int32_t kNoStaticEval = 12345;
 inline constexpr int kMaxSearchPly = 39;  // a node entered at this ply returns its evaluation
@@ -31,12 +31,12 @@ extern int32_t pvEnd[kMaxPly];
 inline constexpr int kMaxListMoves = 320;
 extern int32_t nodeList[kMaxPly][kMaxListMoves + 1];
 
-extern bool noNullMove;      // set by a table probe whose entry says the null move would fail
+extern bool noNullMove;  // set by a table probe whose entry says the null move would fail
 extern int32_t iterationDepth;
 extern bool mateSearchMode;  // a mate was seen: search for the shortest one, no risky pruning
 extern bool nodeLimitStop;
 // The input poll from inside the tree; tools that search without a console (bench) switch it off.
-extern bool pollDuringSearch;   // the stop came from the weak levels' node limit, not from a command
+extern bool pollDuringSearch;  // the stop came from the weak levels' node limit, not from a command
 
 // Principal-variation code of a move.
 inline int32_t PvCode(const Move& m) { return m.promotion * 10000 + m.from * 100 + m.to; }

@@ -83,7 +83,8 @@ static void FinishSearch() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   } else if (settings.weakDelay && settings.weakLevel != 0) {
-    while (TickCount() <= timeControl.iterationDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (TickCount() <= timeControl.iterationDeadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 
   ResignOrOfferDraw();

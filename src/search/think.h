@@ -8,8 +8,8 @@
 
 namespace kelb {
 
-extern Move engineMove;   // the move to play or report; left as it was when nothing was searched
-extern int32_t rootScore;  // its score for the side to move
+extern Move engineMove;        // the move to play or report; left as it was when nothing was searched
+extern int32_t rootScore;      // its score for the side to move
 extern int32_t lastIteration;  // depth of the last completed iteration
 extern int32_t iterationScore[kMaxDepthLimit + 2];  // rootScore after iteration d
 inline constexpr int kStatusTextSize = 101;

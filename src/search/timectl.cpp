@@ -41,8 +41,8 @@ void AllocateTimeAt(int64_t now, int engineSide, bool uciPonder) {
     case 0: {
       // Spend a little more than an even share early in the control: the factor grows with moves to go.
       const double m1 = static_cast<double>(tc.movesToGo[engineSide]) + 1.0;
-      const int64_t alloc = RoundHalfEven(static_cast<double>(T) / m1 * (m1 * 0.6 * 0.025 + 0.7) /
-                                          (m1 * 0.3 * 0.025 + 0.7));
+      const int64_t alloc =
+          RoundHalfEven(static_cast<double>(T) / m1 * (m1 * 0.6 * 0.025 + 0.7) / (m1 * 0.3 * 0.025 + 0.7));
       tc.softDeadline = t0 + RoundHalfEven(static_cast<double>(alloc) * 1.8);
       tc.iterationDeadline = t0 + RoundHalfEven(static_cast<double>(alloc) * 0.5);
       if (uciPonder)

@@ -76,7 +76,7 @@ TEST(HistoryTest, ShiftKeepsTheBonusWithinFive) {
   EXPECT_EQ(historyShift, 0);
   for (int i = 0; i < 7; i++) UpdateHistory(kWhiteRook, 45);
   EXPECT_EQ(historyMax, 12);
-  EXPECT_EQ(historyShift, 2);  // 12 >> 2 = 3
+  EXPECT_EQ(historyShift, 2);     // 12 >> 2 = 3
   UpdateHistory(kBlackRook, 45);  // a smaller counter leaves the maximum alone
   EXPECT_EQ(historyMax, 12);
   ClearHistory();

@@ -64,7 +64,8 @@ TEST(ThinkingLineTest, UciCurrentMoveRateInWholeThousands) {
   char buf[256];
   FormatUciCurrentMove(buf, sizeof buf, 6, 1234567, 1500, "e2e4", 3, 17);
   // 1234567 / 1500 = 823 nodes per ms, reported as 823000.
-  EXPECT_STREQ(buf, "info depth 6 nodes 1234567 time 1500 nps 823000 currmove e2e4 currmovenumber 3 hashfull 17");
+  EXPECT_STREQ(buf,
+               "info depth 6 nodes 1234567 time 1500 nps 823000 currmove e2e4 currmovenumber 3 hashfull 17");
 }
 
 TEST(ThinkingLineTest, LongLinesAreCutNotOverrun) {

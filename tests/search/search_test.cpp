@@ -104,10 +104,10 @@ TEST_F(SearchNodeTest, BitbaseDrawIsCertainAboveSeventeen) {
 TEST_F(SearchNodeTest, ChecksOnlyQuiescenceFindsAQuietMatingCheck) {
   SetPosition("7k/5ppp/8/8/8/8/5PPP/3R2K1 b - - 0 1");
   EnterLine({"h8g8"});
-  checksOnly[2] = 1;  // as below a null move that dropped the depth to 0
+  checksOnly[2] = 1;                         // as below a null move that dropped the depth to 0
   EXPECT_EQ(Search(-100, 32000, 0), 32765);  // Rd8 mates at ply 3
   checksOnly[2] = 0;
-  InvalidateHash();  // forget the mate stored by the first search
+  InvalidateHash();                         // forget the mate stored by the first search
   EXPECT_LT(Search(-100, 32000, 0), 2000);  // captures only: no mate seen
 }
 

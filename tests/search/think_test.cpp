@@ -181,9 +181,12 @@ TEST(WeakLevelTest, NodeLimits) {
     randomSeed = 1;
     for (int n = 0; n < 2000; n++) {
       const int32_t limit = WeakNodeLimit(levels[i]);
-      if (limit == full[i]) sawFull = true;
-      else if (limit == full[i] / 6) sawSixth = true;
-      else ADD_FAILURE() << levels[i] << ": " << limit;
+      if (limit == full[i])
+        sawFull = true;
+      else if (limit == full[i] / 6)
+        sawSixth = true;
+      else
+        ADD_FAILURE() << levels[i] << ": " << limit;
     }
     EXPECT_TRUE(sawFull && sawSixth) << levels[i];
   }
