@@ -1,5 +1,6 @@
 #include "search/search.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "board/attack.h"
@@ -280,6 +281,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     GenerateMoves(quiescence && !checksOnly[ply]);
     const int level = Board.makeDepth;
     const int count = moveCount[level];
+    assert(count <= kMaxListMoves);
     int32_t* list = nodeList[ply];
     for (int k = 1; k <= count; k++) list[k] = moveStart[level] + k;
     singleReply[ply + 1] = inCheck[ply] && count == 1;

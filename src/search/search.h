@@ -28,7 +28,7 @@ extern int32_t pvLine[kMaxPly][kMaxPly];
 extern int32_t pvEnd[kMaxPly];
 
 // Move numbers of each node's list, 1-based, in search order.
-inline constexpr int kMaxListMoves = 320;
+inline constexpr int kMaxListMoves = 512;  // beyond any position's pseudo-legal move count
 extern int32_t nodeList[kMaxPly][kMaxListMoves + 1];
 
 extern bool noNullMove;  // set by a table probe whose entry says the null move would fail
