@@ -29,7 +29,7 @@ build:
 
 run: build
 	mkdir -p run
-	@for f in data/*; do [ -e "run/$$(basename $$f)" ] || cp "$$f" run/; done
+	@for f in data/kelb701.*; do [ -e "run/$$(basename $$f)" ] || cp "$$f" run/; done
 	cd run && ../$(BUILD)/kelb701
 
 test: deps test-release test-sanitize
