@@ -10,6 +10,7 @@
 #include "driver/clock.h"
 #include "driver/config.h"
 #include "eval/lkpk.h"
+#include "records/records.h"
 #include "search/hash.h"
 #include "search/search.h"
 #include "search/think.h"
@@ -93,7 +94,7 @@ KELB_TOOL(bench, "bench [depth]   fixed-depth search of the bench positions; pri
     std::memset(killer2, 0, sizeof killer2);
     std::memset(killer3, 0, sizeof killer3);
     engineState.mode = EngineMode::Force;
-    SetBoard(fen);
+    SetUpPosition(fen);
     if (engineState.mode == EngineMode::Halted) {
       std::printf("Position %d refused: %s\n", index, fen);
       return 1;

@@ -392,22 +392,6 @@ void NewGame() {
   ResetGame();
 }
 
-void SetBoard(std::string_view fen) {
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  gameFromStartPosition = false;
-  startFen = WriteFen().substr(0, kMaxStartFenLength);
-  if (!illegal) {
-    if (engineState.mode != EngineMode::Analyze) engineState.mode = EngineMode::Force;
-    ResetGame();
-  } else {
-    SendLine("tellusererror illegal position");
-    NewGame();
-    engineState.mode = EngineMode::Halted;
-  }
-}
-
 // The square of a three-character edit line such as "Pe4" or "xe4"; 0 when it does not fit.
 static int EditSquare(const std::string& line) {
   if (line.size() != 3) return 0;

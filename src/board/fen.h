@@ -22,8 +22,6 @@ std::string WriteFen();
 
 // "new": the start position, engine plays Black, fresh game history.
 void NewGame();
-// "setboard <FEN>": sets up the position or, when refused, tells the user, starts a new game and halts.
-void SetBoard(std::string_view fen);
 // "edit": reads the edit dialogue's lines until "." and sets up the result.
 void EditPosition();
 

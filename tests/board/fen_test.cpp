@@ -5,6 +5,7 @@
 
 #include "board/board_test_util.h"
 #include "board/fen.h"
+#include "records/records.h"
 #include "board/game.h"
 #include "driver/config.h"
 
@@ -161,23 +162,23 @@ TEST(NewGameAndSetBoard, SequencesAndModes) {
   EXPECT_EQ(WriteFen(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
   EXPECT_EQ(legalMoveCount, 20);
 
-  SetBoard("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+  ::kelb::SetUpPosition("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
   EXPECT_EQ(engineState.mode, EngineMode::Force);
   EXPECT_FALSE(gameFromStartPosition);
   EXPECT_EQ(startFen, "4k3/8/8/8/8/8/8/4K2R w K -");
   EXPECT_EQ(gamePly, 0);
 
   engineState.mode = EngineMode::Analyze;
-  SetBoard("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
+  ::kelb::SetUpPosition("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
   EXPECT_EQ(engineState.mode, EngineMode::Analyze);
 
-  SetBoard("8/8/8/8/8/8/8/8 w - -");
+  ::kelb::SetUpPosition("8/8/8/8/8/8/8/8 w - -");
   EXPECT_EQ(engineState.mode, EngineMode::Halted);
   EXPECT_EQ(WriteFen(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
   EXPECT_TRUE(gameFromStartPosition);
 
   // While halted even a good position is refused.
-  SetBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+  ::kelb::SetUpPosition("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(engineState.mode, EngineMode::Halted);
   const std::string out = testing::internal::GetCapturedStdout();
   size_t refusals = 0;

@@ -18,6 +18,7 @@
 #include "driver/config.h"
 #include "driver/uci.h"
 #include "eval/eval.h"
+#include "records/records.h"
 #include "search/hash.h"
 #include "search/search.h"
 #include "search/think.h"
@@ -54,7 +55,7 @@ inline void QuietEngine() {
 // Sets up the game position (fresh game history) with fixed-depth limits and no time limit.
 inline void SetPosition(const char* fen, int depthLimit = kMaxDepthLimit) {
   QuietEngine();
-  SetBoard(fen);
+  SetUpPosition(fen);
   ASSERT_NE(engineState.mode, EngineMode::Halted) << fen;
   engineState.mode = EngineMode::Force;
   InitTimeControl();
