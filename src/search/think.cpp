@@ -74,6 +74,7 @@ void ResignOrOfferDraw() {
 
 // Analysis and pondering never end on their own; a weak level may have to wait for its time.
 static void FinishSearch() {
+  bool timed = true;
   if (engineState.mode == EngineMode::Analyze || engineState.pondering || engineState.uciPonder) {
     // The node limit of a weak level ends the tree search, not the wait for the command.
     if (nodeLimitStop) engineState.stopRequested = false;
@@ -82,7 +83,9 @@ static void FinishSearch() {
       PollInput();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-  } else if (settings.weakDelay && settings.weakLevel != 0) {
+    timed = !engineState.stopRequested;  // "ponderhit" turned the ponder search into a timed one
+  }
+  if (timed && settings.weakDelay && settings.weakLevel != 0) {
     while (TickCount() <= timeControl.iterationDeadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }

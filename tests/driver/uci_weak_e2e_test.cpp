@@ -1,0 +1,138 @@
+// Playing strength under UCI, through the engine binary: the Elo setting reaches the search as its node
+// limit in either order of the two options, and the weak delay follows "DelayOnWeakLevels".
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+using Clock = std::chrono::steady_clock;
+
+static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+static int64_t MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+static void StartUci(EngineProcess& engine) {
+  engine.Start();
+  engine.WriteLine("uci");
+  ASSERT_TRUE(engine.WaitFor("uciok"));
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok"));
+}
+
+// Nodes of an infinite search from the start position once it has had time to end its tree search: the
+// analysis status line "stat01: <time> <nodes> ..." tells them. Returns -1 when no status came.
+static int64_t NodesOfInfiniteSearch(EngineProcess& engine) {
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go infinite");
+  Pause(400);
+  engine.WriteLine(".");
+  std::string status;
+  if (!engine.WaitFor("stat01: ", &status, 3000)) return -1;
+  engine.WriteLine("stop");
+  if (!engine.WaitFor("bestmove", nullptr, 3000)) return -1;
+  std::istringstream in(status.substr(8));
+  int64_t time = 0, nodes = -1;
+  in >> time >> nodes;
+  return nodes;
+}
+
+// The node limit of a level is its full count or, in one search of (55 - level), a sixth of it.
+static void ExpectLevelLimit(int64_t nodes, int64_t full, const char* what) {
+  EXPECT_TRUE(nodes == full || nodes == full / 6) << what << ": " << nodes << " nodes, expected " << full;
+}
+
+TEST(UciWeakE2E, EloReachesTheSearchAsItsNodeLimitInEitherOrder) {
+  EngineProcess engine;
+  StartUci(engine);
+  // Full strength first: the search goes far beyond any weak limit.
+  EXPECT_GT(NodesOfInfiniteSearch(engine), 10000);
+
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 34, "no Elo sent: 700, level 50");
+
+  engine.WriteLine("setoption name UCI_Elo value 1500");
+  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 612, "switch, then 1500: level 21");
+
+  engine.WriteLine("setoption name UCI_LimitStrength value false");
+  EXPECT_GT(NodesOfInfiniteSearch(engine), 10000);
+
+  engine.WriteLine("setoption name UCI_Elo value 2000");
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 3704, "2000, then switch: level 3");
+
+  engine.WriteLine("setoption name UCI_Elo value 1000");
+  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 101, "1000: level 39");
+
+  engine.WriteLine("setoption name UCI_Elo value 2001");
+  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 34, "out of range: 700, level 50");
+
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciWeakE2E, NewUciSessionStartsAtFullStrength) {
+  // A configured weak level is a WinBoard setting: "uci" starts at full strength.
+  EngineProcess engine;
+  engine.WriteFile("kelb701.ini", "weak=50\r\n");
+  StartUci(engine);
+  EXPECT_GT(NodesOfInfiniteSearch(engine), 10000);
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciWeakE2E, WeakMoveUsesItsTimeUnlessTheDelayIsOff) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  engine.WriteLine("position startpos");
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok"));
+
+  // Delay on (the default): the move waits for the iteration deadline, 1000 - 120 ms after "go".
+  Clock::time_point start = Clock::now();
+  engine.WriteLine("go movetime 1000");
+  ASSERT_TRUE(engine.WaitFor("bestmove", nullptr, 5000));
+  EXPECT_GE(MillisecondsSince(start), 800);
+
+  // Delay off: the move comes as soon as the node limit is reached, long before the deadline.
+  engine.WriteLine("setoption name DelayOnWeakLevels value false");
+  start = Clock::now();
+  engine.WriteLine("go movetime 8000");
+  ASSERT_TRUE(engine.WaitFor("bestmove", nullptr, 9000));
+  EXPECT_LT(MillisecondsSince(start), 3000);
+
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  engine.WriteLine("position startpos moves e2e4 e7e5");
+  engine.WriteLine("go ponder wtime 80000 btime 80000");
+  // The node limit ends the tree search at once, but a ponder search waits for the GUI.
+  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 500));
+  const Clock::time_point hit = Clock::now();
+  engine.WriteLine("ponderhit");
+  // Now a timed search: with the delay on it answers at its iteration deadline, half of the 2000 ms
+  // allotted (2.5% of 80 s) after "ponderhit".
+  ASSERT_TRUE(engine.WaitFor("bestmove", nullptr, 6000));
+  const int64_t elapsed = MillisecondsSince(hit);
+  EXPECT_GE(elapsed, 850);
+  EXPECT_LT(elapsed, 5000);
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+}  // namespace
+}  // namespace kelb
