@@ -34,9 +34,9 @@ extern int32_t nodeList[kMaxPly][kMaxListMoves + 1];
 extern bool noNullMove;  // set by a table probe whose entry says the null move would fail
 extern int32_t iterationDepth;
 extern bool mateSearchMode;  // a mate was seen: search for the shortest one, no risky pruning
-extern bool nodeLimitStop;
+extern bool nodeLimitStop;  // the stop came from the weak levels' node limit, not from a command
 // The input poll from inside the tree; tools that search without a console (bench) switch it off.
-extern bool pollDuringSearch;  // the stop came from the weak levels' node limit, not from a command
+extern bool pollDuringSearch;
 
 // Principal-variation code of a move.
 inline int32_t PvCode(const Move& m) { return m.promotion * 10000 + m.from * 100 + m.to; }

@@ -86,8 +86,13 @@ static void FinishSearch() {
     timed = !engineState.stopRequested;  // "ponderhit" turned the ponder search into a timed one
   }
   if (timed && settings.weakDelay && settings.weakLevel != 0) {
-    while (TickCount() <= timeControl.iterationDeadline)
+    // The delay only imitates thinking time, so the input is served as during a search: "isready" is
+    // answered and a command ends it. Without clocks the deadline can be many minutes away.
+    if (nodeLimitStop) engineState.stopRequested = false;
+    while (!engineState.stopRequested && TickCount() <= timeControl.iterationDeadline) {
+      PollInput();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
 
   ResignOrOfferDraw();

@@ -134,5 +134,25 @@ TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
   EXPECT_EQ(engine.WaitExit(), 0);
 }
 
+TEST(UciWeakE2E, WeakDelayWithoutClocksStillServesTheGui) {
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  engine.WriteLine("position startpos moves e2e4");
+  // No clocks: the delay would run to a deadline far in the future.
+  engine.WriteLine("go depth 5");
+  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 500));
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 2000));
+  const Clock::time_point stop = Clock::now();
+  engine.WriteLine("stop");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 3000));
+  EXPECT_LT(MillisecondsSince(stop), 2000);
+  EXPECT_NE(line, "bestmove 0000");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
 }  // namespace
 }  // namespace kelb
