@@ -90,7 +90,7 @@ static void FinishSearch() {
     // answered and a command ends it. Without clocks the deadline can be many minutes away.
     if (nodeLimitStop) engineState.stopRequested = false;
     while (!engineState.stopRequested && TickCount() <= timeControl.iterationDeadline) {
-      PollInput();
+      if (pollDuringSearch) PollInput();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
