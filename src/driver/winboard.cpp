@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "board/attack.h"
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
@@ -27,6 +28,10 @@ static bool Halted() { return engineState.mode == EngineMode::Halted; }
 static void SetMode(EngineMode mode) {
   if (!Halted()) engineState.mode = mode;
 }
+
+// "white" and "black" change only the side to move, so they can hand the move to a side that could take
+// the other king. No search starts from such a position: its root would capture the king.
+static bool KingCanBeTaken() { return IsAttacked(Board.king[Board.xside], Board.side); }
 
 static int32_t ClampToInt32(int64_t v) {
   return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
@@ -94,7 +99,7 @@ static void HandleSetboard() {
 // A one-ply search whose answer is sent when the next command arrives: the search runs as a ponder search
 // and so returns only when a line stops it. Nothing to suggest from a refused or finished position.
 static void HintSearch() {
-  if (Halted() || legalMoveCount == 0) return;
+  if (Halted() || legalMoveCount == 0 || KingCanBeTaken()) return;
   TimeControl& tc = timeControl;
   const int side = Board.side;
   const int32_t depthLimit = tc.depthLimit[side];
@@ -251,6 +256,11 @@ static std::string MoveNumberPrefix() {
 
 // The engine is to move: book or search, then the move is sent and played.
 static void EngineMoves() {
+  if (KingCanBeTaken()) {
+    SendLine("tellusererror illegal position");
+    engineState.mode = EngineMode::Force;
+    return;
+  }
   AllocateTime();
   BookMove(false, engineMove);
   if (engineMove.from == 0) {
@@ -278,7 +288,7 @@ void IdleStep() {
       return;
     }
     if (!engineState.xboardMode) SendLine("Your next?");
-    if (engineState.ponder && settings.weakLevel == 0) {
+    if (engineState.ponder && settings.weakLevel == 0 && !KingCanBeTaken()) {
       // Think on the opponent's time; the opponent's move (or any command) ends it, nothing is sent.
       engineState.pondering = true;
       Think();
@@ -288,7 +298,7 @@ void IdleStep() {
     }
     return;
   }
-  if (mode == EngineMode::Analyze) {
+  if (mode == EngineMode::Analyze && !KingCanBeTaken()) {
     // Endless: the next line ends the analysis, the loop handles it and the next idle step starts anew.
     timeControl.thinkStartTick = TickCount();
     Think();
@@ -311,19 +321,26 @@ void UpdateClocksAfterMove(int engineSide) {
   tc.lastMoveTick = now;
   if (mover == engineSide) tc.engineTimeUsed[mover] += elapsed;
   EngineMode mode = engineState.mode;
-  if (mode == EngineMode::Force && tc.timeMode == 0) tc.movesToGo[mover] -= 1;
+  // The GUI's numbers may be anything a 32-bit word holds ("level", "time"): sums saturate instead of
+  // wrapping round.
+  if (mode == EngineMode::Force && tc.timeMode == 0) {
+    // A control completed while moves are only entered starts the next one (the GUI reports the clocks);
+    // without this the count would run below zero.
+    tc.movesToGo[mover] = ClampToInt32(tc.movesToGo[mover] - int64_t{1});
+    if (tc.movesToGo[mover] <= 0) tc.movesToGo[mover] = tc.movesPerControl;
+  }
   if (mode != EngineMode::Play && mode != EngineMode::Auto) return;
   switch (tc.timeMode) {
     case 0:
-      tc.clock[mover] -= elapsed;
-      tc.movesToGo[mover] -= 1;
+      tc.clock[mover] = ClampToInt32(int64_t{tc.clock[mover]} - elapsed);
+      tc.movesToGo[mover] = ClampToInt32(tc.movesToGo[mover] - int64_t{1});
       if (tc.movesToGo[mover] <= 0) {
         tc.movesToGo[mover] = tc.movesPerControl;
-        tc.clock[mover] += tc.baseTime;
+        tc.clock[mover] = ClampToInt32(int64_t{tc.clock[mover]} + tc.baseTime);
       }
       break;
     case 1:
-      tc.clock[mover] = tc.clock[mover] - elapsed + tc.increment;
+      tc.clock[mover] = ClampToInt32(int64_t{tc.clock[mover]} - elapsed + tc.increment);
       break;
     case 2:
       tc.clock[mover] = tc.baseTime;

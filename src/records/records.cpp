@@ -65,7 +65,21 @@ void LoadPosition(const std::string& fileName, const std::string& numberWord) {
   SetUpPosition(line);
 }
 
-void SavePosition(const std::string& fileName) { AppendPositionLine(fileName, kPositionLineScore, 0); }
+// A name that cannot be opened (none given, a directory, a missing folder) is a slip of the user's, not a
+// failing disk: it is reported and the game goes on. Only a write that fails after opening is fatal.
+static bool CanAppendTo(const std::string& fileName) {
+  FILE* file = fileName.empty() ? nullptr : std::fopen(fileName.c_str(), "ab");
+  if (file == nullptr) {
+    SendLine("Error (cannot open file): " + fileName);
+    return false;
+  }
+  if (std::fclose(file) != 0) FileWriteFailed(fileName);
+  return true;
+}
+
+void SavePosition(const std::string& fileName) {
+  if (CanAppendTo(fileName)) AppendPositionLine(fileName, kPositionLineScore, 0);
+}
 
 std::string GameRecordText() {
   std::string text = kLineEnd;
@@ -96,6 +110,7 @@ std::string GameRecordText() {
 }
 
 void SaveGame(const std::string& fileName) {
+  if (!CanAppendTo(fileName)) return;
   std::string text = GameRecordText();
   FILE* file = std::fopen(fileName.c_str(), "ab");
   if (file == nullptr) FileWriteFailed(fileName);

@@ -40,7 +40,10 @@ void AllocateTimeAt(int64_t now, int engineSide, bool uciPonder) {
   switch (tc.timeMode) {
     case 0: {
       // Spend a little more than an even share early in the control: the factor grows with moves to go.
-      const double m1 = static_cast<double>(tc.movesToGo[engineSide]) + 1.0;
+      // A control already overrun (moves played in force mode, or a negative "movestogo") is spent as if
+      // this were its last move; a share of zero moves would divide by zero.
+      double m1 = static_cast<double>(tc.movesToGo[engineSide]) + 1.0;
+      if (m1 < 1.0) m1 = 1.0;
       const int64_t alloc =
           RoundHalfEven(static_cast<double>(T) / m1 * (m1 * 0.6 * 0.025 + 0.7) / (m1 * 0.3 * 0.025 + 0.7));
       tc.softDeadline = t0 + RoundHalfEven(static_cast<double>(alloc) * 1.8);

@@ -1,6 +1,8 @@
 // WinBoard command handlers run in-process on the engine's globals.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
@@ -133,6 +135,23 @@ TEST_F(HandlersTest, ForceModeCountsMovesOnlyInConventionalMode) {
   Command("e2e4");
   EXPECT_EQ(tc.movesToGo[kWhite], 39);
   EXPECT_EQ(tc.clock[kWhite], 300000);  // no time charged outside play
+}
+
+TEST_F(HandlersTest, ControlsPassedInForceModeStartAgainAndSumsSaturate) {
+  Command("level 2 5 0");
+  Command("force");
+  for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "b1c3"}) Command(m);
+  EXPECT_EQ(tc.movesToGo[kWhite], 1);  // 2, 1, then a new control of 2, 1
+  EXPECT_EQ(tc.movesToGo[kBlack], 2);
+  // Extreme GUI numbers neither wrap round nor go below zero moves.
+  Command("level -2147483648 -99999999 0");
+  engineState.mode = EngineMode::Play;
+  Command("b8c6");
+  EXPECT_EQ(tc.movesToGo[kBlack], INT32_MIN);
+  EXPECT_EQ(tc.clock[kBlack], INT32_MIN);
+  Command("level 0 5 2147483");
+  Command("c3b1");
+  EXPECT_EQ(tc.clock[kWhite], INT32_MAX);
 }
 
 TEST_F(HandlersTest, UserMovesAndTheirRefusals) {

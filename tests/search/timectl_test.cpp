@@ -45,6 +45,22 @@ TEST_F(AllocateTimeTest, ConventionalShortClockUsesLatestEnd) {
   EXPECT_EQ(timeControl.deadlineTick, t0 + 400);
 }
 
+TEST_F(AllocateTimeTest, ConventionalOverrunControlCountsAsLastMove) {
+  // Moves played in force mode (or a negative "movestogo") can leave the count below zero.
+  timeControl.timeMode = 0;
+  timeControl.clock[0] = 60000;
+  for (int32_t movesToGo : {-1, -5, -2147483647}) {
+    timeControl.movesToGo[0] = 0;
+    AllocateTimeAt(t0, 0, false);
+    const int64_t lastMoveDeadline = timeControl.deadlineTick;
+    timeControl.movesToGo[0] = movesToGo;
+    AllocateTimeAt(t0, 0, false);
+    EXPECT_EQ(timeControl.deadlineTick, lastMoveDeadline) << movesToGo;
+    EXPECT_GT(timeControl.deadlineTick, t0);
+    EXPECT_LE(timeControl.deadlineTick, t0 + 60000);
+  }
+}
+
 TEST_F(AllocateTimeTest, IncrementalTwoMinutesPlusTwoSeconds) {
   timeControl.timeMode = 1;
   timeControl.clock[0] = 120000;
