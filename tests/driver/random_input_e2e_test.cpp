@@ -13,12 +13,17 @@
 #include <thread>
 #include <vector>
 
+#include "board/board.h"
+#include "board/game.h"
+#include "game_mirror.h"
 #include "support/engine_process.h"
 
 namespace kelb {
 namespace {
 
 using test::EngineProcess;
+using test::GameMirror;
+using test::MoveWord;
 
 class RandomLines {
  public:
@@ -217,6 +222,96 @@ TEST(RandomInputE2E, UciSurvivesRandomCommands) {
   RandomLines random(EnvNumber("KELB_RANDOM_SEED", 7010));
   Feed(engine, random, true, static_cast<int>(EnvNumber("KELB_RANDOM_LINES", 400)));
   engine.WriteLine("stop");
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000));
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(5000), 0);
+}
+
+// Noise that leaves the game alone: garbage, unknown words, refused moves, clock and search settings.
+static std::string WinBoardNoise(RandomLines& random) {
+  static const std::vector<std::string> noise = {
+      "draw",         "?",        ".",       "hint",     "bk",     "hard",       "easy",      "post",
+      "nopost",       "accepted", "random",  "computer", "rating", "result 1-0", "variant x", "usermove e2e9",
+      "a1a1",         "sd 1",     "sd 2",    "st 1",     "ping 1", "time 500",   "otim 0",    "level 0 1 0",
+      "level 40 5 0", "time -5",  "time abc"};
+  return random.Next(5) == 0 ? random.Garbage() : random.Pick(noise);
+}
+
+// A game against the engine with noise between the moves: every move the engine sends must be legal.
+TEST(RandomInputE2E, WinBoardGameWithNoiseStaysLegal) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("xboard");
+  RandomLines random(EnvNumber("KELB_RANDOM_SEED", 1999));
+  for (int round = 0; round < 8; ++round) {
+    engine.WriteLine("new");
+    engine.WriteLine("sd 2");
+    GameMirror game;
+    while (game.Ply() < 80 && !game.Over()) {
+      if (Board.side == kWhite) {
+        const std::string move =
+            MoveToText(legalMoves[1 + random.Next(static_cast<uint32_t>(legalMoveCount))]);
+        engine.WriteLine(move);
+        ASSERT_TRUE(game.Play(move));
+        continue;
+      }
+      for (uint32_t n = random.Next(4); n > 0; --n) engine.WriteLine(WinBoardNoise(random));
+      engine.WriteLine("sd " + std::to_string(1 + random.Next(2)));
+      std::string line;
+      ASSERT_TRUE(engine.WaitFor("move ", &line, 20000)) << "ply " << game.Ply();
+      ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+    }
+  }
+  engine.WriteLine("force");
+  engine.WriteLine("ping 77");
+  ASSERT_TRUE(engine.WaitFor("pong 77", nullptr, 20000));
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(5000), 0);
+}
+
+// The same under UCI: the GUI sends the whole game each time, noise in between.
+TEST(RandomInputE2E, UciGameWithNoiseStaysLegal) {
+  EngineProcess engine;
+  engine.Start();
+  engine.WriteLine("uci");
+  ASSERT_TRUE(engine.WaitFor("uciok"));
+  static const std::vector<std::string> noise = {"isready",
+                                                 "stop",
+                                                 "ponderhit",
+                                                 "ucinewgame",
+                                                 "debug on",
+                                                 "setoption name Clear Hash",
+                                                 "setoption name Hash value 0",
+                                                 "setoption name OwnBook value false",
+                                                 ".",
+                                                 "?",
+                                                 "position",
+                                                 "go searchmoves"};
+  RandomLines random(EnvNumber("KELB_RANDOM_SEED", 2005));
+  for (int round = 0; round < 8; ++round) {
+    engine.WriteLine("ucinewgame");
+    GameMirror game;
+    std::string moves;
+    while (game.Ply() < 80 && !game.Over()) {
+      const std::string ours = MoveToText(legalMoves[1 + random.Next(static_cast<uint32_t>(legalMoveCount))]);
+      ASSERT_TRUE(game.Play(ours));
+      moves += " " + ours;
+      if (game.Over()) break;
+      for (uint32_t n = random.Next(4); n > 0; --n) {
+        const std::string l = random.Next(5) == 0 ? random.Garbage() : random.Pick(noise);
+        if (l != "go searchmoves") engine.WriteLine(l);  // a bare go would search without a bound
+      }
+      engine.WriteLine("position startpos moves" + moves);
+      engine.WriteLine(random.Next(2) ? "go depth " + std::to_string(1 + random.Next(3)) : "go movetime 30");
+      std::string line;
+      ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000)) << "ply " << game.Ply();
+      const std::string best =
+          line.substr(9, line.find(' ', 9) == std::string::npos ? std::string::npos : line.find(' ', 9) - 9);
+      ASSERT_TRUE(game.Play(best)) << line;
+      moves += " " + best;
+    }
+  }
   engine.WriteLine("isready");
   ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000));
   engine.WriteLine("quit");
