@@ -126,6 +126,9 @@ static std::string CandidateLine(int32_t code, int32_t score, int32_t percent) {
 void BookMove(bool listOnly, Move& move) {
   move = Move{};
   if (!settings.bookEnabled || !engineState.bookOpen || !gameFromStartPosition) return;
+  // "white"/"black" can give the move to the side the game's moves do not: the book's replies are for the
+  // other side and would not be legal.
+  if (Board.side != gamePly % 2) return;
 
   // Follow the game down the tree.
   int32_t node = 1, count = kBookRootMoves;

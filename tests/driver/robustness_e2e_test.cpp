@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -400,6 +402,37 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   std::string line;
   ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  QuitCleanly(engine);
+}
+
+// With the opening book present, a side switch at the start must not make the engine follow the book for
+// the wrong side (the book's move would be illegal, and a bad book move ends the engine).
+TEST(RobustnessWinBoard, SideSwitchDoesNotUseTheBookForTheWrongSide) {
+  EngineProcess engine;
+  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
+  std::stringstream bytes;
+  bytes << book.rdbuf();
+  ASSERT_FALSE(bytes.str().empty());
+  engine.WriteFile("kelb701.bok", bytes.str());
+  StartXboard(engine);
+  for (const char* side : {"black", "white"}) {
+    SCOPED_TRACE(side);
+    engine.WriteLine("new");
+    engine.WriteLine("force");
+    if (std::string(side) == "white") engine.WriteLine("e2e4");
+    engine.WriteLine(side);
+    engine.WriteLine("sd 2");
+    engine.WriteLine("go");
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
+    Mirror game;
+    ASSERT_TRUE(game.SetUp(std::string(side) == "white"
+                               ? "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq -"
+                               : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
+    EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+    engine.WriteLine("force");
+    Ping(engine, 1);
+  }
   QuitCleanly(engine);
 }
 
