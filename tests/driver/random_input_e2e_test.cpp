@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -197,8 +199,18 @@ static void Feed(EngineProcess& engine, RandomLines& random, bool uci, int count
   }
 }
 
+// The engine's data files and a log, so that the book and the log are exercised too.
+static void WriteDataFiles(EngineProcess& engine) {
+  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
+  std::stringstream bytes;
+  bytes << book.rdbuf();
+  engine.WriteFile("kelb701.bok", bytes.str());
+  engine.WriteFile("kelb701.ini", "hashsize=1\nlog=1\n");
+}
+
 TEST(RandomInputE2E, WinBoardSurvivesRandomCommands) {
   EngineProcess engine;
+  WriteDataFiles(engine);
   engine.WriteFile("pos.fen", "4k3/8/8/8/8/8/8/4K2R w K - 0 1\n8/8/8/8/8/8/8/8 w - -\n");
   engine.Start();
   engine.WriteLine("xboard");
@@ -216,6 +228,7 @@ TEST(RandomInputE2E, WinBoardSurvivesRandomCommands) {
 
 TEST(RandomInputE2E, UciSurvivesRandomCommands) {
   EngineProcess engine;
+  WriteDataFiles(engine);
   engine.Start();
   engine.WriteLine("uci");
   ASSERT_TRUE(engine.WaitFor("uciok"));
