@@ -10,37 +10,12 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
 #include "driver/clock.h"
 #include "driver/config.h"
 #include "tool.h"
 
 namespace kelb {
-
-static int64_t Perft(int depth) {
-  const int ply = Board.ply;
-  inCheck[ply] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
-  checksOnly[ply] = 0;
-  GenerateMoves(false);
-  const int level = Board.makeDepth;
-  const int first = moveStart[level] + 1;
-  const int last = moveStart[level] + moveCount[level];
-  int64_t nodes = 0;
-  for (int i = first; i <= last; ++i) {
-    Move& move = moveBuffer[i];
-    MakeMove(move);
-    if (!IsAttacked(Board.king[Board.xside], Board.side)) {
-      if (depth <= 1) {
-        ++nodes;
-      } else {
-        ++Board.ply;
-        nodes += Perft(depth - 1);
-        --Board.ply;
-      }
-    }
-    UnmakeMove(move);
-  }
-  return nodes;
-}
 
 // Sets up the position for a count; false (with a message) when it is refused.
 static bool SetUpForPerft(const char* fen) {

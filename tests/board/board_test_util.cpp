@@ -8,6 +8,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
 #include "driver/config.h"
 
 namespace kelb::test {
@@ -50,29 +51,7 @@ bool SetUpGame(const std::string& fen) {
   return engineState.mode != EngineMode::Halted;
 }
 
-int64_t Perft(int depth) {
-  const int ply = Board.ply;
-  inCheck[ply] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
-  checksOnly[ply] = 0;
-  GenerateMoves(false);
-  const int level = Board.makeDepth;
-  int64_t nodes = 0;
-  for (int i = moveStart[level] + 1; i <= moveStart[level] + moveCount[level]; ++i) {
-    Move& move = moveBuffer[i];
-    MakeMove(move);
-    if (!IsAttacked(Board.king[Board.xside], Board.side)) {
-      if (depth <= 1) {
-        ++nodes;
-      } else {
-        ++Board.ply;
-        nodes += Perft(depth - 1);
-        --Board.ply;
-      }
-    }
-    UnmakeMove(move);
-  }
-  return nodes;
-}
+int64_t Perft(int depth) { return ::kelb::Perft(depth); }
 
 static std::string ArrayDifference(const char* name, const int32_t* a, const int32_t* b, int n) {
   for (int i = 0; i < n; ++i) {
