@@ -28,52 +28,65 @@ static void StartUci(EngineProcess& engine) {
   ASSERT_TRUE(engine.WaitFor("readyok"));
 }
 
-// Nodes of an infinite search from the start position once it has had time to end its tree search: the
-// analysis status line "stat01: <time> <nodes> ..." tells them. Returns -1 when no status came.
-static int64_t NodesOfInfiniteSearch(EngineProcess& engine) {
+// Nodes of an infinite search from the start position, read from the analysis status line
+// "stat01: <time> <nodes> ...". The status is asked for again every 100 ms until the count passes `above`
+// and, with `settled`, holds still over two readings (a weak search stops at its node limit and waits), or
+// until 30 s have passed: a slow machine only makes the test wait longer. Returns -1 when no status came.
+static int64_t NodesOfInfiniteSearch(EngineProcess& engine, int64_t above, bool settled) {
   engine.WriteLine("position startpos");
   engine.WriteLine("go infinite");
-  Pause(400);
-  engine.WriteLine(".");
-  std::string status;
-  if (!engine.WaitFor("stat01: ", &status, 3000)) return -1;
+  const Clock::time_point start = Clock::now();
+  int64_t nodes = -1, previous = -2;
+  do {
+    Pause(100);
+    engine.WriteLine(".");
+    std::string status;
+    if (!engine.WaitFor("stat01: ", &status, 5000)) return -1;
+    std::istringstream in(status.substr(8));
+    int64_t time = 0;
+    previous = nodes;
+    in >> time >> nodes;
+  } while ((nodes <= above || (settled && nodes != previous)) && MillisecondsSince(start) < 30000);
   engine.WriteLine("stop");
-  if (!engine.WaitFor("bestmove", nullptr, 3000)) return -1;
-  std::istringstream in(status.substr(8));
-  int64_t time = 0, nodes = -1;
-  in >> time >> nodes;
+  if (!engine.WaitFor("bestmove", nullptr, 5000)) return -1;
   return nodes;
 }
 
+// Full strength: the search goes far beyond any weak limit.
+static int64_t FullStrengthNodes(EngineProcess& engine) {
+  return NodesOfInfiniteSearch(engine, 10000, false);
+}
+
 // The node limit of a level is its full count or, in one search of (55 - level), a sixth of it.
-static void ExpectLevelLimit(int64_t nodes, int64_t full, const char* what) {
+static void ExpectLevelLimit(EngineProcess& engine, int64_t full, const char* what) {
+  const int64_t nodes = NodesOfInfiniteSearch(engine, full / 6 - 1, true);
   EXPECT_TRUE(nodes == full || nodes == full / 6) << what << ": " << nodes << " nodes, expected " << full;
 }
 
 TEST(UciWeakE2E, EloReachesTheSearchAsItsNodeLimitInEitherOrder) {
   EngineProcess engine;
   StartUci(engine);
-  // Full strength first: the search goes far beyond any weak limit.
-  EXPECT_GT(NodesOfInfiniteSearch(engine), 10000);
+  // Full strength first.
+  EXPECT_GT(FullStrengthNodes(engine), 10000);
 
   engine.WriteLine("setoption name UCI_LimitStrength value true");
-  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 34, "no Elo sent: 700, level 50");
+  ExpectLevelLimit(engine, 34, "no Elo sent: 700, level 50");
 
   engine.WriteLine("setoption name UCI_Elo value 1500");
-  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 612, "switch, then 1500: level 21");
+  ExpectLevelLimit(engine, 612, "switch, then 1500: level 21");
 
   engine.WriteLine("setoption name UCI_LimitStrength value false");
-  EXPECT_GT(NodesOfInfiniteSearch(engine), 10000);
+  EXPECT_GT(FullStrengthNodes(engine), 10000);
 
   engine.WriteLine("setoption name UCI_Elo value 2000");
   engine.WriteLine("setoption name UCI_LimitStrength value true");
-  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 3704, "2000, then switch: level 3");
+  ExpectLevelLimit(engine, 3704, "2000, then switch: level 3");
 
   engine.WriteLine("setoption name UCI_Elo value 1000");
-  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 101, "1000: level 39");
+  ExpectLevelLimit(engine, 101, "1000: level 39");
 
   engine.WriteLine("setoption name UCI_Elo value 2001");
-  ExpectLevelLimit(NodesOfInfiniteSearch(engine), 34, "out of range: 700, level 50");
+  ExpectLevelLimit(engine, 34, "out of range: 700, level 50");
 
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
@@ -84,7 +97,7 @@ TEST(UciWeakE2E, NewUciSessionStartsAtFullStrength) {
   EngineProcess engine;
   engine.WriteFile("kelb701.ini", "weak=50\r\n");
   StartUci(engine);
-  EXPECT_GT(NodesOfInfiniteSearch(engine), 10000);
+  EXPECT_GT(FullStrengthNodes(engine), 10000);
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }
