@@ -54,31 +54,24 @@ static void RebuildLegalMoves(bool selfCheck) {
   }
 }
 
-void CheckGameState() {
-  Board.ply = 1;
-  CheckConsistency();
-  if (engineState.mode == EngineMode::Halted) return;
-  RebuildLegalMoves(true);
-
-  result = kResultNone;
+// The end-of-game rules, each tried only while no earlier one has decided, on the legal moves just built.
+static int GameEndRule() {
   if (legalMoveCount == 0) {
-    if (inCheck[1])
-      result = Board.side == kBlack ? kResultWhiteMates : kResultBlackMates;
-    else
-      result = kResultStalemate;
+    if (inCheck[1]) return Board.side == kBlack ? kResultWhiteMates : kResultBlackMates;
+    return kResultStalemate;
   }
-  if (result == kResultNone && gamePly >= kMaxGameMoves) result = kResultTooManyMoves;
-  if (result == kResultNone && RepetitionCount() >= 2) result = kResultRepetition;
-  if (result == kResultNone && Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] == 0 &&
+  if (gamePly >= kMaxGameMoves) return kResultTooManyMoves;
+  if (RepetitionCount() >= 2) return kResultRepetition;
+  if (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] == 0 &&
       Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= 300)
-    result = kResultMaterial;
-  if (result == kResultNone && BishopsOnly()) result = kResultMaterial;
-  if (result == kResultNone && fiftyHistory[gamePly] >= 100) result = kResultFiftyMoves;
+    return kResultMaterial;
+  if (BishopsOnly()) return kResultMaterial;
+  if (fiftyHistory[gamePly] >= 100) return kResultFiftyMoves;
+  return kResultNone;
+}
 
-  if (result == kResultNone && DrawishMaterial() && (fiftyHistory[gamePly] == 5 || fiftyHistory[gamePly] == 6))
-    SendLine("offer draw");
-
-  if (result == kResultNone) return;
+// Sends the result of a finished game; mate, stalemate and the move limit end play.
+static void AnnounceResult() {
   if (!engineState.xboardMode && !engineState.uciMode) {
     const int32_t t1 = timeControl.engineTimeUsed[kWhite];
     const int32_t t2 = timeControl.engineTimeUsed[kBlack];
@@ -92,6 +85,19 @@ void CheckGameState() {
   } else if (engineState.uciMode) {
     result = kResultNone;  // the text has gone out; a UCI game goes on until the GUI ends it
   }
+}
+
+void CheckGameState() {
+  Board.ply = 1;
+  CheckConsistency();
+  if (engineState.mode == EngineMode::Halted) return;
+  RebuildLegalMoves(true);
+
+  result = GameEndRule();
+  if (result == kResultNone && DrawishMaterial() &&
+      (fiftyHistory[gamePly] == 5 || fiftyHistory[gamePly] == 6))
+    SendLine("offer draw");
+  if (result != kResultNone) AnnounceResult();
 }
 
 bool PlayMove(const Move& move) {
@@ -116,7 +122,9 @@ bool PlayMove(const Move& move) {
 void TakeBack() {
   if (gamePly <= 0) return;
   const Move& move = gameMoves[gamePly];
-  Board.side = Board.xside;
+  // The move goes back into the lists of the colour that made it: after "white"/"black" that need not be
+  // the side not to move now.
+  Board.side = isBlackPiece[move.piece];
   Board.xside = 1 - Board.side;
   RetractMoveFromBoard(move);
   Board.queenSideLost[kWhite] = (move.flags >> 7) & 1;
@@ -151,7 +159,8 @@ void ResetGame() {
   timeControl.thinkStartTick = timeControl.lastMoveTick;
 
   gamePly = 0;
-  engineState.ponder = false;
+  // A running ponder search belongs to the old position; whether to ponder at all ("hard"/"easy") is the
+  // GUI's standing choice and survives set-ups and new games.
   engineState.pondering = false;
   CheckGameState();
 }
@@ -202,14 +211,22 @@ bool DrawishMaterial() {
   return true;
 }
 
-// The switch changes nothing else (not the key, not the mode), so the list is rebuilt without the
-// consistency check, which would halt on a position whose other side is now in check.
+// The switch changes neither the key nor the mode, so the list is rebuilt without the consistency check,
+// which would halt on a position whose other side is now in check.
 void SetSideToMove(int side) {
+  const bool switched = side != Board.side;
   Board.side = side;
   Board.xside = 1 - side;
+  // An en-passant right belongs to the opponent of the pawn that just advanced two squares; once the
+  // pawn's own side is to move, no capture on the square it passed is possible.
+  if (switched) Board.epFile = 0;
   // A halted engine refuses every move, and its board may lack the kings the generator needs.
   if (engineState.mode == EngineMode::Halted) return;
   RebuildLegalMoves(false);
+  // The new side to move may be mated or stalemated: the game ends here as it would after a move.
+  if (!switched) return;
+  result = GameEndRule();
+  if (result != kResultNone) AnnounceResult();
 }
 
 }  // namespace kelb

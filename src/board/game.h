@@ -17,7 +17,8 @@ extern std::string startFen;
 // Plays a move (from legalMoves, the book or the search) into the game. Returns false, changing nothing,
 // for a record with from = 0 or when the game already holds its 1,000 moves.
 bool PlayMove(const Move& move);
-// Takes back the last game move; call only when gamePly > 0.
+// Takes back the last game move, restoring the position before it whoever is to move now; call only when
+// gamePly > 0.
 void TakeBack();
 // Starts a fresh game history from the current Board (after every set-up).
 void ResetGame();
@@ -30,7 +31,8 @@ bool BishopsOnly();
 // Pawnless material in which the engine offers a draw early.
 bool DrawishMaterial();
 
-// "white" / "black": sets the side to move and rebuilds the legal moves for it.
+// "white" / "black": sets the side to move and rebuilds the legal moves for it. A real change of side also
+// drops the en-passant right and decides the game end for the new side to move (sending its result).
 void SetSideToMove(int side);
 
 }  // namespace kelb

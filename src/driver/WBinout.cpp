@@ -24,9 +24,11 @@ static bool inputEnded = false;     // read() reported the end of standard input
 static bool quitDelivered = false;  // the end of input has been handed out once as "quit"
 static FILE* logFile = nullptr;
 
-// A failed write to the GUI or the log cannot be reported to anybody: stop.
-[[noreturn]] static void WriteFailed(const char* what) {
+// A failed write to the GUI or the log cannot be reported to anybody: stop. When the GUI has gone, the log
+// still gets what was written so far, for a post-mortem.
+[[noreturn]] static void WriteFailed(const char* what, bool logUsable = false) {
   std::fprintf(stderr, "Runtime error: cannot write to %s\n", what);
+  if (logUsable && logFile != nullptr) std::fclose(logFile);
   std::_Exit(1);
 }
 
@@ -49,6 +51,8 @@ void InitChannel() {
   // GUIs of the xboard family send SIGINT to "interrupt" an engine behind a pipe; the default action would
   // kill us mid-game. At a terminal Ctrl-C keeps its usual meaning.
   if (!isatty(STDIN_FILENO)) signal(SIGINT, SIG_IGN);
+  // A GUI that closes our output must not kill us silently: the failed write is seen and reported.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 // Moves the first complete line of pipeBuffer into InputLine, or, without a line feed, everything into
@@ -136,7 +140,7 @@ bool InputEnded() { return inputEnded; }
 void SendLine(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fputc('\n', stdout) == EOF ||
       std::fflush(stdout) == EOF)
-    WriteFailed("standard output");
+    WriteFailed("standard output", true);
   LogEntry("into WB< ", text);
 }
 

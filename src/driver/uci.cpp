@@ -83,13 +83,13 @@ void UciPosition(const std::string& line) {
                    line.find(lastPositionLine.substr(0, lastPositionLine.size() - 5)) != std::string::npos;
   if (!continued) ClearLearnMarks();
 
+  // A "position" line describes the whole game, so each one starts afresh: a FEN refused earlier must not
+  // keep the engine halted for the next, legal one.
+  NewGame();
   size_t pos = 0;
   NextWord(line, pos);  // "position"
   std::string word = NextWord(line, pos);
-  if (word == "startpos") {
-    NewGame();
-    word = NextWord(line, pos);
-  }
+  if (word == "startpos") word = NextWord(line, pos);
   if (word == "fen") {
     std::string fen;
     for (word = NextWord(line, pos); !word.empty() && word != "moves"; word = NextWord(line, pos)) {
@@ -141,11 +141,11 @@ static void ReadGoParameters(const std::string& line) {
                word == "movestogo" || word == "depth" || word == "nodes" || word == "mate" ||
                word == "movetime") {
       int32_t value = IntegerOfWord(NextWord(line, pos));
-      if (word == "wtime")
-        tc.clock[kWhite] = value;
-      else if (word == "btime")
-        tc.clock[kBlack] = value;
-      else if (word == "winc" || word == "binc")
+      if (word == "wtime" || word == "btime") {
+        const int clockSide = word == "wtime" ? kWhite : kBlack;
+        tc.clock[clockSide] = value;
+        if (clockSide == engineState.engineSide) tc.timeBudget = true;
+      } else if (word == "winc" || word == "binc")
         tc.increment = value;  // one increment for both sides
       else if (word == "movestogo") {
         tc.movesPerControl = value;
@@ -159,6 +159,7 @@ static void ReadGoParameters(const std::string& line) {
         tc.baseTime = value;
         tc.timeMode = 2;
         tc.increment = 0;
+        tc.timeBudget = true;
       }
     }
     word = NextWord(line, pos);
@@ -202,6 +203,7 @@ void UciGo(const std::string& line) {
   tc.depthLimit[0] = tc.depthLimit[1] = kMaxDepthLimit;
   tc.nodeLimit = kMaxNodeLimit;
   goNodeLimit = kMaxNodeLimit;
+  tc.timeBudget = false;  // until the line gives our clock or a time per move
   // A refused position is not searched: the board does not hold what the GUI asked for.
   bool refused = engineState.mode == EngineMode::Halted;
   if (!refused) engineState.mode = EngineMode::Play;
@@ -224,6 +226,9 @@ void UciGo(const std::string& line) {
     // A ponder search must not answer before "ponderhit" or "stop": no book move then.
     engineMove.from = 0;
     if (!engineState.uciPonder) BookMove(false, engineMove);
+    // A search restricted by "searchmoves" plays a book move only when the GUI listed it.
+    if (engineMove.from != 0 && searchMoveCount > 0 && !InSearchMoves(MoveToText(engineMove)))
+      engineMove = Move{};
     if (engineMove.from == 0) {
       Think();
       UpdateLearning();
@@ -267,6 +272,8 @@ void RunUciLoop() {
       UciSetOption(InputLine.substr(0, kShortStringLength));
     } else if (word == "position") {
       UciPosition(InputLine);  // the one command read at full length: long games make long lines
+    } else if (word == "ucinewgame") {
+      NewGame();  // as "position": a fresh game, leaving a halt from a refused FEN behind
     } else if (word == "go") {
       // UciGo consumed its line; a line that stopped the search waits in InputLine for the next pass.
       UciGo(InputLine.substr(0, kShortStringLength));

@@ -215,8 +215,8 @@ void HandleCommand(CommandCode code) {
       engineState.multiAnalyze = false;
       break;
     case CmdWhite:
-      // The legal moves are rebuilt for the new side to move: a stale list would accept a move of the
-      // wrong colour.
+      // The legal moves are rebuilt for the new side to move (a stale list would accept a move of the
+      // wrong colour), and a mated or stalemated side gets its result line at once.
       SetSideToMove(kWhite);
       engineState.engineSide = kBlack;
       break;

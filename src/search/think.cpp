@@ -85,9 +85,11 @@ static void FinishSearch() {
     }
     timed = !engineState.stopRequested;  // "ponderhit" turned the ponder search into a timed one
   }
-  if (timed && settings.weakDelay && settings.weakLevel != 0) {
+  // A search bounded only by depth, nodes or a mate length would stop at once at full strength too, so
+  // without a time budget there is no time to imitate.
+  if (timed && settings.weakDelay && settings.weakLevel != 0 && timeControl.timeBudget) {
     // The delay only imitates thinking time, so the input is served as during a search: "isready" is
-    // answered and a command ends it. Without clocks the deadline can be many minutes away.
+    // answered and a command ends it. A long control can put the deadline minutes away.
     if (nodeLimitStop) engineState.stopRequested = false;
     while (!engineState.stopRequested && TickCount() <= timeControl.iterationDeadline) {
       if (pollDuringSearch) PollInput();

@@ -19,6 +19,7 @@ void InitTimeControl() {
   timeControl.clock[0] = timeControl.clock[1] = 100000;
   timeControl.nodeLimit = kMaxNodeLimit;
   timeControl.pollInterval = kFirstPollInterval;
+  timeControl.timeBudget = true;
 }
 
 int64_t RoundHalfEven(double x) {

@@ -24,6 +24,10 @@ struct TimeControl {
   int32_t nodeCount;
   int32_t nodeLimit;  // kMaxNodeLimit means none
   int32_t pollInterval;
+  // The GUI gave the engine time to spend on this move: a clock, a time control or a fixed time per move.
+  // Under WinBoard there always is one (the start-up clock until "level" or "st"); under UCI only a "go"
+  // with the clock of the side to move or "movetime". A weak level waits for its time only then.
+  bool timeBudget;
 };
 
 inline constexpr int32_t kMaxDepthLimit = 35;

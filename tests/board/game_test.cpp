@@ -220,6 +220,73 @@ TEST_F(GameTest, SideSwitchOnAHaltedBoardWithoutKingsIsHarmless) {
   EXPECT_EQ(engineState.mode, EngineMode::Halted);
 }
 
+TEST_F(GameTest, SideSwitchDropsTheEnPassantRightOfTheSideToldToMove) {
+  ASSERT_TRUE(SetUpGame("4k3/4p3/8/3P4/8/8/4P3/4K3 w - - 0 1"));
+  Play({"e2e4"});
+  ASSERT_EQ(Board.epFile, 5);
+  SetSideToMove(kBlack);  // no change of side: the right stays with Black
+  EXPECT_EQ(Board.epFile, 5);
+  SetSideToMove(kWhite);
+  EXPECT_EQ(Board.epFile, 0);
+  EXPECT_EQ(ParseMoveText("d5e6").from, 0);  // White's own pawn passed e3: nothing to take on e6
+  EXPECT_NE(ParseMoveText("d5d6").from, 0);
+  EXPECT_EQ(WriteFen(), "4k3/4p3/8/3P4/4P3/8/8/4K3 w - -");
+  EXPECT_NE(engineState.mode, EngineMode::Halted);
+  EXPECT_EQ(Output(), "");
+}
+
+TEST_F(GameTest, TakeBackAfterSideSwitchesRestoresThePositionBeforeEachMove) {
+  // Moves entered after "white"/"black" and taken back in any order: each take-back must give the board
+  // exactly as it stood before that move, whichever side the switches left to move.
+  NewGame();
+  engineState.mode = EngineMode::Force;
+  struct Step {
+    const char* move;  // nullptr: a side switch to `side`
+    int side;
+  };
+  const Step steps[] = {{"e2e4", 0},       {nullptr, kWhite}, {"g1f3", 0},       {"d7d5", 0}, {"e4d5", 0},
+                        {nullptr, kWhite}, {"f1c4", 0},       {nullptr, kWhite}, {"e1g1", 0}, {"c7c5", 0},
+                        {"d5c6", 0},       {nullptr, kWhite}, {"c6b7", 0},       {"c8g4", 0}, {"b7a8q", 0}};
+  std::vector<BoardRecord> before;
+  std::vector<int32_t> fifty;
+  for (const Step& step : steps) {
+    if (step.move == nullptr) {
+      SetSideToMove(step.side);
+      continue;
+    }
+    before.push_back(Board);
+    fifty.push_back(fiftyHistory[gamePly]);
+    ASSERT_TRUE(PlayText(step.move)) << step.move;
+    ASSERT_NE(engineState.mode, EngineMode::Halted) << step.move;
+  }
+  EXPECT_EQ(WriteFen(), "Qn1qkbnr/p3pppp/8/8/2B3b1/5N2/PPPP1PPP/RNBQ1RK1 b k -");
+  while (gamePly > 0) {
+    TakeBack();
+    ASSERT_NE(engineState.mode, EngineMode::Halted) << gamePly;
+    EXPECT_EQ(BoardDifference(before.back(), Board), "") << "after taking back to ply " << gamePly;
+    EXPECT_EQ(fiftyHistory[gamePly], fifty.back()) << gamePly;
+    before.pop_back();
+    fifty.pop_back();
+  }
+  // Moves go on from the restored start position.
+  EXPECT_NE(ParseMoveText("e2e4").from, 0);
+  EXPECT_EQ(ParseMoveText("e7e5").from, 0);
+}
+
+TEST_F(GameTest, SideSwitchToAStalematedSideEndsTheGame) {
+  ASSERT_TRUE(SetUpGame("k7/8/1Q6/8/8/8/8/7K w - - 0 1"));
+  SetSideToMove(kBlack);
+  EXPECT_EQ(result, kResultStalemate);
+  EXPECT_EQ(engineState.mode, EngineMode::GameOver);
+  EXPECT_EQ(legalMoveCount, 0);
+  // Back to White, who has moves: the result is recomputed as after a take-back, the mode stays.
+  SetSideToMove(kWhite);
+  EXPECT_EQ(result, kResultNone);
+  EXPECT_EQ(engineState.mode, EngineMode::GameOver);
+  SetSideToMove(kWhite);  // no change of side: nothing is decided or sent again
+  EXPECT_EQ(Count(Output(), "1/2-1/2 {Stalemate}"), 1u);
+}
+
 TEST_F(GameTest, MoveTextParsing) {
   NewGame();
   const Move e4 = ParseMoveText("e2e4");

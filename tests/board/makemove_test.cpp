@@ -7,6 +7,7 @@
 #include "board/attack.h"
 #include "board/board_test_util.h"
 #include "board/fen.h"
+#include "board/game.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
@@ -123,6 +124,36 @@ TEST(MakeMove, EnPassantFileOnlyWhenAnEnemyPawnIsBeside) {
   MakeMove(e5);
   EXPECT_EQ(Board.epFile, 5);
   UnmakeMove(e5);
+}
+
+TEST(MakeMove, AfterASideSwitchNoEnPassantIsGeneratedAndEveryMoveRestores) {
+  // Black's e-pawn stands where an en-passant capture would take "the pawn on e4": a stale right would
+  // remove it from the lists while the board kept it.
+  ASSERT_TRUE(SetUpGame("4k3/4p3/8/3P4/8/8/4P3/4K3 w - - 0 1"));
+  ASSERT_TRUE(PlayText("e2e4"));
+  ASSERT_EQ(Board.epFile, 5);
+  SetSideToMove(kWhite);
+  ASSERT_EQ(Board.epFile, 0);
+  for (int capturesOnly = 0; capturesOnly <= 1; ++capturesOnly) {
+    Board.ply = 1;
+    inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside);
+    GenerateMoves(capturesOnly != 0);
+    for (int i = moveStart[0] + 1; i <= moveStart[0] + moveCount[0]; ++i) {
+      Move& move = moveBuffer[i];
+      const std::string text = MoveToText(move);
+      EXPECT_NE(MoveKind(move), kEnPassant) << text;
+      const BoardRecord before = Board;
+      MakeMove(move);
+      if (!IsAttacked(Board.king[Board.xside], Board.side)) {
+        engineState.mode = EngineMode::Force;
+        CheckConsistency();
+        EXPECT_NE(engineState.mode, EngineMode::Halted) << text;
+      }
+      UnmakeMove(move);
+      EXPECT_EQ(BoardDifference(before, Board), "") << text;
+    }
+  }
+  ResetEngineMode();
 }
 
 TEST(MakeMove, PromotionWithCaptureKeepsListsAndMaterial) {

@@ -98,7 +98,24 @@ TEST_F(HandlersTest, NewResetsClocksAndDepth) {
   EXPECT_EQ(tc.depthLimit[0], 35);
   EXPECT_EQ(tc.clock[0], 300000);
   EXPECT_EQ(tc.movesToGo[1], 40);
-  EXPECT_FALSE(engineState.ponder);
+  EXPECT_TRUE(engineState.ponder);  // the GUI's "hard" stands until it sends "easy"
+}
+
+TEST_F(HandlersTest, PonderChoiceSurvivesSetUpsAndNewGames) {
+  // Every set-up ends a ponder search running on the old position, but not the choice to ponder.
+  io.WriteFile("start.fen", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\r\n");
+  for (bool hard : {true, false}) {
+    Command(hard ? "hard" : "easy");
+    for (const char* setUp : {"setboard 4k3/8/8/8/8/8/4P3/4K3 w - -", "loadpos start.fen", "edit", "new",
+                              "setboard 8/8/8/8/8/8/8/8 w - -", "new"}) {
+      if (std::string(setUp) == "edit") io.Feed("#\nKe1\nPe2\nc\nKe8\nPe7\n.\n");
+      engineState.pondering = true;
+      Command(setUp);
+      EXPECT_EQ(engineState.ponder, hard) << setUp;
+      EXPECT_FALSE(engineState.pondering) << setUp;
+    }
+  }
+  EXPECT_EQ(io.Output(), "tellusererror illegal position\ntellusererror illegal position\n");
 }
 
 TEST_F(HandlersTest, ClockBookkeepingByTimeMode) {

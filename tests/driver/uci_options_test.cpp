@@ -122,6 +122,12 @@ TEST_F(UciTest, MoveListEndsAtTheFirstIllegalWord) {
   EXPECT_EQ(engineState.mode, EngineMode::Halted);
   EXPECT_EQ(gamePly, 0);
   EXPECT_EQ(io.Output(), "tellusererror illegal position\n");
+  // Each "position" starts a fresh game: the refusal does not carry over to the next legal one.
+  UciPosition("position fen 8/8/8/4k3/8/8/4P3/4K3 w - - 0 1 moves e2e4");
+  EXPECT_NE(engineState.mode, EngineMode::Halted);
+  EXPECT_EQ(gamePly, 1);
+  EXPECT_EQ(WriteFen(), "8/8/8/4k3/4P3/8/8/4K3 b - e3");
+  EXPECT_EQ(io.Output(), "");
 }
 
 TEST_F(UciTest, LongPositionLineReadWhole) {
@@ -159,6 +165,31 @@ TEST_F(UciTest, GoParametersFillTheTimeControl) {
   EXPECT_EQ(tc.depthLimit[kBlack], 35);
   EXPECT_EQ(goNodeLimit, 123456);
   EXPECT_EQ(tc.clock[kWhite], 100000000);  // defaults for what the line leaves out
+}
+
+TEST_F(UciTest, TimeBudgetOnlyFromTheOwnClockOrAMoveTime) {
+  // White to move: only White's clock or "movetime" gives the search time to spend (a weak level waits
+  // for it); depth, nodes, mate or Black's clock alone do not.
+  UciPosition("position startpos");
+  const struct {
+    const char* line;
+    bool budget;
+  } cases[] = {{"go depth 1", false},
+               {"go nodes 50 depth 1", false},
+               {"go btime 5000 depth 1", false},
+               {"go wtime 5000 depth 1", true},
+               {"go movetime 900 depth 1", true}};
+  for (const auto& c : cases) {
+    timeControl.timeBudget = !c.budget;
+    UciGo(c.line);
+    EXPECT_EQ(timeControl.timeBudget, c.budget) << c.line;
+  }
+  UciPosition("position startpos moves e2e4");
+  UciGo("go btime 5000 depth 1");
+  EXPECT_TRUE(timeControl.timeBudget);
+  UciGo("go wtime 5000 depth 1");
+  EXPECT_FALSE(timeControl.timeBudget);
+  io.Output();
 }
 
 TEST_F(UciTest, SearchMovesListHasRoomFor99) {

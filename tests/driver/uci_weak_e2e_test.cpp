@@ -147,13 +147,13 @@ TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
   EXPECT_EQ(engine.WaitExit(), 0);
 }
 
-TEST(UciWeakE2E, WeakDelayWithoutClocksStillServesTheGui) {
+TEST(UciWeakE2E, WeakDelayStillServesTheGui) {
   EngineProcess engine;
   StartUci(engine);
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   engine.WriteLine("position startpos moves e2e4");
-  // No clocks: the delay would run to a deadline far in the future.
-  engine.WriteLine("go depth 5");
+  // A very long clock: the delay runs to a deadline minutes away.
+  engine.WriteLine("go wtime 100000000 btime 100000000");
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 500));
   engine.WriteLine("isready");
   ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 2000));
@@ -163,6 +163,24 @@ TEST(UciWeakE2E, WeakDelayWithoutClocksStillServesTheGui) {
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 3000));
   EXPECT_LT(MillisecondsSince(stop), 2000);
   EXPECT_NE(line, "bestmove 0000");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciWeakE2E, WeakSearchWithoutATimeBudgetAnswersByItself) {
+  // Bounded by depth, nodes or a mate length, or given only the opponent's clock, a search has no time to
+  // imitate: the weak move comes when the search ends, not at a deadline of the default clock.
+  EngineProcess engine;
+  StartUci(engine);
+  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  for (const char* parameters : {"depth 4", "nodes 500", "mate 3", "btime 100000000"}) {
+    SCOPED_TRACE(parameters);
+    engine.WriteLine("position startpos");
+    engine.WriteLine(std::string("go ") + parameters);
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 30000));
+    EXPECT_NE(line, "bestmove 0000");
+  }
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }

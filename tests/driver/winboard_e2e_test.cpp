@@ -236,7 +236,7 @@ TEST(WinBoardE2E, PondersAndAnswersTheNextMove) {
   StartXboard(engine);
   GameMirror game;
   engine.WriteLine("new");
-  engine.WriteLine("hard");  // "new" switched pondering off; this switches it on again
+  engine.WriteLine("hard");
   engine.WriteLine("sd 3");
   engine.WriteLine("e2e4");
   ASSERT_TRUE(game.Play("e2e4"));

@@ -166,6 +166,21 @@ TEST_F(ThinkTest, WeakDelayUsesTheTimeUpToTheIterationDeadline) {
   EXPECT_NE(engineMove.from, 0);
 }
 
+TEST_F(ThinkTest, WeakDelayNeedsATimeBudget) {
+  // A search bounded only by depth or nodes has no thinking time to imitate: no wait for the deadline.
+  SetPosition(kStart, 20);
+  settings.weakLevel = 50;
+  settings.weakDelay = true;
+  timeControl.timeBudget = false;
+  const int64_t start = TickCount();
+  timeControl.iterationDeadline = start + 60000;
+  Think();
+  settings.weakDelay = false;
+  timeControl.timeBudget = true;
+  EXPECT_LT(TickCount(), start + 50000);
+  EXPECT_NE(engineMove.from, 0);
+}
+
 TEST_F(ThinkTest, FullStrengthDrawsNoRandomNumber) {
   SetPosition(kStart, 2);
   randomSeed = 12345;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -69,6 +70,12 @@ void EngineProcess::Start(const std::string& program, const std::vector<std::str
     close(out[0]);
     close(out[1]);
     if (chdir(dir.c_str()) != 0) _exit(126);
+    if (!errorFile.empty()) {
+      int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err < 0) _exit(126);
+      dup2(err, 2);
+      close(err);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -96,6 +103,34 @@ void EngineProcess::WriteLine(const std::string& line) { Send(line + "\n"); }
 void EngineProcess::CloseInput() {
   if (toChild >= 0) close(toChild);
   toChild = -1;
+}
+
+void EngineProcess::CloseOutput() {
+  if (fromChild >= 0) close(fromChild);
+  fromChild = -1;
+  outputClosed = true;
+}
+
+int64_t EngineProcess::CpuTimeMs() const {
+  if (pid <= 0) return -1;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The command name in brackets may hold blanks; the fields after it are counted from its end.
+  const size_t nameEnd = text.rfind(')');
+  if (nameEnd == std::string::npos) return -1;
+  std::istringstream fields(text.substr(nameEnd + 1));
+  std::string field;
+  int64_t utime = -1, stime = -1;
+  for (int n = 3; fields >> field; ++n) {  // field 3 is the state letter
+    if (n == 14) utime = std::stoll(field);
+    if (n == 15) {
+      stime = std::stoll(field);
+      break;
+    }
+  }
+  if (utime < 0 || stime < 0) return -1;
+  const long ticks = sysconf(_SC_CLK_TCK);
+  return ticks > 0 ? (utime + stime) * 1000 / ticks : -1;
 }
 
 void EngineProcess::Signal(int sig) {

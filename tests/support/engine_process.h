@@ -1,6 +1,7 @@
 // End-to-end harness: runs the built engine in a fresh temporary working directory and talks to it through
 // pipes. Every read has a deadline, so a test can fail but never hang.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,13 @@ class EngineProcess {
   void WriteLine(const std::string& line);
   void Send(const std::string& bytes);
   void CloseInput();
+  // Closes our end of the engine's standard output, as a GUI that stops reading would.
+  void CloseOutput();
   void Signal(int sig);  // sends a signal to the running engine
+  // Standard error of the next Start() goes to this file in Dir() (otherwise it is the test's own).
+  void SetErrorFile(const std::string& name) { errorFile = name; }
+  // Processor time the running engine has used so far (user + system, ms); -1 when it cannot be read.
+  int64_t CpuTimeMs() const;
 
   // Next line of standard output without its line end; false when the deadline passes or output ends.
   bool ReadLine(std::string& line, int timeoutMs = 5000);
@@ -50,6 +57,7 @@ class EngineProcess {
   bool outputClosed = false;
   int exitCode = -1;
   std::string buffer;
+  std::string errorFile;
 };
 
 // Runs kelb701-tool with the arguments; returns its exit code, output in out (deadline in ms).

@@ -1,0 +1,109 @@
+// UCI set-ups through the engine binary: every "position" and "ucinewgame" starts a fresh game, so a
+// refused FEN halts only itself, and "searchmoves" keeps a book move out of a restricted search.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+
+namespace kelb {
+namespace {
+
+using test::EngineProcess;
+
+static void StartUci(EngineProcess& engine) {
+  engine.Start();
+  engine.WriteLine("uci");
+  ASSERT_TRUE(engine.WaitFor("uciok"));
+  engine.WriteLine("isready");
+  ASSERT_TRUE(engine.WaitFor("readyok"));
+}
+
+// Sends "go" with the parameters and returns the move of its "bestmove" line ("" when none came).
+static std::string BestMove(EngineProcess& engine, const std::string& parameters,
+                            std::vector<std::string>* seen = nullptr) {
+  engine.WriteLine("go " + parameters);
+  std::string line;
+  if (!engine.WaitFor("bestmove ", &line, 30000, seen)) return "";
+  std::istringstream words(line.substr(9));
+  std::string move;
+  words >> move;
+  return move;
+}
+
+// Lines sent before the answer to "isready".
+static std::vector<std::string> LinesUntilReady(EngineProcess& engine) {
+  engine.WriteLine("isready");
+  std::vector<std::string> seen;
+  EXPECT_TRUE(engine.WaitFor("readyok", nullptr, 10000, &seen));
+  if (!seen.empty()) seen.pop_back();
+  return seen;
+}
+
+TEST(UciSetupE2E, RefusedFenHaltsOnlyItsOwnPosition) {
+  EngineProcess engine;
+  StartUci(engine);
+  // White's king stands in check with Black to move: refused.
+  engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1");
+  std::vector<std::string> lines = LinesUntilReady(engine);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "tellusererror illegal position");
+  EXPECT_EQ(BestMove(engine, "depth 3"), "0000");
+
+  // The next legal FEN is taken and searched: only the king and the e-pawn can move.
+  engine.WriteLine("position fen 8/8/8/4k3/8/8/4P3/4K3 w - - 0 1");
+  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  const std::string move = BestMove(engine, "depth 3");
+  EXPECT_TRUE(move.rfind("e1", 0) == 0 || move.rfind("e2", 0) == 0) << move;
+
+  // Moves after a refused FEN are not played, and the position after it is fine again.
+  engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1 moves e5e1");
+  EXPECT_EQ(BestMove(engine, "depth 2"), "0000");
+  engine.WriteLine("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d8");
+  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  EXPECT_NE(BestMove(engine, "depth 2"), "0000");
+
+  // "ucinewgame" after a refusal also gives back a game: the start position.
+  engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1");
+  engine.WriteLine("ucinewgame");
+  lines = LinesUntilReady(engine);
+  ASSERT_EQ(lines.size(), 1u);  // only the refusal
+  const std::string first = BestMove(engine, "depth 2");
+  EXPECT_FALSE(first.empty());
+  EXPECT_NE(first, "0000");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciSetupE2E, RestrictedSearchTakesABookMoveOnlyFromItsList) {
+  EngineProcess engine;
+  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
+  std::stringstream bytes;
+  bytes << book.rdbuf();
+  ASSERT_FALSE(bytes.str().empty());
+  engine.WriteFile("kelb701.bok", bytes.str());
+  StartUci(engine);
+  engine.WriteLine("position startpos");
+  // Neither move is in the book: the engine searches, and plays one of the two.
+  for (int run = 0; run < 4; ++run) {
+    std::vector<std::string> seen;
+    const std::string move = BestMove(engine, "searchmoves a2a3 h2h4 depth 5", &seen);
+    EXPECT_TRUE(move == "a2a3" || move == "h2h4") << move;
+    bool searched = false;
+    for (const std::string& line : seen) searched = searched || line.rfind("info depth ", 0) == 0;
+    EXPECT_TRUE(searched);
+  }
+  // Unrestricted, the book answers at once (no search lines) with one of its first moves.
+  std::vector<std::string> seen;
+  const std::string move = BestMove(engine, "depth 5", &seen);
+  EXPECT_EQ(seen.size(), 1u) << seen.front();
+  EXPECT_EQ(move.size(), 4u) << move;
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+}  // namespace
+}  // namespace kelb
