@@ -1,11 +1,14 @@
 # Two entry points on a fresh machine: `make run` and `make test`.
 BUILD      ?= build
 BUILD_SAN  ?= build-san
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := winboard uci fen config book learn posfile
 GENERATOR  := -G Ninja
 PACKAGES   := cmake g++ ninja-build libgtest-dev
 JOBS       ?= 2
 
-.PHONY: all build run test deps test-release test-sanitize gui-check clean
+.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check clean
 
 all: build
 
@@ -32,7 +35,7 @@ run: build
 	@for f in data/kelb701.*; do [ -e "run/$$(basename $$f)" ] || cp "$$f" run/; done
 	cd run && ../$(BUILD)/kelb701
 
-test: deps test-release test-sanitize
+test: deps test-release test-sanitize test-fuzz-smoke
 
 test-release:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON
@@ -44,8 +47,36 @@ test-sanitize:
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	KELB_SANITIZED=1 ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
+# The libFuzzer targets need clang with its fuzzer runtime; without it the smoke runs are skipped.
+HAVE_LIBFUZZER = $(shell printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' \
+	| clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o /tmp/kelb-libfuzzer-check.$$$$ >/dev/null 2>&1 \
+	&& echo yes; rm -f /tmp/kelb-libfuzzer-check.$$$$)
+
+fuzz-build:
+	@test "$(HAVE_LIBFUZZER)" = yes || { echo "clang++ with libFuzzer is needed for the fuzz targets"; exit 1; }
+	cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKELB_FUZZ=ON -DKELB_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+# A few seconds of each fuzz target after its seeds and kept findings (part of `make test` when clang is there).
+test-fuzz-smoke:
+	@if [ "$(HAVE_LIBFUZZER)" = yes ]; then \
+	  $(MAKE) --no-print-directory fuzz-build && ctest --test-dir $(BUILD_FUZZ) --output-on-failure; \
+	else \
+	  echo "fuzz smoke runs skipped: clang++ with libFuzzer not found"; \
+	fi
+
+# Opt-in: every fuzz target for FUZZ_SECONDS in turn; new inputs in $(BUILD_FUZZ)/fuzz-runs/<target>/corpus,
+# findings in .../artifacts (copy a finding into tests/fuzz/corpus/<target>/ once it is fixed).
+fuzz: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  tests/fuzz/run_fuzz.sh $(CURDIR)/$(BUILD_FUZZ)/fuzz_$$t $(FUZZ_SECONDS) $(CURDIR)/tests/fuzz/corpus/$$t \
+	    $(CURDIR)/$(BUILD_FUZZ)/fuzz-runs/$$t || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
 
 # Opt-in: complete games under xboard against phalanx, fairymax and stockfish (not part of `make test`).
 gui-check: build

@@ -111,7 +111,7 @@ static void WriteConsole(const std::string& text) {
     LogLine(text + " resigns due to bad book move: " + std::to_string(code));
     LogCheckpoint();
   }
-  std::_Exit(0);
+  EndProgram(0, false);
 }
 
 // One "bk" line: the move, its score and its share of the choice in per cent.

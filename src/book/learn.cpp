@@ -6,6 +6,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
+#include "driver/WBinout.h"
 #include "driver/config.h"
 #include "records/records.h"
 #include "search/hash.h"
@@ -22,7 +23,7 @@ void ClearLearnMarks() {
 
 void FileWriteFailed(const std::string& fileName) {
   std::fprintf(stderr, "Runtime error: cannot write to %s\n", fileName.c_str());
-  std::_Exit(1);
+  EndProgram(1, false);
 }
 
 // Only the start of a learning line is read; the rest of a longer line is skipped.

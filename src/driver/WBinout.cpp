@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,13 +24,24 @@ static int pipeCount = 0;           // unconsumed bytes at the front of pipeBuff
 static bool inputEnded = false;     // read() reported the end of standard input
 static bool quitDelivered = false;  // the end of input has been handed out once as "quit"
 static FILE* logFile = nullptr;
+static bool fedInput = false;  // the bytes of FeedInput stand in for standard input
+static std::string fedBytes;
+static size_t fedPosition = 0;
+
+void (*programEndHook)(int exitCode) = nullptr;
+
+void EndProgram(int exitCode, bool orderly) {
+  if (programEndHook != nullptr) programEndHook(exitCode);
+  if (orderly) std::exit(exitCode);
+  std::_Exit(exitCode);
+}
 
 // A failed write to the GUI or the log cannot be reported to anybody: stop. When the GUI has gone, the log
 // still gets what was written so far, for a post-mortem.
 [[noreturn]] static void WriteFailed(const char* what, bool logUsable = false) {
   std::fprintf(stderr, "Runtime error: cannot write to %s\n", what);
   if (logUsable && logFile != nullptr) std::fclose(logFile);
-  std::_Exit(1);
+  EndProgram(1, false);
 }
 
 static void LogEntry(const char* prefix, const std::string& text) {
@@ -48,6 +60,9 @@ void InitChannel() {
   pipeCount = 0;
   inputEnded = false;
   quitDelivered = false;
+  fedInput = false;
+  fedBytes.clear();
+  fedPosition = 0;
   // GUIs of the xboard family send SIGINT to "interrupt" an engine behind a pipe; the default action would
   // kill us mid-game. At a terminal Ctrl-C keeps its usual meaning.
   if (!isatty(STDIN_FILENO)) signal(SIGINT, SIG_IGN);
@@ -75,8 +90,26 @@ static void SplitPipeBuffer() {
   pipeCount = rest;
 }
 
+void FeedInput(std::string_view bytes) {
+  fedInput = true;
+  fedBytes.assign(bytes);
+  fedPosition = 0;
+}
+
 // One read of whatever standard input holds (blocking until at least one byte when nothing is there).
 static void ReadInput() {
+  if (fedInput) {
+    // Fed bytes arrive a line per read, as from a GUI that writes its lines one by one: reading and
+    // splitting being separate steps, the engine gets an idle step or a stretch of search between lines.
+    const size_t lineFeed = fedBytes.find('\n', fedPosition);
+    const size_t lineEnd = lineFeed == std::string::npos ? fedBytes.size() : lineFeed + 1;
+    const size_t n = std::min(lineEnd - fedPosition, static_cast<size_t>(kPipeBufferSize));
+    for (size_t i = 0; i < n; ++i) pipeBuffer[i] = fedBytes[fedPosition + i];
+    fedPosition += n;
+    pipeCount = static_cast<int>(n);
+    if (n == 0) inputEnded = true;
+    return;
+  }
   ssize_t n;
   do {
     n = read(STDIN_FILENO, pipeBuffer, kPipeBufferSize);
@@ -108,6 +141,8 @@ void PollLine() {
       quitDelivered = true;
       return;
     }
+  } else if (fedInput) {
+    ReadInput();  // fed bytes are always there
   } else {
     pollfd pfd{STDIN_FILENO, POLLIN, 0};
     int ready = poll(&pfd, 1, 0);

@@ -2,6 +2,7 @@
 // blocking, protocol lines out to standard output, and the optional protocol log kelb701.log.
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace kelb {
 
@@ -33,5 +34,19 @@ void LogCheckpoint();
 
 // True once standard input has reached its end (the channel then delivers "quit").
 bool InputEnded();
+
+// Makes the channel read these bytes instead of standard input, until InitChannel sets it up again; their
+// end counts as the end of input. They arrive a line per read, so that the engine thinks between two lines
+// as with a GUI that writes them one by one. A harness drives the real line handling this way without a
+// pipe, and nothing it feeds can ever block.
+void FeedInput(std::string_view bytes);
+
+// Ends the process with the exit code. An orderly end runs the C library's exit handlers (streams are
+// flushed); otherwise the process stops at once. Every deliberate end of the program passes here.
+[[noreturn]] void EndProgram(int exitCode, bool orderly);
+
+// Called by EndProgram before the process ends, if set. The engine never sets it; a harness that must
+// outlive the engine's ends (the fuzz targets) installs one that does not return, e.g. by throwing.
+extern void (*programEndHook)(int exitCode);
 
 }  // namespace kelb

@@ -120,7 +120,7 @@ static void ApplyConfigLine(const std::string& line) {
     settings.logEnabled = settings.logEnabled || ValueInRange(value, 0, 1, 0) == 1;
 }
 
-void ReadConfiguration() {
+void ReadSettingsFile(const char* fileName) {
   settings.hashSizeMb = 0;
   settings.weakLevel = 0;
   settings.weakDelay = true;
@@ -129,7 +129,7 @@ void ReadConfiguration() {
   settings.learnEnabled = true;
   settings.logEnabled = false;
 
-  std::ifstream file(kConfigName, std::ios::binary);
+  std::ifstream file(fileName, std::ios::binary);
   if (file) {
     std::string line;
     while (std::getline(file, line)) {
@@ -139,7 +139,10 @@ void ReadConfiguration() {
       ApplyConfigLine(line);
     }
   }
+}
 
+void ReadConfiguration() {
+  ReadSettingsFile(kConfigName);
   OpenLog();
   AllocateHashTable(settings.hashSizeMb);  // also makes the position keys
   SendLine("hash size = " + std::to_string(settings.hashSizeMb) + " MB");
@@ -180,7 +183,7 @@ void Quit() {
   // The GUI may still be reading: a run of empty lines flushes any half-read output at its end.
   for (int i = 0; i < 26; ++i) std::fputc('\n', stdout);
   std::fflush(stdout);
-  std::exit(0);
+  EndProgram(0, true);
 }
 
 }  // namespace kelb

@@ -59,6 +59,10 @@ bool ParseInteger(const std::string& text, int32_t& value);
 // for an empty or non-numeric word.
 int32_t IntegerOfWord(const std::string& word);
 
+// The settings from a configuration file: defaults first, then every line that sets a key to a valid value.
+// A missing file leaves the defaults.
+void ReadSettingsFile(const char* fileName);
+
 // Reads kelb701.ini, opens the log, sizes the transposition table and sends the start-up notices.
 void ReadConfiguration();
 

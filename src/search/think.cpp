@@ -1,10 +1,8 @@
 #include "search/think.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "board/attack.h"
 #include "board/game.h"
@@ -81,7 +79,7 @@ static void FinishSearch() {
     while (!engineState.stopRequested &&
            (engineState.mode == EngineMode::Analyze || engineState.pondering || engineState.uciPonder)) {
       PollInput();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      WaitMs(1);
     }
     timed = !engineState.stopRequested;  // "ponderhit" turned the ponder search into a timed one
   }
@@ -93,7 +91,7 @@ static void FinishSearch() {
     if (nodeLimitStop) engineState.stopRequested = false;
     while (!engineState.stopRequested && TickCount() <= timeControl.iterationDeadline) {
       if (pollDuringSearch) PollInput();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      WaitMs(1);
     }
   }
 

@@ -1,0 +1,32 @@
+// Bytes -> the input channel's lines -> the WinBoard command parser and handlers, with the engine's idle
+// step thinking, pondering and analysing in between: the real command loop, fed from memory. Searches end
+// at the next waiting line or after a few thousand nodes; "quit" (or the end of the bytes) ends the run.
+#include <string_view>
+
+#include "driver/WBinout.h"
+#include "driver/winboard.h"
+#include "fuzz_support.h"
+
+using namespace kelb;
+using namespace kelb::fuzz;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  InitFuzzing();
+  KeepBitbaseReady();
+  ShippedBook();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  EnterWorkFolder();
+  WriteWorkFile("kelb701.bok", ShippedBook());
+  StartEngine("hashsize=1\nlog=1\n", 3000);
+  FeedInput(TameProtocolBytes(std::string_view(reinterpret_cast<const char*>(data), size)));
+  try {
+    RunWinBoardLoop();
+  } catch (const ProgramEnded&) {
+  }
+  CheckGameBoard();
+  LeaveWorkFolder();
+  return 0;
+}
