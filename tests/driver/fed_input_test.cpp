@@ -132,9 +132,7 @@ TEST(ProgramEnd, WithoutHookTheProcessEnds) {
 
 TEST(SettingsFile, ReadAloneWithoutSideEffects) {
   StdioRedirect io;
-  {
-    std::ofstream("other.ini") << "hashsize=900\r\nweak=7\r\nlog=1\r\n";
-  }
+  { std::ofstream("other.ini") << "hashsize=900\r\nweak=7\r\nlog=1\r\n"; }
   ReadSettingsFile("other.ini");
   EXPECT_EQ(settings.hashSizeMb, 900);
   EXPECT_EQ(settings.weakLevel, 7);

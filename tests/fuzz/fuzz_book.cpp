@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       BookMove(false, move);
       if (move.from == 0) break;
       bool legal = false;
-      for (int k = 1; k <= legalMoveCount; ++k) legal = legal || (legalMoves[k].from == move.from && legalMoves[k].to == move.to);
+      for (int k = 1; k <= legalMoveCount; ++k)
+        legal = legal || (legalMoves[k].from == move.from && legalMoves[k].to == move.to);
       if (!legal) Fail("the book offered a move that is not legal");
       if (!PlayMove(move)) Fail("a book move could not be played");
     }

@@ -37,7 +37,10 @@ bool SmallNumber(const std::string& v, int32_t lo, int32_t hi, int32_t& out) {
   int64_t value = 0;
   for (; i < v.size(); ++i) {
     char c = v[i];
-    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+    int d = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                   : 99;
     if (d >= base) return false;
     value = value * base + d;
     if (value > 1LL << 40) return false;  // far outside every range
@@ -90,8 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Expected e = ReadExpected(bytes);
   if (settings.hashSizeMb != e.hash) Fail("hashsize read differently");
   if (settings.weakLevel != e.weak) Fail("weak read differently");
-  if (settings.weakDelay != e.weakDelay || settings.bookEnabled != e.book || settings.resignEnabled != e.resign ||
-      settings.learnEnabled != e.learn || settings.logEnabled != e.log)
+  if (settings.weakDelay != e.weakDelay || settings.bookEnabled != e.book ||
+      settings.resignEnabled != e.resign || settings.learnEnabled != e.learn || settings.logEnabled != e.log)
     Fail("a switch read differently");
   if (settings.hashSizeMb <= 8) {
     // The whole start-up reading; a gigabyte table per input would only measure the allocator.

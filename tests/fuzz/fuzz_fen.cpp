@@ -30,7 +30,9 @@ static bool Accepted(std::string_view text) {
   return !illegal;
 }
 
-static bool SameBoard(const BoardRecord& a, const BoardRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+static bool SameBoard(const BoardRecord& a, const BoardRecord& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // Every legal move and, below checkDepth, every legal reply: made, checked, unmade, compared.
 static void WalkMoves(int depth) {
