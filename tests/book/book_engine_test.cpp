@@ -91,6 +91,32 @@ TEST(BookEngineTest, TheEnginePlaysFromTheBookAndComplainsWithoutOne) {
   EXPECT_EQ(bookless.WaitExit(), 0);
 }
 
+// Under UCI a "go searchmoves" list binds the book too: a book move outside the list would be an answer to
+// a question the GUI did not ask. Without the list, or when the list names it, the book move may be played.
+TEST(BookEngineTest, UciSearchMovesKeepTheBookMoveOutOfTheAnswer) {
+  EngineProcess engine;
+  // 1.d4 is the only first move within seven points of the best.
+  engine.WriteFile("kelb701.bok", BookBytes({Leaf(5254, 0), Leaf(4244, 30), Leaf(7163, 0), Leaf(3234, 0),
+                                             Leaf(7273, 0), Leaf(2223, 0), Leaf(6264, 0), Leaf(2133, 0)}));
+  engine.Start();
+  engine.WriteLine("uci");
+  ASSERT_TRUE(engine.WaitFor("uciok"));
+  engine.WriteLine("position startpos");
+  engine.WriteLine("go depth 3");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  EXPECT_EQ(line, "bestmove d2d4");
+  for (const char* list : {"a2a3 h2h3", "h2h3", "d2d4 h2h3"}) {
+    engine.WriteLine("position startpos");
+    engine.WriteLine(std::string("go searchmoves ") + list + " depth 3");
+    ASSERT_TRUE(engine.WaitFor("bestmove ", &line)) << list;
+    std::string move = line.substr(9, 4);
+    EXPECT_NE(std::string(list).find(move), std::string::npos) << list << ": " << line;
+  }
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
 TEST(BookEngineTest, ABadBookMoveResignsAndEndsTheEngine) {
   EngineProcess engine;
   engine.WriteFile("kelb701.ini", "log=1\n");
