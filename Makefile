@@ -8,7 +8,7 @@ GENERATOR  := -G Ninja
 PACKAGES   := cmake g++ ninja-build libgtest-dev
 JOBS       ?= 2
 
-.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check clean
+.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check uci-referee clean
 
 all: build
 
@@ -81,3 +81,8 @@ clean:
 # Opt-in: complete games under xboard against phalanx, fairymax and stockfish (not part of `make test`).
 gui-check: build
 	tools/gui-check/gui-check.sh
+
+# Opt-in: a UCI client library (node-uci) drives the engine through every option and "go" form and chess.js
+# judges every move it shows; the same run against stockfish is the control (not part of `make test`).
+uci-referee: build
+	tools/uci-referee/uci-referee.sh
