@@ -78,9 +78,12 @@ fuzz: fuzz-build
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
 
-# Opt-in: complete games under xboard against phalanx, fairymax and stockfish (not part of `make test`).
+# Opt-in: complete games under xboard against phalanx, fairymax, gnuchess and stockfish at UCI_Elo 1500 and
+# 2000, our engine under WinBoard and under UCI through polyglot (not part of `make test`).
+# MATCHES=names (default: the full set; `smoke` for the fast control only), GAMES per match (default 10).
 gui-check: build
-	tools/gui-check/gui-check.sh
+	python3 -m unittest discover -s tools/gui-check -p 'test_*.py'
+	tools/gui-check/gui-check.sh $(MATCHES)
 
 # Opt-in: a UCI client library (node-uci) drives the engine through every option and "go" form and chess.js
 # judges every move it shows; the same run against stockfish is the control (not part of `make test`).

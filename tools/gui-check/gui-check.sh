@@ -1,63 +1,129 @@
 #!/bin/bash
-# Plays matches through xboard (headless, under xvfb-run) against other engines and fails on an illegal
-# move, a loss on time, a crash or a stall.  Opt-in (`make gui-check`); needs Debian's xboard, xvfb,
-# polyglot, phalanx, fairymax and stockfish.
-#   gui-check.sh [match ...]   runs the named matches (default: all six, one after the other)
-#   GAMES=20 per match; FAST_TC/FAST_INC (default 0:10 + 0.1 s); SLOW_TC/SLOW_MPS (default 1 minute, 40 moves)
+# Plays matches through xboard (headless, under xvfb-run) against other engines and counts what must never
+# happen to our engine: illegal moves, losses on time, crashes or disconnects, stalls. Opt-in
+# (`make gui-check`); needs Debian's xboard, xvfb, polyglot, phalanx, fairymax, gnuchess, stockfish, python3.
+#
+#   gui-check.sh [match ...]     runs the named matches one after the other (default: the full set)
+#   gui-check.sh smoke           the fast-control kinds only (use with GAMES=2)
+#   gui-check.sh list            prints the match names
+#   gui-check.sh report DIR...   prints the table for match folders already played
+#
+# A match name is OPPONENT-PROTOCOL-CONTROL[-ponder]:
+#   OPPONENT  phalanx, fairymax, gnuchess, sf1500, sf2000 (stockfish limited to UCI_Elo 1500 / 2000)
+#   PROTOCOL  wb (our engine speaks WinBoard to xboard) or uci (through polyglot, xboard -fUCI)
+#   CONTROL   fast (1 minute + 0.1 s) or blitz (40 moves in 15 s)
+#   -ponder   both engines think on the opponent's time (xboard -ponder; otherwise -xponder)
+# Settings: GAMES per match (default 10), OUT (default gui-check-out; one folder per match, so that several
+# invocations can run side by side with different names), MATCH_TIMEOUT in seconds (default by control),
+# ENGINE (default build/kelb701); FAST_TC and FAST_INC change the fast control for trials (xboard -tc, -inc).
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+HERE="$ROOT/tools/gui-check"
 ENGINE="${ENGINE:-$ROOT/build/kelb701}"
-GAMES="${GAMES:-20}"
-FAST_TC="${FAST_TC:-0:10}"; FAST_INC="${FAST_INC:-0.1}"
-SLOW_TC="${SLOW_TC:-1}";    SLOW_MPS="${SLOW_MPS:-40}"
+GAMES="${GAMES:-10}"
 OUT="${OUT:-$ROOT/gui-check-out}"
 export PATH="$PATH:/usr/games"
 
-for p in xboard xvfb-run polyglot phalanx fairymax stockfish; do
-  command -v "$p" >/dev/null || { echo "gui-check: missing $p (apt-get install xboard xvfb polyglot phalanx fairymax stockfish)"; exit 2; }
+OPPONENTS="phalanx fairymax gnuchess sf1500 sf2000"
+# The full set: every opponent under both protocols at both controls, pondering at the fast control.
+full_set() {
+  local o p
+  for o in $OPPONENTS; do for p in wb uci; do echo "$o-$p-fast-ponder $o-$p-blitz"; done; done
+}
+smoke_set() {
+  local o p
+  for o in $OPPONENTS; do for p in wb uci; do echo "$o-$p-fast-ponder"; done; done
+}
+
+if [ "${1:-}" = "list" ]; then full_set | tr ' ' '\n'; exit 0; fi
+if [ "${1:-}" = "report" ]; then shift; exec python3 "$HERE/match-report.py" "$@"; fi
+
+for p in xboard xvfb-run polyglot phalanx fairymax gnuchess stockfish python3; do
+  command -v "$p" >/dev/null || {
+    echo "gui-check: missing $p (apt-get install xboard xvfb polyglot phalanx fairymax gnuchess stockfish python3)"
+    exit 2
+  }
 done
 [ -x "$ENGINE" ] || { echo "gui-check: build the engine first (make build)"; exit 2; }
 mkdir -p "$OUT"
 
-# One match: name, then extra xboard arguments.  Each engine runs in its own folder with the default data.
-match() {
-  local name="$1"; shift
-  local dir="$OUT/$name"
-  rm -rf "$dir"; mkdir -p "$dir/kelb" "$dir/other"
-  cp "$ROOT"/data/kelb701.* "$dir/kelb/" 2>/dev/null
-  local pgn="$dir/games.pgn"
-  # A generous wall-clock cap per match turns a stall into a failure instead of a hang.
-  timeout "${MATCH_TIMEOUT:-7200}" xvfb-run -a xboard -noGUI -xexit -matchGames "$GAMES" \
-      -fd "$dir/kelb" -sd "$dir/other" -saveGameFile "$pgn" -nameOfDebugFile "$dir/xboard.debug" -debug \
-      -autoCallFlag true -xponder "$@" >"$dir/xboard.out" 2>&1
-  local rc=$?
-  local played wins losses draws bad
-  played=$(grep -c '^\[Result ' "$pgn" 2>/dev/null || echo 0)
-  bad=$(grep -i -E 'illegal|on time|forfeit|crash|disconnect|exited|stall|error' "$pgn" 2>/dev/null | grep -v -c '^\[' )
-  echo "$name: exit=$rc games=$played problems=$bad"
-  grep -h '^\[White \|^\[Black \|^\[Result ' "$pgn" | paste - - - | awk -v me="Kelb" '
-    { w=$0; sub(/.*\[White "/,"",w); sub(/".*/,"",w); r=$0; sub(/.*\[Result "/,"",r); sub(/".*/,"",r);
-      mine = (index(w, me) > 0) ? "w" : "b";
-      if (r=="1/2-1/2") d++; else if ((r=="1-0" && mine=="w") || (r=="0-1" && mine=="b")) win++; else if (r=="*") u++; else loss++ }
-    END { printf "  Kelb: +%d -%d =%d unfinished %d\n", win, loss, d, u }'
-  [ "$rc" -eq 0 ] && [ "$bad" -eq 0 ] && [ "$played" -ge "$GAMES" ]
-}
-
-run() {
+# The opponent's xboard arguments. gnuchess needs its xboard flag; phalanx runs without its learning file
+# (it would carry results from game to game and from match to match) and with its books named explicitly.
+# Stockfish's check option takes 1 under xboard/polyglot (not "true").
+opponent_args() {
   case "$1" in
-    phalanx-fast)   match "$1" -fcp "$ENGINE" -scp phalanx -tc "$FAST_TC" -inc "$FAST_INC" -mps 0 ;;
-    fairymax-fast)  match "$1" -fcp "$ENGINE" -scp fairymax -secondComputerString '' -tc "$FAST_TC" -inc "$FAST_INC" -mps 0 ;;
-    stockfish-fast) match "$1" -fcp "$ENGINE" -fUCI -scp stockfish -sUCI \
-                      -secondOptions "UCI_LimitStrength=true,UCI_Elo=1500" -tc "$FAST_TC" -inc "$FAST_INC" -mps 0 ;;
-    phalanx-slow)   match "$1" -fcp "$ENGINE" -scp phalanx -tc "$SLOW_TC" -mps "$SLOW_MPS" ;;
-    fairymax-slow)  match "$1" -fcp "$ENGINE" -scp fairymax -secondComputerString '' -tc "$SLOW_TC" -mps "$SLOW_MPS" ;;
-    stockfish-slow) match "$1" -fcp "$ENGINE" -fUCI -scp stockfish -sUCI \
-                      -secondOptions "UCI_LimitStrength=true,UCI_Elo=1500" -tc "$SLOW_TC" -mps "$SLOW_MPS" ;;
-    *) echo "gui-check: unknown match $1"; return 2 ;;
+    phalanx)  echo "-scp|phalanx -l- -P /usr/share/phalanx -S /usr/share/phalanx" ;;
+    fairymax) echo "-scp|fairymax|-secondComputerString|@EMPTY@" ;;
+    gnuchess) echo "-scp|gnuchess --xboard" ;;
+    sf1500)   echo "-scp|stockfish|-sUCI|-secondOptions|UCI_LimitStrength=1,UCI_Elo=1500" ;;
+    sf2000)   echo "-scp|stockfish|-sUCI|-secondOptions|UCI_LimitStrength=1,UCI_Elo=2000" ;;
+    *) return 1 ;;
   esac
 }
 
+# One match. Writes games.pgn, xboard.debug, the polyglot logs, meter.json (processor time by whose move it
+# is) and meta.json into its folder; the report reads them.
+match() {
+  local name="$1"
+  local opp proto control ponder
+  IFS=- read -r opp proto control ponder <<<"$name"
+  local -a args
+  local oa
+  oa="$(opponent_args "$opp")" || { echo "gui-check: unknown opponent in $name"; return 2; }
+  IFS='|' read -r -a args <<<"$oa"
+  local i
+  for i in "${!args[@]}"; do [ "${args[$i]}" = "@EMPTY@" ] && args[$i]=""; done
+  case "$proto" in
+    wb) ;;
+    uci) args+=(-fUCI) ;;
+    *) echo "gui-check: unknown protocol in $name (wb or uci)"; return 2 ;;
+  esac
+  local limit
+  case "$control" in
+    fast) args+=(-tc "${FAST_TC:-1}" -inc "${FAST_INC:-0.1}" -mps 0); limit=$((GAMES * 330 + 120)) ;;
+    blitz) args+=(-tc 0:15 -mps 40 -inc 0); limit=$((GAMES * 200 + 120)) ;;
+    *) echo "gui-check: unknown control in $name (fast or blitz)"; return 2 ;;
+  esac
+  case "$ponder" in
+    ponder) args+=(-ponder) ;;
+    "") args+=(-xponder) ;;
+    *) echo "gui-check: unknown suffix in $name (ponder)"; return 2 ;;
+  esac
+  limit="${MATCH_TIMEOUT:-$limit}"
+
+  local dir="$OUT/$name"
+  rm -rf "$dir"; mkdir -p "$dir/kelb" "$dir/other"
+  # The engine reads its settings and book from its working folder: the hash line in the log proves it.
+  cp "$ROOT"/data/kelb701.* "$dir/kelb/"
+  echo "== $name: $GAMES games (timeout ${limit} s)"
+  local started=$SECONDS
+  # Polyglot logs every line it exchanges with the UCI engine: there the options and "go ponder" are seen.
+  timeout "$limit" xvfb-run -a xboard -noGUI -xexit -matchGames "$GAMES" \
+      -saveSettingsFile "$dir/xboard.settings" \
+      -fd "$dir/kelb" -sd "$dir/other" -fcp "$ENGINE" \
+      -adapterCommand 'polyglot -noini -log true -lf "%fd/polyglot.log" -ec "%fcp" -ed "%fd"' \
+      -saveGameFile "$dir/games.pgn" -nameOfDebugFile "$dir/xboard.debug" -debug \
+      -autoCallFlag true "${args[@]}" >"$dir/xboard.out" 2>&1 &
+  local pid=$!
+  python3 "$HERE/match-meter.py" "$dir/xboard.debug" "$dir/kelb" "$dir/other" "$dir/meter.json" "$pid" &
+  local meter=$!
+  wait "$pid"
+  local rc=$?
+  wait "$meter"
+  printf '{"name": "%s", "games": %d, "exit": %d, "seconds": %d, "timeout": %d}\n' \
+    "$name" "$GAMES" "$rc" $((SECONDS - started)) "$limit" >"$dir/meta.json"
+  python3 "$HERE/match-report.py" "$dir"
+}
+
+if [ $# -eq 0 ]; then set -- $(full_set); fi
+if [ "$1" = "smoke" ]; then set -- $(smoke_set); fi
+dirs=()
 status=0
-[ $# -gt 0 ] || set -- phalanx-fast fairymax-fast stockfish-fast phalanx-slow fairymax-slow stockfish-slow
-for m in "$@"; do run "$m" || status=1; done
+for m in "$@"; do
+  match "$m" || status=1
+  dirs+=("$OUT/$m")
+done
+echo
+echo "== summary"
+python3 "$HERE/match-report.py" "${dirs[@]}" || status=1
 exit $status
