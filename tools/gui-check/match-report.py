@@ -55,7 +55,7 @@ def analyse(folder):
         'wins': 0, 'draws': 0, 'losses': 0, 'played': 0, 'wanted': meta.get('games', 0),
         'ours': {'illegal': 0, 'time': 0, 'crash': 0, 'claim': 0},
         'theirs': {'illegal': 0, 'time': 0, 'crash': 0, 'claim': 0},
-        'stall': 0, 'checks': [],
+        'stall': 0, 'unplayed': 0, 'checks': [], 'notes': [],
     }
     for white, black, result, comment in games_of(read(os.path.join(folder, 'games.pgn'))):
         if result == '*':
@@ -85,13 +85,23 @@ def analyse(folder):
     refused = len(re.findall(r'^\d+ <first : Illegal move', debug, re.M))
     rejected = len(re.findall(r'Illegal move "[^"]*" from first machine', debug))
     row['ours']['illegal'] += refused + rejected
-    for m in re.finditer(r'Error: (\w+) chess program \(.*\) exited unexpectedly', debug):
-        row['ours' if m.group(1) == 'first' else 'theirs']['crash'] += 1
+    # A program that died: xboard says so in its log or on its own output.
+    out = read(os.path.join(folder, 'xboard.out'))
+    for side in ('first', 'second'):
+        died = 0
+        for pattern in (rf'Error: {side} chess program \(.*\) exited unexpectedly', rf'Error writing to {side} chess program'):
+            died += max(len(re.findall(pattern, debug)), len(re.findall(pattern, out)))
+        row['ours' if side == 'first' else 'theirs']['crash'] += died
     if meta.get('exit') == 124:
         row['stall'] += 1
     missing = row['wanted'] - row['played'] - row['stall']
     if missing > 0:
-        row['stall'] += missing
+        # Games a dead opponent could not play are its loss of the match, not a stall of ours.
+        if row['theirs']['crash'] and not row['ours']['crash']:
+            row['unplayed'] = missing
+            row['notes'].append(f'{missing} game(s) not played: the opponent died')
+        else:
+            row['stall'] += missing
 
     # The engine's folder holds its settings: the hash line shows the configured table.
     first_log = debug + read(os.path.join(folder, 'kelb', 'polyglot.log'))
@@ -116,11 +126,14 @@ def analyse(folder):
         try:
             own_rate = meter['cpu'][side]['own'] / meter['wall'][side]
             opp_rate = meter['cpu'][side]['opponent'] / meter['wall'][opp]
-            row[key] = opp_rate / own_rate if own_rate > 0 else None
+            # Too little thinking of its own to compare with (book moves only, or a dead opponent).
+            row[key] = opp_rate / own_rate if meter['wall'][side] >= 5 and own_rate > 0 else None
         except (KeyError, TypeError, ZeroDivisionError):
             row[key] = None
     if row['ponder']:
-        if row['ponder_ours'] is None or row['ponder_ours'] < PONDER_MIN:
+        if row['ponder_ours'] is None:
+            row['notes'].append('pondering not measurable: our engine had too little thinking of its own')
+        elif row['ponder_ours'] < PONDER_MIN:
             row['checks'].append('pondering asked for, but our engine was idle on the opponent\'s move')
         if row['protocol'] == 'uci' and not re.search(r'Adapter->Engine: go .*\bponder\b', read(os.path.join(folder, 'kelb', 'polyglot.log'))):
             row['checks'].append('pondering asked for, but polyglot never sent "go ... ponder" to our engine')
@@ -137,7 +150,7 @@ def main(folders):
     for r in rows:
         o, t = r['ours'], r['theirs']
         def ratio(x):
-            return '  - ' if x is None else f'{x:4.2f}'
+            return '  ? ' if x is None else f'{x:4.2f}'
         print(f'{r["name"]:<26} {r["played"]:>3}/{r["wanted"]:<3} {r["wins"]:>3} {r["draws"]:>3} {r["losses"]:>3}  '
               f'{o["illegal"]:>9} {o["time"]:>4} {o["crash"]:>5} {o["claim"]:>5}  '
               f'{t["illegal"]:>12} {t["time"]:>4} {t["crash"]:>5} {r["stall"]:>5} {r["hash"] or "-":>4} {r.get("limit", "-"):>5} '
@@ -145,10 +158,12 @@ def main(folders):
         for k in totals:
             totals[k] += r[k]
         problems = sum(o.values()) + r['stall']
-        if problems or r['checks'] or r['played'] < r['wanted']:
+        if problems or r['checks'] or r['played'] + r['unplayed'] < r['wanted']:
             bad = True
         for c in r['checks']:
             print(f'    ! {c}')
+        for n in r['notes']:
+            print(f'    - {n}')
     if len(rows) > 1:
         print('-' * len(head))
         print(f'{"all":<26} {totals["played"]:>7} {totals["wins"]:>3} {totals["draws"]:>3} {totals["losses"]:>3}')

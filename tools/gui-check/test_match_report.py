@@ -84,6 +84,19 @@ class ReportTest(unittest.TestCase):
         with redirect_stdout(io.StringIO()):
             self.assertEqual(report.main([m.path]), 1)
 
+    def test_games_a_dead_opponent_could_not_play_are_not_our_stall(self):
+        pgn = game('Kelb 7.01', 'GNU Chess', '1-0', 'White wins on time')
+        m = MatchFolder('gnuchess-wb-fast', 2, pgn, HASH)
+        with open(os.path.join(m.path, 'xboard.out'), 'w') as f:
+            f.write('xboard: Error writing to second chess program: Broken pipe\n')
+        row = report.analyse(m.path)
+        self.assertEqual((row['theirs']['time'], row['theirs']['crash'], row['stall'], row['unplayed']), (1, 1, 0, 1))
+        with redirect_stdout(io.StringIO()):
+            self.assertEqual(report.main([m.path]), 0)
+        # The same silence from our side is a stall.
+        m = MatchFolder('gnuchess-wb-fast', 2, pgn, HASH)
+        self.assertEqual(report.analyse(m.path)['stall'], 1)
+
     def test_set_up_faults(self):
         # No hash line: the engine ran without its folder's settings.
         m = MatchFolder('gnuchess-wb-fast', 1, game('Kelb 7.01', 'GNU Chess', '1-0', 'White mates'), '100 <first : hash size = 0 MB\n')
