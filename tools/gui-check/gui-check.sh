@@ -81,7 +81,8 @@ match() {
   local limit
   case "$control" in
     fast) args+=(-tc "${FAST_TC:-1}" -inc "${FAST_INC:-0.1}" -mps 0); limit=$((GAMES * 330 + 120)) ;;
-    blitz) args+=(-tc 0:15 -mps 40 -inc 0); limit=$((GAMES * 200 + 120)) ;;
+    # -inc -1 is xboard's "moves per session" mode; any increment, even 0, would make it sudden death.
+    blitz) args+=(-tc 0:15 -mps 40 -inc -1); limit=$((GAMES * 200 + 120)) ;;
     *) echo "gui-check: unknown control in $name (fast or blitz)"; return 2 ;;
   esac
   case "$ponder" in

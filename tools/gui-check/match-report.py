@@ -103,6 +103,12 @@ def analyse(folder):
         else:
             row['stall'] += missing
 
+    # The control the engines were given must be the one named.
+    levels = set(re.findall(r'>first : (level \S+ \S+ \S+)', debug))
+    wanted = {'fast': 'level 0 1 0.1', 'blitz': 'level 40 0:15 0'}.get(row['control'])
+    row['level'] = ', '.join(sorted(levels)) or None
+    if wanted and levels and levels != {wanted}:
+        row['checks'].append(f'time control sent was "{row["level"]}", not "{wanted}"')
     # The engine's folder holds its settings: the hash line shows the configured table.
     first_log = debug + read(os.path.join(folder, 'kelb', 'polyglot.log'))
     hash_line = re.search(r'hash size = (\d+) MB', first_log)

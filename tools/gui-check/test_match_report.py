@@ -97,6 +97,15 @@ class ReportTest(unittest.TestCase):
         m = MatchFolder('gnuchess-wb-fast', 2, pgn, HASH)
         self.assertEqual(report.analyse(m.path)['stall'], 1)
 
+    def test_the_control_sent_must_be_the_one_named(self):
+        pgn = game('Kelb 7.01', 'Phalanx XXV', '1-0', 'Black resigns')
+        row = report.analyse(MatchFolder('phalanx-wb-blitz', 1, pgn, HASH + '5 >first : level 0 0:15 0\n').path)
+        self.assertIn('not "level 40 0:15 0"', row['checks'][0])
+        row = report.analyse(MatchFolder('phalanx-wb-blitz', 1, pgn, HASH + '5 >first : level 40 0:15 0\n').path)
+        self.assertEqual(row['checks'], [])
+        row = report.analyse(MatchFolder('phalanx-wb-fast', 1, pgn, HASH + '5 >first : level 0 1 0.1\n').path)
+        self.assertEqual(row['checks'], [])
+
     def test_set_up_faults(self):
         # No hash line: the engine ran without its folder's settings.
         m = MatchFolder('gnuchess-wb-fast', 1, game('Kelb 7.01', 'GNU Chess', '1-0', 'White mates'), '100 <first : hash size = 0 MB\n')
