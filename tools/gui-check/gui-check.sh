@@ -49,10 +49,12 @@ mkdir -p "$OUT"
 
 # The opponent's xboard arguments. gnuchess needs its xboard flag; phalanx runs without its learning file
 # (it would carry results from game to game and from match to match) and with its books named explicitly.
-# Stockfish's check option takes 1 under xboard/polyglot (not "true").
+# Neither phalanx nor fairymax gets xboard's "computer" line: phalanx answers it with "Illegal move", and
+# fairymax was seen never to answer its first "go" after it. Stockfish's check option takes 1 under
+# xboard/polyglot (not "true").
 opponent_args() {
   case "$1" in
-    phalanx)  echo "-scp|phalanx -l- -P /usr/share/phalanx -S /usr/share/phalanx" ;;
+    phalanx)  echo "-scp|phalanx -l- -P /usr/share/phalanx -S /usr/share/phalanx|-secondComputerString|@EMPTY@" ;;
     fairymax) echo "-scp|fairymax|-secondComputerString|@EMPTY@" ;;
     gnuchess) echo "-scp|gnuchess --xboard" ;;
     sf1500)   echo "-scp|stockfish|-sUCI|-secondOptions|UCI_LimitStrength=1,UCI_Elo=1500" ;;
