@@ -1,11 +1,11 @@
 // The reference model that referees the random command streams must itself be right: its move generator
 // against published perft counts, its FEN reader and writer, its take-backs and its game ends.
+#include "support/chess_model.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
-
-#include "support/chess_model.h"
 
 namespace kelb::test {
 namespace {
@@ -45,12 +45,14 @@ TEST(ChessModel, FenIsReadAndWrittenAsTheEngineDoes) {
   ASSERT_TRUE(p.Accept());
   EXPECT_EQ(p.Fen(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
   // Syntax errors.
-  for (const char* bad : {"4k3/8/8/8/8/8/8/4K3 w -", "4k3/8/8/8/8/8/8/4K3w - -", "4k3/8/8/4P4/8/8/8/4K3 w - -",
-                          "4k3/8/8/8/8/8/8/4K3/ w - -", "4k3/8/8/8/8/8/8/4K3 w - e3", "4k3/8/8/8/8/8/8/4K3 x - -"})
+  for (const char* bad :
+       {"4k3/8/8/8/8/8/8/4K3 w -", "4k3/8/8/8/8/8/8/4K3w - -", "4k3/8/8/4P4/8/8/8/4K3 w - -",
+        "4k3/8/8/8/8/8/8/4K3/ w - -", "4k3/8/8/8/8/8/8/4K3 w - e3", "4k3/8/8/8/8/8/8/4K3 x - -"})
     EXPECT_FALSE(p.ReadFen(bad)) << bad;
   // Read but refused: no kings, a right without its rook, the side not to move in check, a pawn on rank 8.
-  for (const char* refused : {"8/8/8/8/8/8/8/8 w - -", "4k3/8/8/8/8/8/8/4K2R w KQ -", "4k3/8/8/8/8/8/4r3/4K3 b - -",
-                              "P3k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/4KK2 w - -"}) {
+  for (const char* refused :
+       {"8/8/8/8/8/8/8/8 w - -", "4k3/8/8/8/8/8/8/4K2R w KQ -", "4k3/8/8/8/8/8/4r3/4K3 b - -",
+        "P3k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/4KK2 w - -"}) {
     ASSERT_TRUE(p.ReadFen(refused)) << refused;
     EXPECT_FALSE(p.Accept()) << refused;
   }
@@ -120,8 +122,8 @@ TEST(ChessModel, GameEndsAsTheEngineDeclaresThem) {
   const char* walk[] = {"e1f1", "e8f8", "f1g1", "f8g8", "g1h1", "g8h8", "h1g1"};
   for (int ply = 0; ply < 7; ++ply) {
     ASSERT_TRUE(game.Play(walk[ply]));
-    EXPECT_EQ(game.lines, ply == 4 || ply == 5 ? std::vector<std::string>{"offer draw"}
-                                                : std::vector<std::string>{})
+    EXPECT_EQ(game.lines,
+              ply == 4 || ply == 5 ? std::vector<std::string>{"offer draw"} : std::vector<std::string>{})
         << ply;
   }
 

@@ -16,8 +16,10 @@ static char PieceOf(int colour, char kind) {
 }
 
 // Steps as (file, rank) pairs.
-static constexpr int kKnightSteps[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
-static constexpr int kKingSteps[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+static constexpr int kKnightSteps[8][2] = {{1, 2},   {2, 1},   {2, -1}, {1, -2},
+                                           {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+static constexpr int kKingSteps[8][2] = {{1, 0},  {1, 1},   {0, 1},  {-1, 1},
+                                         {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
 static constexpr int kRookSteps[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
 static constexpr int kBishopSteps[4][2] = {{1, 1}, {-1, 1}, {-1, -1}, {1, -1}};
 
@@ -250,8 +252,8 @@ std::vector<ModelMove> ModelPosition::LegalMoves() const {
     if (castle[2 * us] && squares[home + 5] == '.' && squares[home + 6] == '.' && !Attacked(home + 5, them) &&
         !Attacked(home + 6, them))
       pseudo.push_back({home + 4, home + 6, 0});
-    if (castle[2 * us + 1] && squares[home + 1] == '.' && squares[home + 2] == '.' && squares[home + 3] == '.' &&
-        !Attacked(home + 3, them) && !Attacked(home + 2, them))
+    if (castle[2 * us + 1] && squares[home + 1] == '.' && squares[home + 2] == '.' &&
+        squares[home + 3] == '.' && !Attacked(home + 3, them) && !Attacked(home + 2, them))
       pseudo.push_back({home + 4, home + 2, 0});
   }
   std::vector<ModelMove> legal;
@@ -268,7 +270,7 @@ bool ModelPosition::Make(const ModelMove& move) {
   const bool pawn = Kind(piece) == 'p';
   bool irreversible = pawn || squares[move.to] != '.';
   if (pawn && FileOf(move.from) != FileOf(move.to) && squares[move.to] == '.')
-    squares[ModelSquare(FileOf(move.to), RankOf(move.from))] = '.';  // en passant
+    squares[ModelSquare(FileOf(move.to), RankOf(move.from))] = '.';                // en passant
   if (Kind(piece) == 'k' && std::abs(FileOf(move.to) - FileOf(move.from)) == 2) {  // castling: the rook too
     const int rank = RankOf(move.from);
     const bool kingSide = FileOf(move.to) == 6;
@@ -295,10 +297,18 @@ int ModelPosition::PieceMaterial(int colour) const {
   for (char piece : squares) {
     if (Owner(piece) != colour) continue;
     switch (Kind(piece)) {
-      case 'n': case 'b': material += 300; break;
-      case 'r': material += 500; break;
-      case 'q': material += 900; break;
-      default: break;
+      case 'n':
+      case 'b':
+        material += 300;
+        break;
+      case 'r':
+        material += 500;
+        break;
+      case 'q':
+        material += 900;
+        break;
+      default:
+        break;
     }
   }
   return material;
@@ -339,7 +349,7 @@ void ChessModel::NewGame() {
   Reset();
 }
 
-void ChessModel::Reset() {
+void ChessModel::Reset(bool check) {
   moves.clear();
   before.clear();
   keySideBefore.clear();
@@ -347,7 +357,9 @@ void ChessModel::Reset() {
   keyHistory.assign(2, CurrentKey());
   fifty.assign(1, 0);
   lines.clear();
-  CheckGameState();
+  result = 0;
+  gameOver = false;
+  if (check) CheckGameState();
 }
 
 bool ChessModel::IsLegal(const std::string& text) const {

@@ -22,8 +22,8 @@ struct ModelMove {
 };
 
 struct ModelPosition {
-  char squares[64];  // '.' empty, "PNBRQK" White, "pnbrqk" Black
-  int side = 0;      // 0 White, 1 Black to move
+  char squares[64];                               // '.' empty, "PNBRQK" White, "pnbrqk" Black
+  int side = 0;                                   // 0 White, 1 Black to move
   bool castle[4] = {false, false, false, false};  // K, Q, k, q
   int epFile = 0;  // 1..8: the file of a pawn that has just advanced two squares
 
@@ -58,13 +58,14 @@ class ChessModel {
   explicit ChessModel(bool uci = false) : uciMode(uci) { NewGame(); }
 
   ModelPosition position;
-  int result = 0;         // 0 while the game goes on, 1..7 as the engine's result codes
-  bool gameOver = false;  // the last check ended the game for good (mate, stalemate, move limit)
+  int result = 0;                  // 0 while the game goes on, 1..7 as the engine's result codes
+  bool gameOver = false;           // the last check ended the game for good (mate, stalemate, move limit)
   std::vector<std::string> lines;  // what the last change sent: "offer draw" and result lines
 
   void NewGame();
-  // Starts a fresh history from `position` (after any set-up) and checks the game state.
-  void Reset();
+  // Starts a fresh history from `position` (after any set-up) and checks the game state; a refused position
+  // is not checked.
+  void Reset(bool check = true);
   // Plays a move given as text if it is legal; false (and nothing changes) otherwise.
   bool Play(const std::string& text);
   void Play(const ModelMove& move);
@@ -77,6 +78,7 @@ class ChessModel {
   std::string PositionLine() const;
   int Ply() const { return static_cast<int>(moves.size()); }
   const std::vector<ModelMove>& Moves() const { return moves; }
+  const std::vector<ModelPosition>& Before() const { return before; }  // the position before each move
   bool KingCanBeTaken() const { return position.InCheck(1 - position.side); }
   bool DrawishMaterial() const;
 
