@@ -526,12 +526,36 @@ class WinBoardStream : public Session {
     engineSide = 1 - side;
   }
 
+  // "loadpos" of a line saved earlier in this stream (or one past the end, or a missing file).
+  void LoadPosition() {
+    const uint32_t number = random.Chance(15) ? static_cast<uint32_t>(saved.size()) + 1
+                                              : 1 + random.Next(static_cast<uint32_t>(saved.size()));
+    const uint32_t r = random.Next(10);
+    if (r == 0) {
+      Send("loadpos missing.fen 1");
+      expected.push_back("File missing.fen not found");
+      return;
+    }
+    // Numbers out of range or not numbers at all mean the first line.
+    const std::string word =
+        r == 1 ? random.Pick(std::vector<std::string>{"0", "-3", "abc", "", "2x"}) : std::to_string(number);
+    Send("loadpos model.fen " + word);
+    const size_t index = r == 1 ? 0 : number - 1;
+    if (index >= saved.size()) {
+      expected.push_back("model.fen is too short!");
+      return;
+    }
+    SetUp(saved[index]);
+  }
+
   // One random command (or dialogue) and everything that follows from it.
   std::string Step() {
     expected.clear();
     const uint32_t r = random.Next(100);
     const std::vector<ModelMove> legal = game.Legal();
-    if (r < 34 && !legal.empty() && !Halted()) {
+    if (r < 2) {
+      LoadPosition();
+    } else if (r < 34 && !legal.empty() && !Halted()) {
       UserMove(SomeLegalMove(random, game), random.Chance(70));
     } else if (r < 42) {
       const std::string text = SomeMoveText(random, game);
@@ -649,13 +673,14 @@ class WinBoardStream : public Session {
     for (const std::string& l : seen)
       if (l != "resign") kept.push_back(l);  // resigning is the engine's judgement, not the model's
     if (std::string e = CompareLines(before, kept, game); !e.empty()) return e;
-    const std::string file = engine.ReadFile("model.fen");
-    const size_t end = file.size() >= 2 ? file.size() - 2 : 0;
-    const size_t begin = file.rfind('\n', end > 0 ? end - 1 : 0);
-    const std::string saved = file.substr(begin == std::string::npos ? 0 : begin + 1,
-                                          end - (begin == std::string::npos ? 0 : begin + 1));
-    if (saved != game.PositionLine())
-      return "position differs: engine " + saved + ", model " + game.PositionLine();
+    // Every "savepos" appends one line; the last one is the position now.
+    std::vector<std::string> lines;
+    std::istringstream file(engine.ReadFile("model.fen"));
+    for (std::string line; std::getline(file, line);) lines.push_back(line.substr(0, line.find('\r')));
+    if (lines.size() != saved.size() + 1) return "model.fen has " + std::to_string(lines.size()) + " lines";
+    if (lines.back() != game.PositionLine())
+      return "position differs: engine " + lines.back() + ", model " + game.PositionLine();
+    saved.push_back(lines.back());
     return "";
   }
 
@@ -679,6 +704,7 @@ class WinBoardStream : public Session {
   bool depthUnset = true;
   int pings = 0;
   std::vector<std::string> expected;
+  std::vector<std::string> saved;  // the lines of model.fen
 };
 
 // ---------------------------------------------------------------------------------------------------------

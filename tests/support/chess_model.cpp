@@ -405,10 +405,11 @@ void ChessModel::TakeBack() {
 }
 
 void ChessModel::SetSideToMove(int side) {
-  if (position.side != side) position.epFile = 0;
-  position.side = side;
   lines.clear();
-  CheckGameState();
+  if (position.side == side) return;
+  position.side = side;
+  position.epFile = 0;
+  CheckGameState(false);
 }
 
 std::string ChessModel::PositionLine() const {
@@ -451,7 +452,7 @@ bool ChessModel::DrawishMaterial() const {
   return true;
 }
 
-void ChessModel::CheckGameState() {
+void ChessModel::CheckGameState(bool offerDraw) {
   result = 0;
   gameOver = false;
   const int n = Ply();
@@ -463,7 +464,8 @@ void ChessModel::CheckGameState() {
     result = 6;
   if (result == 0 && BishopsOnly()) result = 6;
   if (result == 0 && fifty[n] >= 100) result = 4;
-  if (result == 0 && DrawishMaterial() && (fifty[n] == 5 || fifty[n] == 6)) lines.push_back("offer draw");
+  if (result == 0 && offerDraw && DrawishMaterial() && (fifty[n] == 5 || fifty[n] == 6))
+    lines.push_back("offer draw");
   if (result == 0) return;
   lines.push_back(kResultText[result]);
   if (result == 1 || result == 2 || result == 3 || result == 7)

@@ -70,7 +70,8 @@ class ChessModel {
   bool Play(const std::string& text);
   void Play(const ModelMove& move);
   void TakeBack();  // restores the position before the last move exactly
-  // "white"/"black": the side to move changes, and with it any en-passant right; the position key does not.
+  // "white"/"black": a real change of side drops any en-passant right and decides the game end for the new
+  // side to move (without a draw offer); the position key does not change. The same side changes nothing.
   void SetSideToMove(int side);
   bool IsLegal(const std::string& text) const;
   std::vector<ModelMove> Legal() const { return position.LegalMoves(); }
@@ -91,7 +92,7 @@ class ChessModel {
   Key CurrentKey() const { return {std::string(position.squares, 64), keySide}; }
   int RepetitionCount() const;
   bool BishopsOnly() const;
-  void CheckGameState();
+  void CheckGameState(bool offerDraw = true);
 
   bool uciMode;
   int keySide = 0;  // the side bit of the key: set at a reset, flipped by every move, kept by "white"/"black"
