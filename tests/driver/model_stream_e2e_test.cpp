@@ -639,8 +639,14 @@ class WinBoardStream : public Session {
     std::vector<std::string> seen, after;
     if (mode == Mode::Play && engineSide == game.position.side && game.result == 0) {
       if (game.KingCanBeTaken()) {
-        // A side to move that could take the king: no search from there.
-        before.push_back("tellusererror illegal position");
+        // A side to move that could take the king: no search from there. The refusal comes from the idle
+        // step, that is only once no line is waiting, so it is awaited before anything more is sent.
+        const std::string refusal = "tellusererror illegal position";
+        std::string line;
+        if (!ReadUntil(refusal, line, seen, kLineTimeoutMs)) return "no refusal to move";
+        if (std::string e = CompareLines(before, seen, game); !e.empty()) return "before the refusal: " + e;
+        before.clear();
+        seen.clear();
         mode = Mode::Force;
       } else {
         const ModelPosition root = game.position;
