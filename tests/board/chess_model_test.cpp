@@ -92,6 +92,10 @@ TEST(ChessModel, GameEndsAsTheEngineDeclaresThem) {
   EXPECT_EQ(game.result, 2);
   EXPECT_TRUE(game.gameOver);
   EXPECT_EQ(game.lines, std::vector<std::string>{"0-1 {Black mates}"});
+  game.SetSideToMove(0);  // White is to move already: nothing is decided or sent again
+  EXPECT_EQ(game.result, 2);
+  EXPECT_FALSE(game.gameOver);
+  EXPECT_TRUE(game.lines.empty());
   game.TakeBack();
   EXPECT_EQ(game.result, 0);
 

@@ -259,14 +259,14 @@ class Transcript {
   void Add(const std::string& line) {
     if (trace.is_open()) trace << line << '\n';
     lines.push_back(line);
-    if (lines.size() > 400) lines.erase(lines.begin(), lines.begin() + 100);
   }
-  std::string Tail(size_t count = 80) const {
+  std::string Tail(size_t count) const {
     std::string text;
     for (size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i)
       text += lines[i] + "\n";
     return text;
   }
+  std::string All() const { return Tail(lines.size()); }
 
  private:
   std::vector<std::string> lines;
@@ -307,7 +307,7 @@ static std::string CheckVariation(const ModelPosition& root, const std::vector<s
 // The common part of both streams: the engine process, the transcript, reading with deadlines.
 class Session {
  public:
-  explicit Session(uint32_t seed) : random(seed), seed(seed) {
+  Session(const char* protocol, uint32_t seed) : random(seed), seed(seed), protocol(protocol) {
     engine.WriteFile("kelb701.bok", FileBytes(KELB_SOURCE_DIR "/data/kelb701.bok"));
     // The log makes the engine check its board after every trial move and record the failing test.
     engine.WriteFile("kelb701.ini", "hashsize=1\nlog=1\n");
@@ -334,9 +334,15 @@ class Session {
       seen.push_back(line);
     }
   }
+  // The error, the end of the conversation and the last board dump of the engine's log; the whole
+  // conversation goes to a file in the working directory (the engine's book choices vary from run to run, so
+  // a seed alone need not repeat a failure).
   std::string Report(const std::string& error) const {
-    std::string text = "seed " + std::to_string(seed) + ", step " + std::to_string(step) + ": " + error +
-                       "\n--- last lines (> sent, < received) ---\n" + transcript.Tail();
+    const std::string file = std::string(protocol) + "-stream-seed" + std::to_string(seed) + ".txt";
+    std::ofstream(file) << transcript.All();
+    std::string text = std::string(protocol) + " seed " + std::to_string(seed) + ", step " +
+                       std::to_string(step) + ": " + error + "\n--- last lines (> sent, < received; all in " +
+                       file + ") ---\n" + transcript.Tail(80);
     const std::string log = engine.ReadFile("kelb701.log");
     const size_t dump = log.rfind("errcode=");
     const size_t board = dump == std::string::npos ? std::string::npos : log.rfind("!!", dump);
@@ -349,6 +355,7 @@ class Session {
   Random random;
   Transcript transcript;
   uint32_t seed;
+  const char* protocol;
   int step = 0;
 };
 
@@ -380,7 +387,7 @@ enum class Mode { Force, Play, NewGame, Halted, GameOver };
 
 class WinBoardStream : public Session {
  public:
-  using Session::Session;
+  explicit WinBoardStream(uint32_t seed) : Session("winboard", seed) {}
 
   // Runs the stream; returns an error report or "".
   std::string Run(int steps) {
@@ -718,7 +725,7 @@ class WinBoardStream : public Session {
 
 class UciStream : public Session {
  public:
-  using Session::Session;
+  explicit UciStream(uint32_t seed) : Session("uci", seed) {}
 
   std::string Run(int steps) {
     engine.Start();

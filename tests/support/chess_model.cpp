@@ -406,6 +406,7 @@ void ChessModel::TakeBack() {
 
 void ChessModel::SetSideToMove(int side) {
   lines.clear();
+  gameOver = false;  // whatever ended the game before, this change does not end it again
   if (position.side == side) return;
   position.side = side;
   position.epFile = 0;
