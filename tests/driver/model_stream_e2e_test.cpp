@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -910,13 +911,14 @@ static void RunSeeds(uint32_t firstSeed, uint32_t seeds, uint32_t steps) {
   const auto start = std::chrono::steady_clock::now();
   const uint32_t count = EnvNumber("MODEL_SEEDS", seeds);
   steps = EnvNumber("MODEL_STEPS", steps);
-  uint32_t seed = EnvNumber("MODEL_FIRST_SEED", firstSeed);
-  for (uint32_t done = 0; done < count || std::chrono::steady_clock::now() - start < minutes;
-       ++done, ++seed) {
-    Stream stream(seed);
+  const uint32_t first = EnvNumber("MODEL_FIRST_SEED", firstSeed);
+  uint32_t done = 0;
+  for (; done < count || std::chrono::steady_clock::now() - start < minutes; ++done) {
+    Stream stream(first + done);
     const std::string error = stream.Run(static_cast<int>(steps));
     if (!error.empty()) FAIL() << error;
   }
+  std::printf("%u streams of %u steps, seeds %u to %u\n", done, steps, first, first + done - 1);
 }
 
 TEST(ModelStreamE2E, WinBoardCommandsFollowTheModel) { RunSeeds<WinBoardStream>(1, 6, 200); }
