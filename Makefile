@@ -8,7 +8,7 @@ GENERATOR  := -G Ninja
 PACKAGES   := cmake g++ ninja-build libgtest-dev
 JOBS       ?= 2
 
-.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check uci-referee clean
+.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check uci-referee model-check clean
 
 all: build
 
@@ -89,3 +89,13 @@ gui-check: build
 # judges every move it shows; the same run against stockfish is the control (not part of `make test`).
 uci-referee: build
 	tools/uci-referee/uci-referee.sh
+
+# Opt-in: the model-checked random command streams at length. MODEL_SEEDS streams of MODEL_STEPS commands per
+# protocol from MODEL_FIRST_SEED on; MODEL_MINUTES keeps each protocol starting new seeds for that long.
+MODEL_SEEDS ?= 40
+MODEL_STEPS ?= 1000
+model-check:
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON
+	cmake --build $(BUILD) -j $(JOBS) --target test_driver
+	MODEL_SEEDS=$(MODEL_SEEDS) MODEL_STEPS=$(MODEL_STEPS) MODEL_FIRST_SEED=$(MODEL_FIRST_SEED) \
+	  MODEL_MINUTES=$(MODEL_MINUTES) $(BUILD)/test_driver --gtest_filter='ModelStreamE2E.*'

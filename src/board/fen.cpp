@@ -257,7 +257,7 @@ static int CountListed(const int32_t* list, int count) {
 }
 
 // Returns the number of the first failing test, 0 when the Board is consistent.
-static int FirstInconsistency() {
+static int FirstInconsistency(bool capturableKing) {
   int piecesOnBoard = 0;
   for (int square = 0; square <= 99; ++square) {
     const int code = Board.squares[square];
@@ -307,7 +307,7 @@ static int FirstInconsistency() {
   if ((Board.side != kWhite && Board.side != kBlack) || Board.side + Board.xside != 1 ||
       Board.king[kWhite] == 0 || Board.king[kBlack] == 0)
     return 32;
-  if (IsAttacked(Board.king[Board.xside], Board.side)) return 35;
+  if (!capturableKing && IsAttacked(Board.king[Board.xside], Board.side)) return 35;
   for (int i = 1; i <= kMaxPawnSlots; ++i) {
     const int square = Board.pawns[kWhite][i];
     if (square != 0 && rankOf[square] == 2 && fileOf[square] != i) return 41;
@@ -333,8 +333,8 @@ static int FirstInconsistency() {
   return 0;
 }
 
-void CheckConsistency() {
-  const int errorCode = FirstInconsistency();
+void CheckConsistency(bool capturableKing) {
+  const int errorCode = FirstInconsistency(capturableKing);
   if (errorCode == 0) return;
   DumpInconsistency(errorCode);
   engineState.mode = EngineMode::Halted;

@@ -15,8 +15,9 @@ void ReadFen(std::string_view text, bool& illegal);
 // illegal = true when the position is refused (the engine mode is then Halted).
 void BuildPieceLists(bool& illegal);
 // Verifies squares, lists, counts, side and castling rights; on a failure dumps the board to the log
-// and sets the engine mode to Halted.
-void CheckConsistency();
+// and sets the engine mode to Halted. capturableKing: the side not to move may stand in check, as "white" and
+// "black" can leave a game position (and a take-back restore it); the front end never searches from there.
+void CheckConsistency(bool capturableKing = false);
 // The four FEN fields of the current position (placement, side, castling, en passant).
 std::string WriteFen();
 

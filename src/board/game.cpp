@@ -45,12 +45,12 @@ static void RebuildLegalMoves(bool selfCheck) {
     Move& move = moveBuffer[i];
     // Taking a king is never a move; it only appears when "white"/"black" left the other king in check.
     if (pieceType[move.captured] == kKing) continue;
-    if (selfCheck && settings.logEnabled) CheckConsistency();
+    if (selfCheck && settings.logEnabled) CheckConsistency(true);
     MakeMove(move);
     if (!IsAttacked(Board.king[Board.xside], Board.side) && legalMoveCount < kMaxLegalMoves)
       legalMoves[++legalMoveCount] = move;
     UnmakeMove(move);
-    if (selfCheck) CheckConsistency();
+    if (selfCheck) CheckConsistency(true);
   }
 }
 
@@ -89,7 +89,9 @@ static void AnnounceResult() {
 
 void CheckGameState() {
   Board.ply = 1;
-  CheckConsistency();
+  // A game position may leave the side not to move in check: "white"/"black" can make one, and a take-back
+  // restores it exactly. Set-ups were checked in full before they got here.
+  CheckConsistency(true);
   if (engineState.mode == EngineMode::Halted) return;
   RebuildLegalMoves(true);
 

@@ -273,6 +273,26 @@ TEST_F(GameTest, TakeBackAfterSideSwitchesRestoresThePositionBeforeEachMove) {
   EXPECT_EQ(ParseMoveText("e7e5").from, 0);
 }
 
+TEST_F(GameTest, TakeBackIntoASideSwitchThatLeftTheOtherKingInCheckGoesOn) {
+  // "white" after Ra8+ gives White the move with Black in check; a move and its take-back restore exactly
+  // that. The game goes on from there (as after the switch itself) instead of halting on the check that a
+  // set-up would refuse, also with the log's extra checks of every trial move.
+  settings.logEnabled = true;
+  ASSERT_TRUE(SetUpGame("4k3/8/8/8/8/8/8/R3K3 w - - 0 1"));
+  Play({"a1a8"});
+  SetSideToMove(kWhite);
+  const BoardRecord before = Board;
+  Play({"a8a7"});
+  TakeBack();
+  settings.logEnabled = false;
+  EXPECT_NE(engineState.mode, EngineMode::Halted);
+  EXPECT_EQ(BoardDifference(before, Board), "");
+  EXPECT_EQ(result, kResultNone);
+  EXPECT_NE(ParseMoveText("e1d2").from, 0);
+  EXPECT_EQ(ParseMoveText("e8d7").from, 0);
+  EXPECT_EQ(Output(), "");
+}
+
 TEST_F(GameTest, SideSwitchToAStalematedSideEndsTheGame) {
   ASSERT_TRUE(SetUpGame("k7/8/1Q6/8/8/8/8/7K w - - 0 1"));
   SetSideToMove(kBlack);
