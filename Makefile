@@ -92,7 +92,8 @@ test-repeat: deps
 	echo "=== $(REPEAT) suite runs passed ==="
 
 # Opt-in: the end-to-end tests and a whole game with every engine process under valgrind memcheck. Fails on
-# any memory error, on memory definitely or indirectly lost, and on a process that did not end cleanly.
+# any memory error, on memory definitely or indirectly lost, on a table or file not released at the end, and
+# on a process that did not end by itself.
 VALGRIND_TESTS ?= E2E|Robustness|GameProtocol|AwkwardInput|BookEngineTest|LearnEngineTest|SearchEndToEnd
 VALGRIND_SCALE ?= 25
 valgrind:
