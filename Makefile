@@ -4,11 +4,13 @@ BUILD_SAN  ?= build-san
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := winboard uci fen config book learn posfile
+BUILD_VG   ?= build-vg
 GENERATOR  := -G Ninja
 PACKAGES   := cmake g++ ninja-build libgtest-dev
 JOBS       ?= 2
 
-.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check uci-referee model-check clean
+.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz test-repeat valgrind \
+        gui-check uci-referee model-check clean
 
 all: build
 
@@ -75,8 +77,39 @@ fuzz: fuzz-build
 	    $(CURDIR)/$(BUILD_FUZZ)/fuzz-runs/$$t || exit 1; \
 	done
 
+# The whole suite (release and sanitizer builds and the fuzz smoke runs, as `make test`) five times in a row;
+# stops at the first failure. HOG=n runs n busy loops beside it, so that races show on a loaded machine.
+REPEAT ?= 5
+HOG    ?= 0
+test-repeat: deps
+	@hogs=""; \
+	for h in $$(seq 1 $(HOG)); do (while :; do :; done) & hogs="$$hogs $$!"; done; \
+	trap 'for p in $$hogs; do kill $$p 2>/dev/null; done' EXIT INT TERM; \
+	for i in $$(seq 1 $(REPEAT)); do \
+	  echo "=== suite run $$i of $(REPEAT) ==="; \
+	  $(MAKE) --no-print-directory test-release test-sanitize test-fuzz-smoke || { echo "=== suite run $$i failed ==="; exit 1; }; \
+	done; \
+	echo "=== $(REPEAT) suite runs passed ==="
+
+# Opt-in: the end-to-end tests and a whole game with every engine process under valgrind memcheck. Fails on
+# any memory error, on memory definitely or indirectly lost, on a table or file not released at the end, and
+# on a process that did not end by itself.
+VALGRIND_TESTS ?= E2E|Robustness|GameProtocol|AwkwardInput|BookEngineTest|LearnEngineTest|SearchEndToEnd
+VALGRIND_SCALE ?= 25
+valgrind:
+	@command -v valgrind >/dev/null || { echo "valgrind is missing: apt-get install valgrind"; exit 1; }
+	cmake -S . -B $(BUILD_VG) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_TESTS=ON
+	cmake --build $(BUILD_VG) -j $(JOBS)
+	rm -rf $(BUILD_VG)/memcheck && mkdir -p $(BUILD_VG)/memcheck
+	KELB_TIMEOUT_SCALE=$(VALGRIND_SCALE) \
+	KELB_ENGINE_WRAPPER="valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
+	  --show-leak-kinds=all --errors-for-leak-kinds=definite,indirect \
+	  --log-file=$(abspath $(BUILD_VG))/memcheck/%p.log" \
+	  ctest --test-dir $(BUILD_VG) --output-on-failure -j $(JOBS) --timeout 3600 -R '$(VALGRIND_TESTS)'
+	tools/memcheck/memcheck-report.sh $(BUILD_VG)/memcheck
+
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_VG)
 
 # Opt-in: complete games under xboard against phalanx, fairymax, gnuchess and stockfish at UCI_Elo 1500 and
 # 2000, our engine under WinBoard and under UCI through polyglot (not part of `make test`).

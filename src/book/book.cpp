@@ -111,6 +111,8 @@ static void WriteConsole(const std::string& text) {
     LogLine(text + " resigns due to bad book move: " + std::to_string(code));
     LogCheckpoint();
   }
+  CloseLog();
+  ReleaseTables();
   EndProgram(0, false);
 }
 

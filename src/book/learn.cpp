@@ -23,6 +23,8 @@ void ClearLearnMarks() {
 
 void FileWriteFailed(const std::string& fileName) {
   std::fprintf(stderr, "Runtime error: cannot write to %s\n", fileName.c_str());
+  CloseLog();  // the log itself is sound: keep what it holds
+  ReleaseTables();
   EndProgram(1, false);
 }
 

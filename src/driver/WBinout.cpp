@@ -41,6 +41,7 @@ void EndProgram(int exitCode, bool orderly) {
 [[noreturn]] static void WriteFailed(const char* what, bool logUsable = false) {
   std::fprintf(stderr, "Runtime error: cannot write to %s\n", what);
   if (logUsable && logFile != nullptr) std::fclose(logFile);
+  ReleaseTables();
   EndProgram(1, false);
 }
 

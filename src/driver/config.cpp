@@ -176,10 +176,14 @@ void InitEngineState() {
   }
 }
 
-void Quit() {
-  CloseLog();
+void ReleaseTables() {
   FreeHashTable();
   FreeKpkBitbase();
+}
+
+void Quit() {
+  CloseLog();
+  ReleaseTables();
   // The GUI may still be reading: a run of empty lines flushes any half-read output at its end.
   for (int i = 0; i < 26; ++i) std::fputc('\n', stdout);
   std::fflush(stdout);

@@ -72,4 +72,8 @@ void InitEngineState();
 // Releases everything, writes the 26 empty lines and ends the process with exit code 0.
 [[noreturn]] void Quit();
 
+// Gives the transposition table and the bitbase back. Every end of the program calls it, the abrupt ones
+// (a failed write, a bad book move) too, so that a memory checker finds nothing left at any end.
+void ReleaseTables();
+
 }  // namespace kelb

@@ -178,6 +178,7 @@ TEST(LearnEngineTest, ASearchThatEndsFarBehindIsWrittenToTheLearningFile) {
   engine.WriteLine("force");
   // Black gives away the queen; the engine then plays Black and sees itself far behind.
   for (const char* move : {"e2e4", "e7e5", "d1h5", "d8g5", "h5g5"}) engine.WriteLine(move);
+  engine.WriteLine("level 0 60 0");  // an hour: depth 4 is completed however slow the machine
   engine.WriteLine("sd 4");
   engine.WriteLine("go");
   ASSERT_TRUE(engine.WaitFor("move "));

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "driver/WBinout.h"
@@ -84,20 +86,38 @@ TEST_F(ChannelTest, LongLineDeliveredWholeOnce) {
 }
 
 TEST_F(ChannelTest, PollNeverBlocksOnAnOpenEmptyInput) {
+  // A poll that blocked would wait for ever on this open, empty input. The watchdog ends such a wait with a
+  // line after ten seconds, so the test fails instead of hanging; a poll that never blocks takes micro-
+  // seconds, so no loaded machine comes near the bound.
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!done.wait_for(lock, std::chrono::seconds(10), [&] { return finished; })) io.Feed("unblocked\n");
+  });
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 100; ++i) EXPECT_EQ(Poll(), "");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    finished = true;
+  }
+  done.notify_one();
+  watchdog.join();
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
   EXPECT_FALSE(InputEnded());
 }
 
 TEST_F(ChannelTest, WaitLineWaitsForBytes) {
+  // The clock starts before the writer, so the bytes come at least 100 ms later whatever the scheduler does.
+  auto start = std::chrono::steady_clock::now();
   std::thread writer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     io.Feed("force\n");
   });
-  auto start = std::chrono::steady_clock::now();
   WaitLine();  // the read: returns once the bytes are there, line not yet split
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   EXPECT_EQ(InputLine, "");
   WaitLine();
   EXPECT_EQ(InputLine, "force");

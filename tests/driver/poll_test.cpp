@@ -37,6 +37,7 @@ class PollTest : public ::testing::Test {
     engineState.stopRequested = false;
     timeControl.deadlineTick = TickCount() + 100000;
   }
+  void TearDown() override { ThawTicks(); }
   // One poll that surely sees a new tick, after the bytes have been read into the channel.
   void Poll() {
     timeControl.lastPollTick = -1;
@@ -50,19 +51,26 @@ class PollTest : public ::testing::Test {
 };
 
 TEST_F(PollTest, SameTickOnlyRaisesTheInterval) {
+  // A stopped clock: every poll below sees the tick of the last one, however slowly the test runs.
+  FreezeTicks(5'000'000);
+  timeControl.deadlineTick = TickCount() + 100000;
   io.Feed("stop\n");
   timeControl.pollInterval = 250;
-  bool sameTick = false;
-  for (int i = 0; i < 100 && !sameTick; ++i) {
-    const int64_t t = TickCount();
-    timeControl.lastPollTick = t;
-    PollInput();
-    sameTick = TickCount() == t;
-  }
-  ASSERT_TRUE(sameTick);
-  EXPECT_GE(timeControl.pollInterval, 300);
+  timeControl.lastPollTick = TickCount();
+  PollInput();
+  PollInput();
+  EXPECT_EQ(timeControl.pollInterval, 350);
   EXPECT_EQ(InputLine, "");  // nothing was read
   EXPECT_FALSE(engineState.stopRequested);
+  // The next tick reads again (the read, then the split that finds the line).
+  AdvanceFrozenTicks(1);
+  PollInput();
+  AdvanceFrozenTicks(1);
+  PollInput();
+  ThawTicks();
+  EXPECT_EQ(timeControl.pollInterval, 350);
+  EXPECT_TRUE(engineState.stopRequested);
+  EXPECT_EQ(InputLine, "stop");
 }
 
 TEST_F(PollTest, AnsweredLinesDoNotStopTheSearch) {
@@ -85,15 +93,17 @@ TEST_F(PollTest, AnsweredLinesDoNotStopTheSearch) {
 
 TEST_F(PollTest, StatusLineInAnalysis) {
   engineState.mode = EngineMode::Analyze;
+  FreezeTicks(5'000'000);  // the elapsed time is exact on a stopped clock
   timeControl.thinkStartTick = TickCount() - 1234;
   timeControl.nodeCount = 5678;
   std::strcpy(statusText, " 4 17 20 g1f3");
   Feed(".");
   Poll();
+  ThawTicks();
   std::string out = io.Output();
   int centis = 0;
   ASSERT_EQ(std::sscanf(out.c_str(), "stat01: %d", &centis), 1) << out;
-  EXPECT_NEAR(centis, 123, 5);
+  EXPECT_EQ(centis, 123);
   EXPECT_NE(out.find(" 5678 4 17 20 g1f3\n"), std::string::npos) << out;
   EXPECT_FALSE(engineState.stopRequested);
 }

@@ -806,11 +806,11 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   for (int i = 0; i < 5; ++i) engine.WriteLine("isready");
   engine.WriteLine("ponderhit");
   std::vector<std::string> seen;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 5000, &seen));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000, &seen));
   EXPECT_EQ(CountLines(seen, "bestmove"), 0);
   engine.WriteLine("stop");
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 5000));
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
   EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
   // Stray stop and ponderhit outside a search.
   engine.WriteLine("stop");
@@ -822,7 +822,7 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   engine.WriteLine("go depth 30");
   Pause(200);
   engine.WriteLine("position startpos moves d2d4");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 5000));
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
   EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
   engine.WriteLine("go depth 2");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
@@ -833,12 +833,12 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
   engine.WriteLine("stop");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 5000));
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
   EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
   engine.WriteLine("ponderhit");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 5000));
+  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
   EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
   IsReady(engine);
 
@@ -857,7 +857,7 @@ TEST(RobustnessUci, ClosedInputDuringASearch) {
     engine.WriteLine(go);
     Pause(150);
     engine.CloseInput();
-    EXPECT_EQ(engine.WaitExit(5000), 0);
+    EXPECT_EQ(engine.WaitExit(20000), 0);
   }
 }
 

@@ -1,8 +1,6 @@
 // The engine binary from start-up to its end, through real pipes.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "support/engine_process.h"
 
 namespace kelb {
@@ -12,7 +10,9 @@ using test::EngineProcess;
 
 // Reads the rest of the output after "quit": the engine must write 26 empty lines and end with code 0.
 static void ExpectOrderlyQuit(EngineProcess& engine) {
-  std::vector<std::string> rest = engine.Drain(2000);
+  bool closed = false;
+  std::vector<std::string> rest = engine.ReadToEnd(10000, &closed);
+  EXPECT_TRUE(closed);
   ASSERT_GE(rest.size(), 26u);
   for (size_t i = rest.size() - 26; i < rest.size(); ++i) EXPECT_EQ(rest[i], "") << i;
   EXPECT_EQ(engine.WaitExit(), 0);
@@ -49,7 +49,7 @@ TEST(StartupE2E, QuitWritesTwentySixEmptyLinesAndExitsZero) {
   engine.Start();
   engine.WriteLine("xboard");
   engine.WriteLine("quit");
-  std::vector<std::string> out = engine.Drain(2000);
+  std::vector<std::string> out = engine.ReadToEnd();
   ASSERT_GE(out.size(), 28u);
   EXPECT_EQ(out[0], "Kelb 7.01 (August 2005)");
   // After the start-up lines nothing but the 26 empty lines.
@@ -116,10 +116,8 @@ TEST(StartupE2E, EndOfInputEndsTheEngineAsQuit) {
   engine.Start();
   engine.WriteLine("xboard");
   ASSERT_TRUE(engine.WaitFor("hash size"));
-  auto start = std::chrono::steady_clock::now();
-  engine.CloseInput();
-  EXPECT_EQ(engine.WaitExit(1000), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  engine.CloseInput();  // an engine that missed the end would wait for ever
+  EXPECT_EQ(engine.WaitExit(10000), 0);
 }
 
 TEST(StartupE2E, LastLineWithoutLineFeedIsHandled) {

@@ -73,6 +73,7 @@ TEST(SearchEndToEndTest, WinBoardRepliesWithAMoveAndThinkingLines) {
   engine.WriteLine("xboard");
   engine.WriteLine("protover 2");
   engine.WriteLine("new");
+  engine.WriteLine("level 0 60 0");  // an hour on the clock: depth 4 is reached however slow the machine
   engine.WriteLine("sd 4");
   engine.WriteLine("post");
   engine.WriteLine("e2e4");

@@ -277,7 +277,10 @@ class PrintThinkingTest : public ::testing::Test {
     pvLine[1][3] = 7163;
     pvEnd[1] = 3;
   }
-  void TearDown() override { engineState.uciMode = engineState.post = engineState.pondering = false; }
+  void TearDown() override {
+    ThawTicks();
+    engineState.uciMode = engineState.post = engineState.pondering = false;
+  }
   // The line with its time field (elapsed, so not fixed) replaced by T.
   static std::string Print(bool final) {
     ::testing::internal::CaptureStdout();
@@ -310,6 +313,7 @@ TEST_F(PrintThinkingTest, UciProvisionalShowsTwoMovesAndSetsThePonderMove) {
 }
 
 TEST_F(PrintThinkingTest, CurrentMoveLineOnlyFromDepthSixAfterOneSecond) {
+  FreezeTicks(5'000'000);  // "less than a second" must hold however slowly the test runs
   engineState.uciMode = true;
   iterationDepth = 5;
   timeControl.thinkStartTick = TickCount() - 2000;
@@ -326,6 +330,15 @@ TEST_F(PrintThinkingTest, CurrentMoveLineOnlyFromDepthSixAfterOneSecond) {
   ::testing::internal::CaptureStdout();
   PrintCurrentMove("e2e4", 1);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  AdvanceFrozenTicks(999);
+  ::testing::internal::CaptureStdout();
+  PrintCurrentMove("e2e4", 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  AdvanceFrozenTicks(1);  // one second exactly
+  ::testing::internal::CaptureStdout();
+  PrintCurrentMove("e2e4", 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind("info depth 6 nodes 812 time 1000 ", 0), 0u);
+  ThawTicks();
   iterationDepth = 1;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,25 @@ namespace kelb::test {
 static int64_t NowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int Scaled(int ms) {
+  static const int scale = [] {
+    const char* text = std::getenv("KELB_TIMEOUT_SCALE");
+    const int n = text != nullptr ? std::atoi(text) : 1;
+    return n < 1 ? 1 : n;
+  }();
+  const int64_t scaled = static_cast<int64_t>(ms) * scale;
+  return scaled > INT32_MAX ? INT32_MAX : static_cast<int>(scaled);
+}
+
+// The words of KELB_ENGINE_WRAPPER (split at blanks); empty when it is not set.
+static std::vector<std::string> WrapperWords() {
+  std::vector<std::string> words;
+  const char* text = std::getenv("KELB_ENGINE_WRAPPER");
+  std::istringstream in(text != nullptr ? text : "");
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
 }
 
 EngineProcess::EngineProcess() {
@@ -60,6 +80,11 @@ bool EngineProcess::FileExists(const std::string& name) const {
 void EngineProcess::Start(const std::string& program, const std::vector<std::string>& args) {
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+  // Only the engine runs under the wrapper; the developer tool and other programs run as they are.
+  std::vector<std::string> words;
+  if (program == KELB_ENGINE_PATH) words = WrapperWords();
+  words.push_back(program);
+  words.insert(words.end(), args.begin(), args.end());
   pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -77,10 +102,9 @@ void EngineProcess::Start(const std::string& program, const std::vector<std::str
       close(err);
     }
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& w : words) argv.push_back(const_cast<char*>(w.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(in[0]);
@@ -152,7 +176,9 @@ bool EngineProcess::FillBuffer(int timeoutMs) {
   return true;
 }
 
-bool EngineProcess::ReadLine(std::string& line, int timeoutMs) {
+bool EngineProcess::ReadLine(std::string& line, int timeoutMs) { return ReadLineUnscaled(line, Scaled(timeoutMs)); }
+
+bool EngineProcess::ReadLineUnscaled(std::string& line, int timeoutMs) {
   int64_t deadline = NowMs() + timeoutMs;
   for (;;) {
     size_t nl = buffer.find('\n');
@@ -177,12 +203,12 @@ bool EngineProcess::ReadLine(std::string& line, int timeoutMs) {
 
 bool EngineProcess::WaitFor(const std::string& prefix, std::string* found, int timeoutMs,
                             std::vector<std::string>* seen) {
-  int64_t deadline = NowMs() + timeoutMs;
+  int64_t deadline = NowMs() + Scaled(timeoutMs);
   std::string line;
   for (;;) {
     int64_t left = deadline - NowMs();
     if (left <= 0) return false;
-    if (!ReadLine(line, static_cast<int>(left))) return false;
+    if (!ReadLineUnscaled(line, static_cast<int>(left))) return false;
     if (seen) seen->push_back(line);
     if (line.compare(0, prefix.size(), prefix) == 0) {
       if (found) *found = line;
@@ -195,6 +221,16 @@ std::vector<std::string> EngineProcess::Drain(int quietMs) {
   std::vector<std::string> lines;
   std::string line;
   while (ReadLine(line, quietMs)) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> EngineProcess::ReadToEnd(int timeoutMs, bool* closed) {
+  std::vector<std::string> lines;
+  const int64_t deadline = NowMs() + Scaled(timeoutMs);
+  std::string line;
+  for (int64_t left; (left = deadline - NowMs()) > 0 && ReadLineUnscaled(line, static_cast<int>(left));)
+    lines.push_back(line);
+  if (closed != nullptr) *closed = outputClosed && buffer.empty();
   return lines;
 }
 
@@ -211,7 +247,7 @@ bool EngineProcess::Running() {
 }
 
 int EngineProcess::WaitExit(int timeoutMs) {
-  int64_t deadline = NowMs() + timeoutMs;
+  int64_t deadline = NowMs() + Scaled(timeoutMs);
   while (Running()) {
     if (NowMs() >= deadline) {
       kill(pid, SIGKILL);
@@ -235,6 +271,23 @@ int RunTool(const std::vector<std::string>& args, std::string& out, int timeoutM
   int64_t deadline = NowMs() + timeoutMs;
   while (NowMs() < deadline && p.ReadLine(line, static_cast<int>(deadline - NowMs()))) out += line + "\n";
   return p.WaitExit(static_cast<int>(std::max<int64_t>(deadline - NowMs(), 1000)));
+}
+
+bool EngineProcess::WaitUntilSearching(std::vector<std::string>* seen, int timeoutMs) {
+  const int64_t deadline = NowMs() + Scaled(timeoutMs);
+  while (NowMs() < deadline) {
+    WriteLine("isready");
+    std::string line;
+    for (;;) {
+      const int64_t left = deadline - NowMs();
+      if (left <= 0 || !ReadLineUnscaled(line, static_cast<int>(left))) return false;
+      if (line == "readyok") return true;
+      if (line == "Error (unknown command): isready") break;
+      if (seen != nullptr) seen->push_back(line);
+    }
+    usleep(20000);  // idle still: the search has not begun
+  }
+  return false;
 }
 
 }  // namespace kelb::test

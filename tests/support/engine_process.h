@@ -1,5 +1,9 @@
 // End-to-end harness: runs the built engine in a fresh temporary working directory and talks to it through
 // pipes. Every read has a deadline, so a test can fail but never hang.
+//
+// Two environment variables serve slow runs (the memory checker, see `make valgrind`):
+//   KELB_ENGINE_WRAPPER  a command line put in front of the engine, e.g. "valgrind --error-exitcode=99 -q";
+//   KELB_TIMEOUT_SCALE   a whole number every deadline of this harness is multiplied by (default 1).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -43,6 +47,16 @@ class EngineProcess {
   // Reads every line that arrives within quietMs of the previous one.
   std::vector<std::string> Drain(int quietMs = 300);
 
+  // Reads every line until the engine closes its output (normally: it has ended), at most timeoutMs.
+  // closed tells whether the end was seen.
+  std::vector<std::string> ReadToEnd(int timeoutMs = 10000, bool* closed = nullptr);
+
+  // WinBoard: waits until the engine is inside a search (its own move, pondering, a hint or analysis). A
+  // search answers "isready" at once while the idle loop calls it an unknown command, so the probe is
+  // repeated until the search has begun. Other lines read meanwhile are appended to seen (if given). False
+  // when no search began within timeoutMs.
+  bool WaitUntilSearching(std::vector<std::string>* seen = nullptr, int timeoutMs = 10000);
+
   // Waits for the process to end; returns its exit code, or -1 on timeout (the process is then killed),
   // or 128+signal when killed by a signal.
   int WaitExit(int timeoutMs = 5000);
@@ -50,6 +64,7 @@ class EngineProcess {
 
  private:
   bool FillBuffer(int timeoutMs);
+  bool ReadLineUnscaled(std::string& line, int timeoutMs);
   std::string dir;
   int pid = -1;
   int toChild = -1;
@@ -62,5 +77,8 @@ class EngineProcess {
 
 // Runs kelb701-tool with the arguments; returns its exit code, output in out (deadline in ms).
 int RunTool(const std::vector<std::string>& args, std::string& out, int timeoutMs = 60000);
+
+// A deadline in milliseconds stretched by KELB_TIMEOUT_SCALE, for tests that measure time themselves.
+int Scaled(int ms);
 
 }  // namespace kelb::test
