@@ -5,12 +5,15 @@ BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := winboard uci fen config book learn posfile
 BUILD_VG   ?= build-vg
+BUILD_DIST ?= build-dist
+PREFIX     ?= /usr/local
+INSTALL_PREFIX = $(abspath $(PREFIX))
 GENERATOR  := -G Ninja
 PACKAGES   := cmake g++ ninja-build libgtest-dev
 JOBS       ?= 2
 
 .PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz test-repeat valgrind \
-        gui-check uci-referee model-check clean
+        gui-check uci-referee model-check clean install package package-deps dist-build install-check
 
 all: build
 
@@ -109,7 +112,7 @@ valgrind:
 	tools/memcheck/memcheck-report.sh $(BUILD_VG)/memcheck
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_VG)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_VG) $(BUILD_DIST)
 
 # Opt-in: complete games under xboard against phalanx, fairymax, gnuchess and stockfish at UCI_Elo 1500 and
 # 2000, our engine under WinBoard and under UCI through polyglot (not part of `make test`).
@@ -132,3 +135,31 @@ model-check:
 	cmake --build $(BUILD) -j $(JOBS) --target test_driver
 	MODEL_SEEDS=$(MODEL_SEEDS) MODEL_STEPS=$(MODEL_STEPS) MODEL_FIRST_SEED=$(MODEL_FIRST_SEED) \
 	  MODEL_MINUTES=$(MODEL_MINUTES) $(BUILD)/test_driver --gtest_filter='ModelStreamE2E.*'
+
+# Installation: an install build (plain Release for any x86-64) that knows its data folder, so the engine finds
+# the default kelb701.ini and kelb701.bok from whatever folder a GUI starts it in.
+#   make install [PREFIX=/usr/local] [DESTDIR=<staging folder>]
+#   make package    -> kelb701_7.01_<arch>.deb (everything under /usr)
+# Each reconfigures $(BUILD_DIST) for its prefix; only the program entry is compiled again.
+dist-build:
+	cmake -S . -B $(BUILD_DIST) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX="$(INSTALL_PREFIX)" -DKELB_DATA_DIR="$(INSTALL_PREFIX)/share/games/kelb701"
+	cmake --build $(BUILD_DIST) -j $(JOBS) --target kelb701 kelb701-manpage
+
+install: dist-build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIST) --strip
+
+# The build tools without the test library, and what CPack needs to read the engine's dependencies off it.
+package-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="cmake g++ ninja-build dpkg-dev file"
+
+package: INSTALL_PREFIX = /usr
+package: package-deps dist-build
+	cd $(BUILD_DIST) && cpack -G DEB
+	cp $(BUILD_DIST)/kelb701_7.01_*.deb .
+	@ls kelb701_7.01_*.deb
+
+# Opt-in: installs into a temporary prefix (or checks the installed package with INSTALLED=/usr) and plays short
+# matches under xboard and under UCI through polyglot from empty folders (not part of `make test`).
+install-check:
+	tools/install-check/install-check.sh

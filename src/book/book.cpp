@@ -43,6 +43,8 @@ bool ReadBookFile(const char* fileName) {
 
 void OpenBook() {
   engineState.bookOpen = ReadBookFile(kBookFileName);
+  if (!engineState.bookOpen && !installedDataFolder.empty())
+    engineState.bookOpen = ReadBookFile((installedDataFolder + "/" + kBookFileName).c_str());
   if (!engineState.bookOpen) SendLine("tellusererror kelb701.bok not found");
 }
 

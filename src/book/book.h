@@ -31,8 +31,9 @@ constexpr int32_t BookLink(int32_t value) { return value / 100000; }
 // The move code of a move record, in the book's form.
 inline int32_t MoveCode(const Move& move) { return 100 * move.from + move.to; }
 
-// Reads kelb701.bok from the working directory at start-up; sets engineState.bookOpen, and complains with
-// "tellusererror kelb701.bok not found" when the file is missing.
+// Reads kelb701.bok from the working directory at start-up (an installed engine falls back to its data
+// folder); sets engineState.bookOpen, and complains with "tellusererror kelb701.bok not found" when neither
+// has the file.
 void OpenBook();
 
 // Reads a book file into BookEntries; false (and an empty book) when it cannot be opened.

@@ -17,6 +17,7 @@ namespace kelb {
 
 Settings settings;
 EngineState engineState;
+std::string installedDataFolder;
 
 static constexpr char kConfigName[] = "kelb701.ini";
 
@@ -120,7 +121,7 @@ static void ApplyConfigLine(const std::string& line) {
     settings.logEnabled = settings.logEnabled || ValueInRange(value, 0, 1, 0) == 1;
 }
 
-void ReadSettingsFile(const char* fileName) {
+bool ReadSettingsFile(const char* fileName) {
   settings.hashSizeMb = 0;
   settings.weakLevel = 0;
   settings.weakDelay = true;
@@ -139,10 +140,12 @@ void ReadSettingsFile(const char* fileName) {
       ApplyConfigLine(line);
     }
   }
+  return file.is_open();
 }
 
 void ReadConfiguration() {
-  ReadSettingsFile(kConfigName);
+  if (!ReadSettingsFile(kConfigName) && !installedDataFolder.empty())
+    ReadSettingsFile((installedDataFolder + "/" + kConfigName).c_str());
   OpenLog();
   AllocateHashTable(settings.hashSizeMb);  // also makes the position keys
   SendLine("hash size = " + std::to_string(settings.hashSizeMb) + " MB");
