@@ -8,7 +8,8 @@ GENERATOR  := -G Ninja
 PACKAGES   := cmake g++ ninja-build libgtest-dev
 JOBS       ?= 2
 
-.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check uci-referee clean
+.PHONY: all build run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz gui-check uci-referee clean \
+        bench-check
 
 all: build
 
@@ -89,3 +90,7 @@ gui-check: build
 # judges every move it shows; the same run against stockfish is the control (not part of `make test`).
 uci-referee: build
 	tools/uci-referee/uci-referee.sh
+
+# Proof that a speed change left the search alone: bench signature, perft counts, evaluation fingerprint.
+bench-check: build
+	tools/bench-check.sh $(BUILD)/kelb701-tool

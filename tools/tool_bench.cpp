@@ -15,11 +15,12 @@
 #include "search/search.h"
 #include "search/think.h"
 #include "search/timectl.h"
+#include "bench_positions.h"
 #include "tool.h"
 
 namespace kelb {
 
-static const char* const kBenchPositions[] = {
+const char* const kBenchPositions[] = {
     // Openings
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
     "rnbqkbnr/pp2pppp/3p4/2p5/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 0 3",
@@ -59,6 +60,8 @@ static const char* const kBenchPositions[] = {
     "1r3k2/4q3/2Pp3b/3Bp3/2Q2p2/1p1P2P1/1P2KP2/3N4 w - - 0 1",
 };
 
+const int kBenchPositionCount = sizeof kBenchPositions / sizeof kBenchPositions[0];
+
 static constexpr int kDefaultBenchDepth = 7;
 
 }  // namespace kelb
@@ -87,7 +90,8 @@ KELB_TOOL(bench, "bench [depth]   fixed-depth search of the bench positions; pri
   int64_t total = 0;
   int64_t elapsed = 0;
   int index = 0;
-  for (const char* fen : kBenchPositions) {
+  for (int p = 0; p < kBenchPositionCount; p++) {
+    const char* fen = kBenchPositions[p];
     index++;
     AllocateHashTable(settings.hashSizeMb);  // every position starts from an empty table
     std::memset(killer1, 0, sizeof killer1);
