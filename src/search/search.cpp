@@ -309,7 +309,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
         MakeMove(m);
         if (k == 1) PrefetchHash(Board.key);
         if (!(m.flags & kFlagSearchedLegal)) {
-          if (IsAttacked(Board.king[side], xside)) {  // our king, with the opponent to move
+          if (MoveLeftKingAttacked(m, inCheck[ply])) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
             m.score = kNotSearched;
             UnmakeMove(m);

@@ -55,6 +55,8 @@ void Walk(int depth, const std::string& line) {
       ASSERT_EQ(currentMove[ply], &move);
       ExpectBoardIntact(here);
       const bool legal = !IsAttacked(Board.king[Board.xside], Board.side);
+      // The search's cheap legality test agrees with the full attack test on every move.
+      EXPECT_EQ(MoveLeftKingAttacked(move, inCheck[ply] != 0), !legal) << here;
       if (legal) {
         // A legal move leaves a position the consistency check accepts.
         engineState.mode = EngineMode::Force;
