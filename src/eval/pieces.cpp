@@ -23,6 +23,18 @@ static constexpr int8_t kRookRayClass[13] = {0, 2, 1, 1, 0, 0, 2, 2, 1, 1, 2, 1,
 static constexpr int8_t kQueenDirect[13] = {0, -2, 3, 3, 0, 0, 0, 0, 7, 0, 0, 0, 0};
 static constexpr int8_t kQueenBeyond[13] = {0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 18};
 
+// kKnightSquareTable by absolute piece code, for each side.
+struct CodeTable {
+  int8_t cell[13];
+};
+static constexpr CodeTable MakeCodeTable(int side, const int8_t (&relative)[13]) {
+  CodeTable t{};
+  for (int code = 0; code < 13; code++) t.cell[code] = relative[kRelativeCode[side][code]];
+  return t;
+}
+static constexpr CodeTable kKnightSquares[2] = {MakeCodeTable(kWhite, kKnightSquareTable),
+                                                MakeCodeTable(kBlack, kKnightSquareTable)};
+
 // Ray classes: the ray passes on, the square is a blocker (walk on in x-ray mode), the ray stops.
 enum : int { kRayPass = 0, kRayBlock = 1, kRayStop = 2 };
 
@@ -58,6 +70,51 @@ static int OutpostFlags(const EvalContext& e, int side, int f, int r) {
   return flags;
 }
 
+// One square of a ray as a piece of one side sees it, by absolute piece code: the value tables above with
+// the relative codes folded in, so that a step of the walk costs a single lookup.
+struct RayCell {
+  int8_t direct, beyond, cls, unused;
+};
+struct RayTable {
+  RayCell cell[13];
+};
+static constexpr RayTable MakeRayTable(int side, const int8_t (&direct)[13], const int8_t (&beyond)[13],
+                                       const int8_t (&rayClass)[13]) {
+  RayTable t{};
+  for (int code = 0; code < 13; code++) {
+    const int c = kRelativeCode[side][code];
+    t.cell[code] = RayCell{direct[c], beyond[c], rayClass[c], 0};
+  }
+  return t;
+}
+// [side]
+static constexpr RayTable kBishopRays[2] = {MakeRayTable(kWhite, kBishopDirect, kBishopBeyond, kBishopRayClass),
+                                            MakeRayTable(kBlack, kBishopDirect, kBishopBeyond, kBishopRayClass)};
+static constexpr RayTable kRookRays[2] = {MakeRayTable(kWhite, kRookDirect, kRookBeyond, kRookRayClass),
+                                          MakeRayTable(kBlack, kRookDirect, kRookBeyond, kRookRayClass)};
+static constexpr RayTable kQueenDiagonalRays[2] = {
+    MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kBishopRayClass),
+    MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kBishopRayClass)};
+static constexpr RayTable kQueenStraightRays[2] = {MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kRookRayClass),
+                                                   MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kRookRayClass)};
+
+// length[direction][square], direction as in kingSteps: the real squares from the square to the edge.
+struct RayLengths {
+  SquareArray<int8_t> length[8];
+};
+static constexpr RayLengths MakeRayLengths() {
+  RayLengths t{};
+  for (int d = 0; d < 8; d++)
+    for (int s = 11; s <= 88; s++) {
+      if (!onBoard[s]) continue;
+      int n = 0;
+      for (int x = s + kingSteps[d]; onBoard[x]; x += kingSteps[d]) n++;
+      t.length[d][s] = static_cast<int8_t>(n);
+    }
+  return t;
+}
+static constexpr RayLengths kRayLengths = MakeRayLengths();
+
 // Result of one ray walk.
 struct Ray {
   int direct;   // direct-mode values and square weights
@@ -67,32 +124,37 @@ struct Ray {
   int target;   // first occupied square behind the blocker, 0 if none
 };
 
+// The walk from `from` along kingSteps[dir]: direct mode up to the first square that stops the ray or
+// blocks it, then x-ray mode behind a blocker up to the next piece.
 template <int side>
-static inline Ray WalkRay(const EvalContext& e, int from, int step, const int8_t* direct,
-                          const int8_t* beyond, const int8_t* rayClass) {
-  const int8_t* rel = kRelativeCode[side];
+static inline __attribute__((always_inline)) Ray WalkRay(const EvalContext& e, int from, int dir,
+                                                         const RayTable& table) {
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
   const SquareArray<int8_t>& zone = KingZoneOf(e, 1 - side);
+  const int step = kingSteps[dir];
   Ray ray{0, 0, 0, 0, 0};
-  int s = from + step;
-  for (; onBoard[s]; s += step) {
-    int c = rel[Board.squares[s]];
-    ray.direct += direct[c] + weights[s];
+  int n = kRayLengths.length[dir][from];
+  int s = from;
+  while (n > 0) {
+    n--;
+    s += step;
+    const RayCell c = table.cell[Board.squares[s]];
+    ray.direct += c.direct + weights[s];
     ray.zone += zone[s];
-    int cls = rayClass[c];
-    if (cls == kRayStop) return ray;
-    if (cls == kRayBlock) {
+    if (c.cls == kRayStop) return ray;
+    if (c.cls == kRayBlock) {
       ray.blocker = s;
-      break;
-    }
-  }
-  if (ray.blocker == 0) return ray;
-  for (s += step; onBoard[s]; s += step) {
-    int c = rel[Board.squares[s]];
-    ray.beyond += beyond[c] + 2;
-    if (c != 0) {
-      ray.target = s;
-      break;
+      while (n > 0) {
+        n--;
+        s += step;
+        const int code = Board.squares[s];
+        ray.beyond += table.cell[code].beyond + 2;
+        if (code != kEmpty) {
+          ray.target = s;
+          break;
+        }
+      }
+      return ray;
     }
   }
   return ray;
@@ -125,14 +187,13 @@ static void ScoreKnight(EvalContext& e, int s) {
     }
   }
 
-  const int8_t* rel = kRelativeCode[side];
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
   int m = 0;
+  // A jump off the board lands on a border number: empty, weight 0, so it adds nothing.
   for (int i = 0; i < 8; i++) {
     int t = s + knightSteps[i];
-    if (!onBoard[t]) continue;
     int c = Board.squares[t];
-    m += weights[t] + kKnightSquareTable[rel[c]];
+    m += weights[t] + kKnightSquares[side].cell[c];
     if (c == Enemy(side, kRook) || c == Enemy(side, kQueen)) ThreatsOf(e, side)++;
   }
   m = m * 3 / 2;
@@ -170,7 +231,7 @@ static void ScoreBishop(EvalContext& e, int s) {
 
   int m = 0, z = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay<side>(e, s, diagonalSteps[i], kBishopDirect, kBishopBeyond, kBishopRayClass);
+    Ray ray = WalkRay<side>(e, s, i, kBishopRays[side]);
     m += ray.direct;
     z += ray.zone;
     score += ray.beyond;
@@ -222,7 +283,7 @@ static void ScoreRook(EvalContext& e, int s) {
 
   int z = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay<side>(e, s, straightSteps[i], kRookDirect, kRookBeyond, kRookRayClass);
+    Ray ray = WalkRay<side>(e, s, 4 + i, kRookRays[side]);
     score += ray.direct + ray.beyond;
     z += ray.zone;
     if (ray.target == 0) continue;
@@ -322,8 +383,7 @@ static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
 
   int m = 0, z = 0;
   for (int i = 0; i < 8; i++) {
-    Ray ray = i < 4 ? WalkRay<side>(e, s, kingSteps[i], kQueenDirect, kQueenBeyond, kBishopRayClass)
-                    : WalkRay<side>(e, s, kingSteps[i], kQueenDirect, kQueenBeyond, kRookRayClass);
+    Ray ray = WalkRay<side>(e, s, i, i < 4 ? kQueenDiagonalRays[side] : kQueenStraightRays[side]);
     m += ray.direct + ray.beyond;
     z += ray.zone;
   }
