@@ -115,49 +115,38 @@ static constexpr RayLengths MakeRayLengths() {
 }
 static constexpr RayLengths kRayLengths = MakeRayLengths();
 
-// Result of one ray walk.
-struct Ray {
-  int direct;   // direct-mode values and square weights
-  int beyond;   // x-ray-mode values, 2 per square
-  int zone;     // enemy king-zone values in direct mode
-  int blocker;  // square where x-ray mode began, 0 if none
-  int target;   // first occupied square behind the blocker, 0 if none
-};
-
 // The walk from `from` along kingSteps[dir]: direct mode up to the first square that stops the ray or
-// blocks it, then x-ray mode behind a blocker up to the next piece.
+// blocks it, adding values and square weights to direct and the enemy king-zone values to zone; then
+// x-ray mode behind a blocker up to the next piece, 2 per square plus the x-ray values, added to beyond.
+// Returns the first occupied square behind the blocker (0 if none) and sets blocker with it.
 template <int side>
-static inline __attribute__((always_inline)) Ray WalkRay(const EvalContext& e, int from, int dir,
-                                                         const RayTable& table) {
+static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from, int dir,
+                                                        const RayTable& table, int& direct, int& beyond,
+                                                        int& zone, int& blocker) {
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
-  const SquareArray<int8_t>& zone = KingZoneOf(e, 1 - side);
+  const SquareArray<int8_t>& kingZone = KingZoneOf(e, 1 - side);
   const int step = kingSteps[dir];
-  Ray ray{0, 0, 0, 0, 0};
   int n = kRayLengths.length[dir][from];
   int s = from;
   while (n > 0) {
     n--;
     s += step;
     const RayCell c = table.cell[Board.squares[s]];
-    ray.direct += c.direct + weights[s];
-    ray.zone += zone[s];
-    if (c.cls == kRayStop) return ray;
-    if (c.cls == kRayBlock) {
-      ray.blocker = s;
-      while (n > 0) {
-        n--;
-        s += step;
-        const int code = Board.squares[s];
-        ray.beyond += table.cell[code].beyond + 2;
-        if (code != kEmpty) {
-          ray.target = s;
-          break;
-        }
-      }
-      return ray;
+    direct += c.direct + weights[s];
+    zone += kingZone[s];
+    if (c.cls == kRayPass) continue;
+    if (c.cls == kRayStop) return 0;
+    blocker = s;
+    while (n > 0) {
+      n--;
+      s += step;
+      const int code = Board.squares[s];
+      beyond += table.cell[code].beyond + 2;
+      if (code != kEmpty) return s;
     }
+    return 0;
   }
-  return ray;
+  return 0;
 }
 
 // Pin or x-ray on a piece behind an enemy minor: worth most when a pawn of ours attacks the
@@ -229,20 +218,19 @@ static void ScoreBishop(EvalContext& e, int s) {
   score += 336 - (8 * (dark ? own.darkCount : own.lightCount) + 2 * (dark ? opp.darkCount : opp.lightCount));
   if (r == 1) score -= 4;
 
-  int m = 0, z = 0;
+  int m = 0, z = 0, beyond = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay<side>(e, s, i, kBishopRays[side]);
-    m += ray.direct;
-    z += ray.zone;
-    score += ray.beyond;
-    if (ray.target == 0) continue;
-    int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
+    int blocker = 0;
+    const int target = WalkRay<side>(e, s, i, kBishopRays[side], m, beyond, z, blocker);
+    if (target == 0) continue;
+    int t = Board.squares[target], b = Board.squares[blocker];
     if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
     if (b == Enemy(side, kKnight))
-      score += MinorPinBonus(e, side, ray.blocker);
+      score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen))
       score += 60;
   }
+  score += beyond;
 
   score += m;
   if (m < 9) {
@@ -281,19 +269,19 @@ static void ScoreRook(EvalContext& e, int s) {
   score += 494 - (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack]) / 30;
   PieceWeightOf(e, side) += 12;
 
-  int z = 0;
+  int z = 0, rays = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay<side>(e, s, 4 + i, kRookRays[side]);
-    score += ray.direct + ray.beyond;
-    z += ray.zone;
-    if (ray.target == 0) continue;
-    int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
+    int blocker = 0;
+    const int target = WalkRay<side>(e, s, 4 + i, kRookRays[side], rays, rays, z, blocker);
+    if (target == 0) continue;
+    int t = Board.squares[target], b = Board.squares[blocker];
     if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
     if (b == Enemy(side, kKnight) || b == Enemy(side, kBishop))
-      score += MinorPinBonus(e, side, ray.blocker);
+      score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kQueen))
       score += 60;
   }
+  score += rays;
   if (z > 0) z += z < 4 ? 5 : 3;
 
   // Doubling with the queen against the castled king.
@@ -381,12 +369,9 @@ static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   score += 940;
   PieceWeightOf(e, side) += 56;
 
-  int m = 0, z = 0;
-  for (int i = 0; i < 8; i++) {
-    Ray ray = WalkRay<side>(e, s, i, i < 4 ? kQueenDiagonalRays[side] : kQueenStraightRays[side]);
-    m += ray.direct + ray.beyond;
-    z += ray.zone;
-  }
+  int m = 0, z = 0, blocker = 0;
+  for (int i = 0; i < 4; i++) WalkRay<side>(e, s, i, kQueenDiagonalRays[side], m, m, z, blocker);
+  for (int i = 4; i < 8; i++) WalkRay<side>(e, s, i, kQueenStraightRays[side], m, m, z, blocker);
 
   const int df = std::abs(f - ekf), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
   score += m / 2 - (df + dr);
