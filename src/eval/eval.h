@@ -30,6 +30,27 @@ struct PawnValues {
   int32_t highFile;  // highest file (0 if none)
 };
 
+// Value of controlling a square, indexed [8 - rank][file - 1]: corners 2, the rest of the edge 3,
+// the inner squares 4 (0 off the board).
+inline constexpr int8_t kBaseSquareWeights[8][8] = {
+    {2, 3, 3, 3, 3, 3, 3, 2},  // 8
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 7
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 6
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 5
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 4
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 3
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 2
+    {2, 3, 3, 3, 3, 3, 3, 2},  // 1
+};
+
+constexpr SquareArray<int8_t> MakeBaseSquareWeights() {
+  SquareArray<int8_t> t{};
+  for (int f = 1; f <= 8; f++)
+    for (int r = 1; r <= 8; r++) t[SquareAt(f, r)] = kBaseSquareWeights[8 - r][f - 1];
+  return t;
+}
+inline constexpr SquareArray<int8_t> BaseSquareWeights = MakeBaseSquareWeights();
+
 // Working record of one evaluation; lives on the stack of Evaluate.
 struct EvalContext {
   int32_t whiteScore, blackScore;
@@ -40,8 +61,8 @@ struct EvalContext {
   SquareArray<int8_t> WhiteKingZone, BlackKingZone;
   // By file 0..9: rank of the lowest and second-lowest white pawn (9 = none), of the highest and
   // second-highest black pawn (0 = none).
-  int32_t whiteRear[10], whiteRear2[10];
-  int32_t blackRear[10], blackRear2[10];
+  int8_t whiteRear[10], whiteRear2[10];
+  int8_t blackRear[10], blackRear2[10];
   int32_t whiteAttack, blackAttack;    // attack counts against the enemy king
   int32_t whiteShelter, blackShelter;  // 100 = a safe king
   int32_t whitePieceWeight, blackPieceWeight;
@@ -99,6 +120,10 @@ int AdjustForMaterial(const EvalContext& e, int t);
 int KingShelter(const EvalContext& e, int side, int square);
 int QueensideShelter(const EvalContext& e, int side);
 int KingsideShelter(const EvalContext& e, int side);
+
+// The pawn-structure cache behind ScorePawns: emptied (tests), and the slot the current pawns use.
+void ClearPawnCache();
+uint32_t PawnCacheSlot();
 
 // Positions without pawns; same sign convention as Evaluate.
 int EvaluatePawnless();
