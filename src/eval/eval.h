@@ -51,6 +51,14 @@ constexpr SquareArray<int8_t> MakeBaseSquareWeights() {
 }
 inline constexpr SquareArray<int8_t> BaseSquareWeights = MakeBaseSquareWeights();
 
+// The part of a castled king's shelter on one wing that reads only the pawns, with the two pawn facts the
+// rest of it reads (kept in the pawn-structure cache).
+struct WingPawnShelter {
+  int16_t value;
+  uint8_t knightPawnHome;  // own pawn on the knight file's second rank (no fianchetto bishop counts)
+  uint8_t coverPawnsHome;  // own pawns on the edge and knight files' second ranks
+};
+
 // Working record of one evaluation; lives on the stack of Evaluate.
 struct EvalContext {
   int32_t whiteScore, blackScore;
@@ -71,6 +79,7 @@ struct EvalContext {
   PawnValues pawnValues[2];           // [side]
   int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
   int32_t kingFile[2], kingRank[2];
+  WingPawnShelter wingShelter[2][2];  // [side][0 queen side, 1 king side], set with the pawn terms
 };
 
 // Sums after each stage of one evaluation, for the developer tool and the tests.
@@ -116,6 +125,9 @@ void ScorePiecePatterns(EvalContext& e);
 // Material corrections on a score t from White's side.
 int AdjustForMaterial(const EvalContext& e, int t);
 
+// The pawn part of the castled shelter of `side` on a wing (0 queen side, 1 king side); e holds the file
+// arrays.
+WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing);
 // Shelter of a king of `side` on `square`, and of the castled positions on either wing.
 int KingShelter(const EvalContext& e, int side, int square);
 int QueensideShelter(const EvalContext& e, int side);

@@ -132,6 +132,7 @@ struct PawnCacheEntry {
   uint64_t pawns[2];  // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
   int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
   int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
+  WingPawnShelter wingShelter[2][2];
   PawnCacheSide side[2];
 };
 
@@ -335,6 +336,8 @@ static void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black)
     if (Board.pawns[kWhite][i] != 0) AnalysePawn<kWhite>(e, Board.pawns[kWhite][i], entry.side[kWhite]);
     if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
   }
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int wing = 0; wing < 2; wing++) entry.wingShelter[side][wing] = WingShelterFromPawns(e, side, wing);
   std::memcpy(entry.rear[0], e.whiteRear, 10);
   std::memcpy(entry.rear[1], e.whiteRear2, 10);
   std::memcpy(entry.rear[2], e.blackRear, 10);
@@ -443,6 +446,7 @@ void ScorePawns(EvalContext& e) {
   std::memcpy(e.blackRear2, entry.rear[3], 10);
   std::memcpy(&e.WhiteSquareWeights[kCachedWeightFirst], entry.weights[kWhite], kCachedWeightCount);
   std::memcpy(&e.BlackSquareWeights[kCachedWeightFirst], entry.weights[kBlack], kCachedWeightCount);
+  std::memcpy(e.wingShelter, entry.wingShelter, sizeof e.wingShelter);
 
   ScorePawnsOfSide<kWhite>(e, entry.side[kWhite]);
   ScorePawnsOfSide<kBlack>(e, entry.side[kBlack]);
