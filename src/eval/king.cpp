@@ -189,9 +189,9 @@ static void ScoreKingActivity(EvalContext& e, int side) {
     if (kf - 1 > e.highPawnFile) a -= 6 * (kf - 1 - e.highPawnFile);
   }
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
+  // A step off the board lands on a border number: empty and of weight 0, so it adds nothing.
   for (int i = 0; i < 8; i++) {
     int n = k + kingSteps[i];
-    if (!onBoard[n]) continue;
     a += weights[n] + kKingNeighbourTable[side][Board.squares[n]];
   }
   ScoreOf(e, side) += ((3100 - enemyMaterial) * a) / 3100;

@@ -95,6 +95,9 @@ static constexpr RayTable kRookRays[2] = {MakeRayTable(kWhite, kRookDirect, kRoo
 static constexpr RayTable kQueenDiagonalRays[2] = {
     MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kBishopRayClass),
     MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kBishopRayClass)};
+static_assert(kBishopDirect[0] == 0 && kRookDirect[0] == 0 && kQueenDirect[0] == 0 && kBishopRayClass[0] == kRayPass &&
+                  kRookRayClass[0] == kRayPass,
+              "the ray walk skips empty squares without a lookup");
 static constexpr RayTable kQueenStraightRays[2] = {MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kRookRayClass),
                                                    MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kRookRayClass)};
 
@@ -131,9 +134,12 @@ static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, i
   while (n > 0) {
     n--;
     s += step;
-    const RayCell c = table.cell[Board.squares[s]];
-    direct += c.direct + weights[s];
+    const int code = Board.squares[s];
+    direct += weights[s];
     zone += kingZone[s];
+    if (code == kEmpty) continue;  // every table passes empty squares at value 0
+    const RayCell c = table.cell[code];
+    direct += c.direct;
     if (c.cls == kRayPass) continue;
     if (c.cls == kRayStop) return 0;
     blocker = s;
