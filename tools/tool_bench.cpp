@@ -1,25 +1,30 @@
 // bench [depth]: a fixed set of positions searched to a fixed depth from a fresh state. The total node count
 // is the search's signature: it must not move unless the search's behaviour was meant to change.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <vector>
 
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "driver/clock.h"
 #include "driver/config.h"
+#include "eval/eval.h"
 #include "eval/lkpk.h"
 #include "records/records.h"
 #include "search/hash.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search/timectl.h"
+#include "bench_positions.h"
 #include "tool.h"
 
 namespace kelb {
 
-static const char* const kBenchPositions[] = {
+const char* const kBenchPositions[] = {
     // Openings
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
     "rnbqkbnr/pp2pppp/3p4/2p5/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 0 3",
@@ -59,17 +64,81 @@ static const char* const kBenchPositions[] = {
     "1r3k2/4q3/2Pp3b/3Bp3/2Q2p2/1p1P2P1/1P2KP2/3N4 w - - 0 1",
 };
 
+const int kBenchPositionCount = sizeof kBenchPositions / sizeof kBenchPositions[0];
+
 static constexpr int kDefaultBenchDepth = 7;
+static constexpr int kMaxRepeat = 100;
+
+// One pass over the bench positions from a fresh state; the per-position lines are printed when asked.
+// Returns false when a position is refused.
+static bool RunBench(int depth, bool print, int64_t& nodes, int64_t& ms, double& cpuSeconds) {
+  nodes = 0;
+  ms = 0;
+  std::clock_t cpu = 0;
+  for (int p = 0; p < kBenchPositionCount; p++) {
+    const char* fen = kBenchPositions[p];
+    AllocateHashTable(settings.hashSizeMb);  // every position starts from an empty table
+    ClearPawnCache();
+    std::memset(killer1, 0, sizeof killer1);
+    std::memset(killer2, 0, sizeof killer2);
+    std::memset(killer3, 0, sizeof killer3);
+    engineState.mode = EngineMode::Force;
+    SetUpPosition(fen);
+    if (engineState.mode == EngineMode::Halted) {
+      std::printf("Position %d refused: %s\n", p + 1, fen);
+      return false;
+    }
+    InitTimeControl();
+    timeControl.timeMode = 2;
+    timeControl.baseTime = 2000000000;
+    timeControl.depthLimit[kWhite] = timeControl.depthLimit[kBlack] = depth;
+    const int64_t start = TickCount();
+    const std::clock_t cpuStart = std::clock();
+    AllocateTimeAt(start, Board.side, false);
+    Think();
+    cpu += std::clock() - cpuStart;
+    ms += TickCount() - start;
+    nodes += timeControl.nodeCount;
+    if (print)
+      std::printf("Position %2d: %10d nodes  score %6d  %s\n", p + 1, timeControl.nodeCount, rootScore, fen);
+  }
+  // Processor time of the searches as well: on a loaded machine it tells what the clock on the wall does not.
+  cpuSeconds = static_cast<double>(cpu) / CLOCKS_PER_SEC;
+  return true;
+}
+
+static int64_t PerSecond(int64_t nodes, double seconds) {
+  return seconds > 0 ? static_cast<int64_t>(static_cast<double>(nodes) / seconds) : 0;
+}
+
+static int64_t Median(std::vector<int64_t> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
 
 }  // namespace kelb
 
-KELB_TOOL(bench, "bench [depth]   fixed-depth search of the bench positions; prints the node signature") {
+KELB_TOOL(bench,
+          "bench [depth] [--repeat N]   fixed-depth search of the bench positions; prints the node signature, "
+          "with N runs also the best and median speed") {
   using namespace kelb;
   int depth = kDefaultBenchDepth;
-  if (argc > 0) depth = std::atoi(argv[0]);
-  if (depth < 1 || depth > kMaxDepthLimit) {
-    std::fprintf(stderr, "bench: depth must be 1..%d\n", kMaxDepthLimit);
-    return 2;
+  int repeat = 1;
+  for (int i = 0; i < argc; i++) {
+    if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
+      repeat = std::atoi(argv[++i]);
+      if (repeat < 1 || repeat > kMaxRepeat) {
+        std::fprintf(stderr, "bench: --repeat takes 1..%d\n", kMaxRepeat);
+        return 2;
+      }
+    } else {
+      depth = std::atoi(argv[i]);
+      if (depth < 1 || depth > kMaxDepthLimit) {
+        std::fprintf(stderr, "bench: depth must be 1..%d\n", kMaxDepthLimit);
+        return 2;
+      }
+    }
   }
 
   // A quiet engine at full strength that never looks at its input.
@@ -84,35 +153,37 @@ KELB_TOOL(bench, "bench [depth]   fixed-depth search of the bench positions; pri
   pollDuringSearch = false;
   BuildKpkBitbase();
 
-  int64_t total = 0;
-  int64_t elapsed = 0;
-  int index = 0;
-  for (const char* fen : kBenchPositions) {
-    index++;
-    AllocateHashTable(settings.hashSizeMb);  // every position starts from an empty table
-    std::memset(killer1, 0, sizeof killer1);
-    std::memset(killer2, 0, sizeof killer2);
-    std::memset(killer3, 0, sizeof killer3);
-    engineState.mode = EngineMode::Force;
-    SetUpPosition(fen);
-    if (engineState.mode == EngineMode::Halted) {
-      std::printf("Position %d refused: %s\n", index, fen);
+  std::vector<int64_t> wallRates, cpuRates;
+  int64_t signature = 0, firstMs = 0;
+  for (int run = 1; run <= repeat; run++) {
+    int64_t nodes = 0, ms = 0;
+    double cpu = 0;
+    if (!RunBench(depth, run == 1, nodes, ms, cpu)) return 1;
+    if (run == 1) {
+      signature = nodes;
+      firstMs = ms;
+    } else if (nodes != signature) {
+      std::printf("Run %d searched %lld nodes, the first %lld: the search is not deterministic\n", run,
+                  static_cast<long long>(nodes), static_cast<long long>(signature));
       return 1;
     }
-    InitTimeControl();
-    timeControl.timeMode = 2;
-    timeControl.baseTime = 2000000000;
-    timeControl.depthLimit[kWhite] = timeControl.depthLimit[kBlack] = depth;
-    const int64_t start = TickCount();
-    AllocateTimeAt(start, Board.side, false);
-    Think();
-    elapsed += TickCount() - start;
-    total += timeControl.nodeCount;
-    std::printf("Position %2d: %10d nodes  score %6d  %s\n", index, timeControl.nodeCount, rootScore, fen);
+    wallRates.push_back(PerSecond(nodes, ms / 1000.0));
+    cpuRates.push_back(PerSecond(nodes, cpu));
+    if (repeat > 1)
+      std::printf("Run %2d: %lld ms, %lld nodes/s, processor %.2f s, %lld nodes/s\n", run,
+                  static_cast<long long>(ms), static_cast<long long>(wallRates.back()), cpu,
+                  static_cast<long long>(cpuRates.back()));
   }
-  std::printf("Total time (ms): %lld\n", static_cast<long long>(elapsed));
-  std::printf("Total nodes: %lld\n", static_cast<long long>(total));
-  std::printf("Nodes/second: %lld\n", static_cast<long long>(elapsed > 0 ? total * 1000 / elapsed : 0));
+  std::printf("Total time (ms): %lld\n", static_cast<long long>(firstMs));
+  std::printf("Total nodes: %lld\n", static_cast<long long>(signature));
+  std::printf("Nodes/second: %lld\n", static_cast<long long>(wallRates.front()));
+  if (repeat > 1) {
+    std::printf("Best nodes/second: %lld (processor time: %lld)\n",
+                static_cast<long long>(*std::max_element(wallRates.begin(), wallRates.end())),
+                static_cast<long long>(*std::max_element(cpuRates.begin(), cpuRates.end())));
+    std::printf("Median nodes/second: %lld (processor time: %lld)\n", static_cast<long long>(Median(wallRates)),
+                static_cast<long long>(Median(cpuRates)));
+  }
   FreeHashTable();
   return 0;
 }

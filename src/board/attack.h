@@ -1,11 +1,82 @@
 // Whether a square is attacked by a side, recording where the attack comes from for check evasion.
 #pragma once
 
+#include "board/board.h"
+
 namespace kelb {
 
 // True when a piece of bySide attacks the square (its own content is not looked at). On a hit it records the
 // attacker in attackerSquare[ply] and, for a slider, the step towards it in attackDirection[ply] (0 for
 // pawns, knights and the king; a king hit leaves attackerSquare[ply] as it was).
 bool IsAttacked(int square, int bySide);
+
+// Called right after MakeMove: true when the move left the mover's own king attacked. The same answer as
+// IsAttacked on that king, found cheaply when the mover was not in check before the move: then only a
+// line through the square the piece left can have opened, so a piece off every line of its king cannot
+// expose it and a piece on one needs a look along that line only. King moves, en passant (two squares
+// empty) and moves out of check get the full test, which alone records the attacker.
+// The step from `from` towards `to` along a rank, file or diagonal (0 when they share none), and whether
+// the line is a diagonal.
+inline int LineStep(int from, int to, bool& diagonal) {
+  const int df = fileOf[to] - fileOf[from], dr = rankOf[to] - rankOf[from];
+  diagonal = false;
+  if (df == 0) return dr > 0 ? 1 : dr < 0 ? -1 : 0;
+  if (dr == 0) return df > 0 ? 10 : -10;
+  if (df != dr && df != -dr) return 0;
+  diagonal = true;
+  return (df > 0 ? 10 : -10) + (dr > 0 ? 1 : -1);
+}
+
+// A slider of bySide attacks the king through the square `opened` (the king standing on a line with it):
+// the first piece beyond the king's neighbours on that line decides.
+inline bool LineThroughAttacked(int king, int opened, int bySide) {
+  bool diagonal;
+  const int step = LineStep(king, opened, diagonal);
+  if (step == 0) return false;
+  const auto& sq = Board.squares;
+  int t = king + step;
+  int code;
+  while ((code = sq[t]) == kEmpty && onBoard[t]) t += step;
+  return code == PieceCode(bySide, kQueen) || code == PieceCode(bySide, diagonal ? kBishop : kRook);
+}
+
+inline bool MoveLeftKingAttacked(const Move& move, bool wasInCheck) {
+  const int mover = Board.xside;
+  const int king = Board.king[mover];
+  if (wasInCheck || move.piece == PieceCode(mover, kKing) || MoveKind(move) == kEnPassant)
+    return IsAttacked(king, Board.side);
+  return LineThroughAttacked(king, move.from, Board.side);
+}
+
+// Whether the side to move is in check after the opponent's last move `last`: the same answer as
+// IsAttacked on its king, and IsAttacked is what records the attacker whenever the answer is yes. The king
+// was not attacked before that move (the move before it was legal), so after a plain move only the piece
+// that moved or a line through the square it left can attack it; castling, en passant, promotions and
+// king moves get the full test.
+inline bool InCheckAfter(const Move& last) {
+  const int side = Board.side, enemy = Board.xside;
+  const int king = Board.king[side];
+  const int piece = last.piece, to = last.to;
+  const int kind = pieceType[piece];
+  if (MoveKind(last) != kNormalMove || last.promotion != 0 || kind == kKing) return IsAttacked(king, enemy);
+  bool attacks;
+  if (kind == kPawn) {
+    attacks = enemy == kWhite ? (king == to + 11 || king == to - 9) : (king == to - 11 || king == to + 9);
+  } else if (kind == kKnight) {
+    const int df = fileOf[king] - fileOf[to], dr = rankOf[king] - rankOf[to];
+    attacks = df * df + dr * dr == 5;
+  } else {
+    bool diagonal;
+    const int step = LineStep(to, king, diagonal);
+    attacks = false;
+    if (step != 0 && (kind == kQueen || diagonal == (kind == kBishop))) {
+      int t = to + step;
+      while (t != king && Board.squares[t] == kEmpty) t += step;
+      attacks = t == king;
+    }
+  }
+  if (attacks || LineThroughAttacked(king, last.from, enemy)) return IsAttacked(king, enemy);
+  return false;
+}
 
 }  // namespace kelb

@@ -59,12 +59,13 @@ struct GenContext {
   int ownKing;
   int enemyKing;
   int recaptureSquare;  // destination of the previous ply's move, 0 if none
-  int hashFrom, hashTo;
-  SquarePair k1, k2, k3;
+  // Hash move and killers as from | to << 8 (0 = none: no real move has from 0).
+  uint32_t hashPair, killerPair1, killerPair2, killerPair3;
   int shift;
-  uint8_t castleFlags;
-  uint8_t epBefore;
+  uint64_t recordBits;  // flags (castling rights) and epBefore in place in the first word of a Move
 };
+
+inline uint32_t PackSquares(int from, int to) { return static_cast<uint32_t>(from | to << 8); }
 
 // The slot of the enemy piece of the given code on square.
 inline int CapturedSlot(int code, int square) {
@@ -78,16 +79,18 @@ inline int CapturedSlot(int code, int square) {
   return 0;
 }
 
-template <int Side>
-inline void AddMove(GenContext& g, int from, int to, int promotion, int kind, int pieceSlot) {
+// Stores the move of `piece` from -> to (onTo = what stands on `to`) unless a filter of this generation
+// drops it, with its ordering score. Kind is the move kind, a template argument so that each caller keeps
+// only its own branches.
+template <int Side, int Kind>
+inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int to, int piece, int onTo,
+                                                   int promotion, int pieceSlot) {
   auto& sq = Board.squares;
-  const int piece = sq[from];
   const int moverKind = pieceType[piece];
 
   if (g.inCheck) {
-    if (moverKind != kKing && kind != kEnPassant && !evasionMask[to]) return;
-    if (g.count < 2 && kind == kNormalMove && promotion == 0) {
-      const int onTo = sq[to];
+    if (moverKind != kKing && Kind != kEnPassant && !evasionMask[to]) return;
+    if (g.count < 2 && Kind == kNormalMove && promotion == 0) {
       sq[to] = piece;
       sq[from] = kEmpty;
       const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
@@ -96,12 +99,11 @@ inline void AddMove(GenContext& g, int from, int to, int promotion, int kind, in
       if (attacked) return;
     }
   }
-  const int onTo = sq[to];
   const bool queenPromotion = promotion != 0 && pieceType[promotion] == kQueen;
   if (g.checksOnly && onTo == kEmpty && !queenPromotion) {
     if (!(checkMask[to] & (1 << moverKind))) return;
   }
-  if (pieceValue[onTo] < g.futility && kind == kNormalMove && promotion == 0) {
+  if (Kind == kNormalMove && promotion == 0 && pieceValue[onTo] < g.futility) {
     const int fd = std::abs(fileOf[to] - fileOf[g.enemyKing]);
     const int rd = std::abs(rankOf[to] - rankOf[g.enemyKing]);
     if (!checkProximity.cell[moverKind][fd][rd]) return;
@@ -111,27 +113,16 @@ inline void AddMove(GenContext& g, int from, int to, int promotion, int kind, in
     return;
   }
 
-  Move& m = g.out[++g.count];
-  m.from = static_cast<uint8_t>(from);
-  m.to = static_cast<uint8_t>(to);
-  m.promotion = static_cast<uint8_t>(promotion);
-  m.piece = static_cast<uint8_t>(piece);
-  m.flags = static_cast<uint8_t>(kind | g.castleFlags);
-  m.epBefore = g.epBefore;
-  m.pieceSlot = static_cast<uint8_t>(pieceSlot);
-  m.replyFrom = 0;
-  m.replyTo = 0;
-  m.unused = 0;
+  int captured, capturedSlot;
   int32_t score;
-  if (kind == kNormalMove) {
-    m.captured = static_cast<uint8_t>(onTo);
+  if (Kind == kNormalMove) {
+    captured = onTo;
+    capturedSlot = 0;
     score = 0;
     if (onTo != kEmpty) {
-      m.capturedSlot = static_cast<uint8_t>(CapturedSlot(onTo, to));
+      capturedSlot = CapturedSlot(onTo, to);
       score = pieceValue[onTo] - pieceValueTenth[piece];
       if (pieceValue[onTo] > pieceValue[piece]) score += 200;
-    } else {
-      m.capturedSlot = 0;
     }
     // A destination guarded by an enemy pawn: expect to lose the mover.
     constexpr int enemyPawn = PieceCode(1 - Side, kPawn);
@@ -139,36 +130,50 @@ inline void AddMove(GenContext& g, int from, int to, int promotion, int kind, in
     if (sq[to + guards[0]] == enemyPawn || sq[to + guards[1]] == enemyPawn)
       score = pieceValue[onTo] - pieceValue[piece] + 85;
     if (queenPromotion) score += 710;
-  } else if (kind == kEnPassant) {
-    m.captured = static_cast<uint8_t>(sq[SquareAt(fileOf[to], rankOf[from])]);
-    m.capturedSlot = static_cast<uint8_t>(fileOf[to]);
+  } else if (Kind == kEnPassant) {
+    captured = sq[SquareAt(fileOf[to], rankOf[from])];
+    capturedSlot = fileOf[to];
     score = 90;
   } else {
-    m.captured = 0;
-    m.capturedSlot = 0;
+    captured = 0;
+    capturedSlot = 0;
     score = 1;
   }
 
   if (to == g.recaptureSquare) score += 242;
   score += history[piece][to] >> g.shift;
-  if (from == g.hashFrom && to == g.hashTo)
+  const uint32_t pair = PackSquares(from, to);
+  if (pair == g.hashPair)
     score = 2000;
-  else if (from == g.k1.from && to == g.k1.to)
+  else if (pair == g.killerPair1)
     score += 220;
-  else if (from == g.k2.from && to == g.k2.to)
+  else if (pair == g.killerPair2)
     score += 200;
-  else if (from == g.k3.from && to == g.k3.to)
+  else if (pair == g.killerPair3)
     score += 2;
-  m.score = score;
+
+  // The record in two stores: from, to, promotion, piece, captured, flags, epBefore, pieceSlot; then
+  // capturedSlot, no reply yet, the unused byte and the score.
+  const uint64_t first = static_cast<uint64_t>(pair) | static_cast<uint64_t>(promotion) << 16 |
+                         static_cast<uint64_t>(piece) << 24 | static_cast<uint64_t>(captured) << 32 |
+                         g.recordBits | static_cast<uint64_t>(Kind) << 40 |
+                         static_cast<uint64_t>(pieceSlot) << 56;
+  const uint64_t second = static_cast<uint64_t>(capturedSlot) | static_cast<uint64_t>(static_cast<uint32_t>(score))
+                                                                    << 32;
+  Move& m = g.out[++g.count];
+  std::memcpy(reinterpret_cast<char*>(&m), &first, 8);
+  std::memcpy(reinterpret_cast<char*>(&m) + 8, &second, 8);
 }
 
 // Moves of a non-sliding piece along its steps.
 template <int Side>
 inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int pieceSlot) {
   const auto& sq = Board.squares;
+  const int piece = sq[from];
   for (int i = 0; i < 8; ++i) {
     const int to = from + steps[i];
-    if (onBoard[to] && targets[sq[to]] < 0) AddMove<Side>(g, from, to, 0, kNormalMove, pieceSlot);
+    const int onTo = sq[to];
+    if (onBoard[to] && targets[onTo] < 0) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
@@ -177,24 +182,27 @@ template <int Side>
 inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
                            int pieceSlot) {
   const auto& sq = Board.squares;
+  const int piece = sq[from];
   for (int i = 0; i < nSteps; ++i) {
     const int d = steps[i];
     for (int to = from + d; onBoard[to]; to += d) {
-      const int t = targets[sq[to]];
+      const int onTo = sq[to];
+      const int t = targets[onTo];
       if (t == 1) break;
-      if (t < 0) AddMove<Side>(g, from, to, 0, kNormalMove, pieceSlot);
+      if (t < 0) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
       if (t == -2) break;
     }
   }
 }
 
 template <int Side>
-inline void AddPromotions(GenContext& g, int from, int to, bool capturesOnly, int pieceSlot) {
-  AddMove<Side>(g, from, to, PieceCode(Side, kQueen), kNormalMove, pieceSlot);
+inline void AddPromotions(GenContext& g, int from, int to, int onTo, bool capturesOnly, int pieceSlot) {
+  constexpr int pawn = PieceCode(Side, kPawn);
+  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceSlot);
   if (capturesOnly) return;
-  AddMove<Side>(g, from, to, PieceCode(Side, kRook), kNormalMove, pieceSlot);
-  AddMove<Side>(g, from, to, PieceCode(Side, kBishop), kNormalMove, pieceSlot);
-  AddMove<Side>(g, from, to, PieceCode(Side, kKnight), kNormalMove, pieceSlot);
+  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceSlot);
+  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceSlot);
+  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceSlot);
 }
 
 template <int Side>
@@ -210,10 +218,10 @@ void Generate(GenContext& g, bool capturesOnly) {
     if (!Board.queenSideLost[Side] && sq[SquareAt(2, back)] == kEmpty && sq[SquareAt(3, back)] == kEmpty &&
         sq[SquareAt(4, back)] == kEmpty && !IsAttacked(SquareAt(4, back), xside) &&
         !IsAttacked(SquareAt(3, back), xside))
-      AddMove<Side>(g, SquareAt(5, back), SquareAt(3, back), 0, kCastleQueenSide, 1);
+      AddMove<Side, kCastleQueenSide>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
     if (!Board.kingSideLost[Side] && sq[SquareAt(6, back)] == kEmpty && sq[SquareAt(7, back)] == kEmpty &&
         !IsAttacked(SquareAt(6, back), xside) && !IsAttacked(SquareAt(7, back), xside))
-      AddMove<Side>(g, SquareAt(5, back), SquareAt(7, back), 0, kCastleKingSide, 1);
+      AddMove<Side, kCastleKingSide>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
   }
 
   for (int i = 1; i <= Board.knightCount[Side]; ++i) {
@@ -233,6 +241,7 @@ void Generate(GenContext& g, bool capturesOnly) {
     if (from) GenerateSlides<Side>(g, targets, from, kingSteps, 8, i);
   }
 
+  constexpr int pawn = PieceCode(Side, kPawn);
   constexpr int up = Side == kWhite ? 1 : -1;
   constexpr int startRank = Side == kWhite ? 2 : 7;
   constexpr int lastRankBefore = Side == kWhite ? 7 : 2;  // a push from here promotes
@@ -245,24 +254,27 @@ void Generate(GenContext& g, bool capturesOnly) {
     const int rank = rankOf[from];
     if ((!capturesOnly || rank == lastRankBefore) && sq[from + up] == kEmpty) {
       if (rank == lastRankBefore) {
-        AddPromotions<Side>(g, from, from + up, capturesOnly, i);
+        AddPromotions<Side>(g, from, from + up, kEmpty, capturesOnly, i);
       } else {
-        AddMove<Side>(g, from, from + up, 0, kNormalMove, i);
+        AddMove<Side, kNormalMove>(g, from, from + up, pawn, kEmpty, 0, i);
         if (rank == startRank && sq[from + 2 * up] == kEmpty)
-          AddMove<Side>(g, from, from + 2 * up, 0, kNormalMove, i);
+          AddMove<Side, kNormalMove>(g, from, from + 2 * up, pawn, kEmpty, 0, i);
       }
     }
     for (int c = 0; c < 2; ++c) {
       const int to = from + captureSteps[c];
-      if (onBoard[to] && targets[sq[to]] == -2) {
+      const int onTo = sq[to];
+      if (onBoard[to] && targets[onTo] == -2) {
         if (rank == lastRankBefore)
-          AddPromotions<Side>(g, from, to, capturesOnly, i);
+          AddPromotions<Side>(g, from, to, onTo, capturesOnly, i);
         else
-          AddMove<Side>(g, from, to, 0, kNormalMove, i);
+          AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, 0, i);
       }
     }
-    if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1))
-      AddMove<Side>(g, from, SquareAt(epFile, epRank + up), 0, kEnPassant, i);
+    if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1)) {
+      const int to = SquareAt(epFile, epRank + up);
+      AddMove<Side, kEnPassant>(g, from, to, pawn, sq[to], 0, i);
+    }
   }
 }
 
@@ -325,14 +337,12 @@ void GenerateMoves(bool capturesOnly) {
   if (g.capacity < 0) g.capacity = 0;
   g.recaptureSquare = 0;
   if (ply >= 2 && currentMove[ply - 1] != nullptr) g.recaptureSquare = currentMove[ply - 1]->to;
-  g.hashFrom = hashMoveFrom[ply];
-  g.hashTo = hashMoveTo[ply];
-  g.k1 = killer1[ply];
-  g.k2 = killer2[ply];
-  g.k3 = killer3[ply];
+  g.hashPair = PackSquares(hashMoveFrom[ply], hashMoveTo[ply]);
+  g.killerPair1 = PackSquares(killer1[ply].from, killer1[ply].to);
+  g.killerPair2 = PackSquares(killer2[ply].from, killer2[ply].to);
+  g.killerPair3 = PackSquares(killer3[ply].from, killer3[ply].to);
   g.shift = historyShift;
-  g.castleFlags = CastlingFlags();
-  g.epBefore = static_cast<uint8_t>(Board.epFile);
+  g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff) << 48;
 
   if (side == kWhite) {
     whiteTargets[0] = capturesOnly ? 0 : -1;
@@ -371,12 +381,24 @@ void SortFirst(int32_t* list, int k) {
 
 void SortByScore(int32_t* list) {
   const int n = CurrentLevelCount();
+  // Selection with the scores beside the list: the same exchanges as picking from the move records.
+  int32_t score[kMoveBufferSize + 1];
+  for (int i = 1; i <= n; ++i) score[i] = ScoreOf(list[i]);
   for (int pos = 1; pos <= n - 1; ++pos) {
-    const int best = BestIndex(list, pos, n);
+    int best = pos;
+    int32_t bestScore = score[pos];
+    for (int i = pos + 1; i <= n; ++i) {
+      if (score[i] > bestScore) {
+        best = i;
+        bestScore = score[i];
+      }
+    }
     const int32_t t = list[pos];
     list[pos] = list[best];
     list[best] = t;
-    if (ScoreOf(list[pos]) <= 0) break;
+    score[best] = score[pos];
+    score[pos] = bestScore;
+    if (bestScore <= 0) break;
   }
 }
 

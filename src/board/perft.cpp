@@ -9,7 +9,8 @@ namespace kelb {
 
 int64_t Perft(int depth) {
   const int ply = Board.ply;
-  inCheck[ply] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
+  const bool check = IsAttacked(Board.king[Board.side], Board.xside);
+  inCheck[ply] = check ? 1 : 0;
   checksOnly[ply] = 0;
   GenerateMoves(false);
   const int level = Board.makeDepth;
@@ -19,7 +20,7 @@ int64_t Perft(int depth) {
   for (int i = first; i <= last; ++i) {
     Move& move = moveBuffer[i];
     MakeMove(move);
-    if (!IsAttacked(Board.king[Board.xside], Board.side)) {
+    if (!MoveLeftKingAttacked(move, check)) {
       if (depth <= 1) {
         ++nodes;
       } else {

@@ -7,27 +7,6 @@
 
 namespace kelb {
 
-// Value of controlling a square, indexed [8 - rank][file - 1]: corners 2, the rest of the edge 3,
-// the inner squares 4 (0 off the board).
-static constexpr int8_t kBaseSquareWeights[8][8] = {
-    {2, 3, 3, 3, 3, 3, 3, 2},  // 8
-    {3, 4, 4, 4, 4, 4, 4, 3},  // 7
-    {3, 4, 4, 4, 4, 4, 4, 3},  // 6
-    {3, 4, 4, 4, 4, 4, 4, 3},  // 5
-    {3, 4, 4, 4, 4, 4, 4, 3},  // 4
-    {3, 4, 4, 4, 4, 4, 4, 3},  // 3
-    {3, 4, 4, 4, 4, 4, 4, 3},  // 2
-    {2, 3, 3, 3, 3, 3, 3, 2},  // 1
-};
-
-static constexpr SquareArray<int8_t> MakeBaseSquareWeights() {
-  SquareArray<int8_t> t{};
-  for (int f = 1; f <= 8; f++)
-    for (int r = 1; r <= 8; r++) t[SquareAt(f, r)] = kBaseSquareWeights[8 - r][f - 1];
-  return t;
-}
-static constexpr SquareArray<int8_t> BaseSquareWeights = MakeBaseSquareWeights();
-
 void InitEvalContext(EvalContext& e) {
   e.whiteScore = e.blackScore = 0;
   e.WhiteSquareWeights = BaseSquareWeights;

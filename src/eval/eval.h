@@ -30,6 +30,35 @@ struct PawnValues {
   int32_t highFile;  // highest file (0 if none)
 };
 
+// Value of controlling a square, indexed [8 - rank][file - 1]: corners 2, the rest of the edge 3,
+// the inner squares 4 (0 off the board).
+inline constexpr int8_t kBaseSquareWeights[8][8] = {
+    {2, 3, 3, 3, 3, 3, 3, 2},  // 8
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 7
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 6
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 5
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 4
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 3
+    {3, 4, 4, 4, 4, 4, 4, 3},  // 2
+    {2, 3, 3, 3, 3, 3, 3, 2},  // 1
+};
+
+constexpr SquareArray<int8_t> MakeBaseSquareWeights() {
+  SquareArray<int8_t> t{};
+  for (int f = 1; f <= 8; f++)
+    for (int r = 1; r <= 8; r++) t[SquareAt(f, r)] = kBaseSquareWeights[8 - r][f - 1];
+  return t;
+}
+inline constexpr SquareArray<int8_t> BaseSquareWeights = MakeBaseSquareWeights();
+
+// The part of a castled king's shelter on one wing that reads only the pawns, with the two pawn facts the
+// rest of it reads (kept in the pawn-structure cache).
+struct WingPawnShelter {
+  int16_t value;
+  uint8_t knightPawnHome;  // own pawn on the knight file's second rank (no fianchetto bishop counts)
+  uint8_t coverPawnsHome;  // own pawns on the edge and knight files' second ranks
+};
+
 // Working record of one evaluation; lives on the stack of Evaluate.
 struct EvalContext {
   int32_t whiteScore, blackScore;
@@ -40,8 +69,8 @@ struct EvalContext {
   SquareArray<int8_t> WhiteKingZone, BlackKingZone;
   // By file 0..9: rank of the lowest and second-lowest white pawn (9 = none), of the highest and
   // second-highest black pawn (0 = none).
-  int32_t whiteRear[10], whiteRear2[10];
-  int32_t blackRear[10], blackRear2[10];
+  int8_t whiteRear[10], whiteRear2[10];
+  int8_t blackRear[10], blackRear2[10];
   int32_t whiteAttack, blackAttack;    // attack counts against the enemy king
   int32_t whiteShelter, blackShelter;  // 100 = a safe king
   int32_t whitePieceWeight, blackPieceWeight;
@@ -50,6 +79,7 @@ struct EvalContext {
   PawnValues pawnValues[2];           // [side]
   int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
   int32_t kingFile[2], kingRank[2];
+  WingPawnShelter wingShelter[2][2];  // [side][0 queen side, 1 king side], set with the pawn terms
 };
 
 // Sums after each stage of one evaluation, for the developer tool and the tests.
@@ -95,10 +125,17 @@ void ScorePiecePatterns(EvalContext& e);
 // Material corrections on a score t from White's side.
 int AdjustForMaterial(const EvalContext& e, int t);
 
+// The pawn part of the castled shelter of `side` on a wing (0 queen side, 1 king side); e holds the file
+// arrays.
+WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing);
 // Shelter of a king of `side` on `square`, and of the castled positions on either wing.
 int KingShelter(const EvalContext& e, int side, int square);
 int QueensideShelter(const EvalContext& e, int side);
 int KingsideShelter(const EvalContext& e, int side);
+
+// The pawn-structure cache behind ScorePawns: emptied (tests), and the slot the current pawns use.
+void ClearPawnCache();
+uint32_t PawnCacheSlot();
 
 // Positions without pawns; same sign convention as Evaluate.
 int EvaluatePawnless();

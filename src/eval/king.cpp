@@ -57,10 +57,14 @@ static int BackRankRooks(int side) {
   return k;
 }
 
-// Castled shelter on one wing. The wing is given by its files from the edge inwards
-// (a, b, c, d, e on the queen side; h, g, f, e, d on the king side).
-static int WingShelter(const EvalContext& e, int side, const int (&files)[5]) {
+// The files of the wings from the edge inwards: a, b, c, d, e on the queen side; h, g, f, e, d on the king side.
+static constexpr int kWingFiles[2][5] = {{1, 2, 3, 4, 5}, {8, 7, 6, 5, 4}};
+
+// The pawn part of a castled shelter on one wing (kept in the pawn-structure cache).
+WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
+  const int(&files)[5] = kWingFiles[wing];
   const int edge = files[0], knight = files[1], bishop = files[2], centre = files[3];
+  WingPawnShelter w{};
   // 1. The cover pawns.
   int pattern = 0;
   if (HasPawn(side, edge, 2)) pattern |= 1;
@@ -69,22 +73,10 @@ static int WingShelter(const EvalContext& e, int side, const int (&files)[5]) {
   if (HasPawn(side, knight, 3)) pattern |= 8;
   if (HasPawn(side, bishop, 2)) pattern |= 16;
   int v = kShelterPatternTable[pattern] + 40;
-  // 2. A fianchetto bishop stands in for the knight-file pawn.
-  if (!HasPawn(side, knight, 2)) {
-    for (int i = 1; i <= 2; i++) {
-      int s = Board.bishops[side][i];
-      if (s == 0) continue;
-      int bf = fileOf[s], br = RelativeRank(side, rankOf[s]);
-      if (bf == knight && br == 2)
-        v += 39;
-      else if (std::abs(bf - knight) == std::abs(br - 2))
-        v += 18;
-    }
-  }
+  w.knightPawnHome = HasPawn(side, knight, 2);
+  w.coverPawnsHome = HasPawn(side, edge, 2) && HasPawn(side, knight, 2);
   // 3. The centre pawn has advanced in front of the missing bishop-file pawn.
   if (!HasPawn(side, bishop, 2) && (HasPawn(side, centre, 3) || HasPawn(side, centre, 4))) v += 8;
-  // 4. Rooks on the back rank.
-  v += kBackRankRookTable[BackRankRooks(side)][HasPawn(side, edge, 2) && HasPawn(side, knight, 2) ? 0 : 1];
   // 5. The rearmost own pawns.
   int rear = OwnRear(e, side, edge);
   if (rear == 4)
@@ -104,18 +96,35 @@ static int WingShelter(const EvalContext& e, int side, const int (&files)[5]) {
   if (OwnRear(e, side, edge) == 9 && EnemyRear(e, side, edge) == 0) v -= 30;
   // 6. Enemy pawns storming the wing.
   for (int i = 0; i < 3; i++) v -= kStormPenaltyTable[EnemyRear(e, side, files[i])];
+  w.value = static_cast<int16_t>(v);
+  return w;
+}
+
+// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces.
+static int WingShelter(const EvalContext& e, int side, int wing) {
+  const WingPawnShelter& w = e.wingShelter[side][wing];
+  const int knight = kWingFiles[wing][1];
+  int v = w.value;
+  // 2. A fianchetto bishop stands in for the knight-file pawn.
+  if (!w.knightPawnHome) {
+    for (int i = 1; i <= 2; i++) {
+      int s = Board.bishops[side][i];
+      if (s == 0) continue;
+      int bf = fileOf[s], br = RelativeRank(side, rankOf[s]);
+      if (bf == knight && br == 2)
+        v += 39;
+      else if (std::abs(bf - knight) == std::abs(br - 2))
+        v += 18;
+    }
+  }
+  // 4. Rooks on the back rank.
+  v += kBackRankRookTable[BackRankRooks(side)][w.coverPawnsHome ? 0 : 1];
   return v;
 }
 
-int QueensideShelter(const EvalContext& e, int side) {
-  static constexpr int files[5] = {1, 2, 3, 4, 5};
-  return WingShelter(e, side, files);
-}
+int QueensideShelter(const EvalContext& e, int side) { return WingShelter(e, side, 0); }
 
-int KingsideShelter(const EvalContext& e, int side) {
-  static constexpr int files[5] = {8, 7, 6, 5, 4};
-  return WingShelter(e, side, files);
-}
+int KingsideShelter(const EvalContext& e, int side) { return WingShelter(e, side, 1); }
 
 // Storm on a file: the enemy's rearmost pawn 2, 3 or 4 ranks above the king.
 static inline int Storm(int enemyRank, int kingRank) {
@@ -180,9 +189,9 @@ static void ScoreKingActivity(EvalContext& e, int side) {
     if (kf - 1 > e.highPawnFile) a -= 6 * (kf - 1 - e.highPawnFile);
   }
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
+  // A step off the board lands on a border number: empty and of weight 0, so it adds nothing.
   for (int i = 0; i < 8; i++) {
     int n = k + kingSteps[i];
-    if (!onBoard[n]) continue;
     a += weights[n] + kKingNeighbourTable[side][Board.squares[n]];
   }
   ScoreOf(e, side) += ((3100 - enemyMaterial) * a) / 3100;

@@ -1,6 +1,8 @@
 // Pawn structure: placement, threats, doubling, support, weaknesses, passed pawns with the kings and
 // rooks around them, candidates and the spread of pawns in pawn endings.
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "eval/eval.h"
 
@@ -74,9 +76,9 @@ static void FillPawnFiles(EvalContext& e) {
     int f = fileOf[s], r = rankOf[s];
     if (r < e.whiteRear[f]) {
       e.whiteRear2[f] = e.whiteRear[f];
-      e.whiteRear[f] = r;
+      e.whiteRear[f] = static_cast<int8_t>(r);
     } else if (r < e.whiteRear2[f]) {
-      e.whiteRear2[f] = r;
+      e.whiteRear2[f] = static_cast<int8_t>(r);
     }
   }
   for (int i = 1; i <= kMaxPawnSlots; i++) {
@@ -85,51 +87,161 @@ static void FillPawnFiles(EvalContext& e) {
     int f = fileOf[s], r = rankOf[s];
     if (r > e.blackRear[f]) {
       e.blackRear2[f] = e.blackRear[f];
-      e.blackRear[f] = r;
+      e.blackRear[f] = static_cast<int8_t>(r);
     } else if (r > e.blackRear2[f]) {
-      e.blackRear2[f] = r;
+      e.blackRear2[f] = static_cast<int8_t>(r);
     }
   }
 }
 
-// One pawn of `side` on square s (a template so that each colour's mirror folds at compile time).
+// ---------------------------------------------------------------------------------------------------------
+// The pawn-structure cache. Most pawn terms read nothing but where the pawns stand; they are worked out
+// once per structure and kept, with what the rest of the terms need per evaluation: the squares the pawns
+// attack, the squares in front of them, and the passed pawns. The square-weight maps after the pawn terms
+// are a function of the pawns alone as well (a square a pawn covers never receives another pawn term), and
+// none of the terms depends on the order of the pawns in their lists, so the entry is keyed by the sets of
+// squares and verified against them in full: a collision costs a recomputation, never a wrong value.
+
+// A passed pawn: what its score needs besides the kings, the rooks and the squares in front.
+struct PawnCachePasser {
+  uint8_t square, file, rank;   // rank seen from its side
+  uint8_t undoubled;            // no second pawn of its side on the file
+  uint8_t noEnemyPawnOnFile;
+  int16_t base[2];              // rank bonus, support and doubling, by whether the enemy has 500 in pieces
+  int16_t connected;            // bonus for passed neighbours
+};
+
+struct PawnCacheSide {
+  int16_t count, squareSum, darkCount, lightCount, lowFile, highFile;
+  int16_t structure[2];  // structure terms of every pawn but the passers' own score and the blocked fronts,
+                         // by whether the enemy has 500 in pieces
+  uint64_t attacked, attackedTwice;  // squares its pawns attack (bit as in the entry's pawn sets)
+  uint8_t frontCount, forkCount, passerCount;
+  uint8_t candidateCount[2];
+  uint8_t fronts[kMaxPawnSlots];        // squares in front of the pawns that are not passed
+  uint8_t forkPawns[kMaxPawnSlots];     // pawns whose step forward could fork (files b-g, below rank 7)
+  uint8_t candidateFiles[2][kMaxPawnSlots];
+  PawnCachePasser passers[kMaxPawnSlots];
+};
+
+// The weight maps are kept for squares 10..89, which hold every real square; the rest is 0 in any map.
+constexpr int kCachedWeightFirst = 10;
+constexpr int kCachedWeightCount = 80;
+
+struct PawnCacheEntry {
+  uint64_t pawns[2];  // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
+  int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
+  int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
+  WingPawnShelter wingShelter[2][2];
+  PawnCacheSide side[2];
+};
+
+constexpr int kPawnCacheEntries = 4096;  // a power of two
+static PawnCacheEntry pawnCache[kPawnCacheEntries];
+
+void ClearPawnCache() {
+  for (PawnCacheEntry& entry : pawnCache) entry.pawns[kWhite] = entry.pawns[kBlack] = ~uint64_t{0};
+}
+
+[[maybe_unused]] static const bool pawnCacheClearedAtLoad = (ClearPawnCache(), true);
+
+// bit[square 0..99]: the square's bit in the sets of the pawn cache, 8 * (file - 1) + rank - 1; 0 off the board.
+struct SquareBits {
+  uint64_t bit[100];
+};
+static constexpr SquareBits MakeSquareBits() {
+  SquareBits t{};
+  for (int s = 11; s <= 88; s++)
+    if (onBoard[s]) t.bit[s] = uint64_t{1} << (8 * (s / 10 - 1) + s % 10 - 1);
+  return t;
+}
+static constexpr SquareBits kSquareBits = MakeSquareBits();
+static inline uint64_t SquareBit(int square) { return kSquareBits.bit[square]; }
+
+static inline uint64_t PawnSet(int side) {
+  uint64_t set = 0;
+  for (int i = 1; i <= kMaxPawnSlots; i++) {
+    const int s = Board.pawns[side][i];
+    if (s != 0) set |= SquareBit(s);
+  }
+  return set;
+}
+
+// The real squares around each square, as sets.
+struct NeighbourSets {
+  uint64_t set[89];
+};
+static constexpr NeighbourSets MakeNeighbourSets() {
+  NeighbourSets t{};
+  for (int s = 11; s <= 88; s++) {
+    if (!onBoard[s]) continue;
+    for (int step : kingSteps) {
+      const int n = s + step;
+      t.set[s] |= kSquareBits.bit[n];
+    }
+  }
+  return t;
+}
+static constexpr NeighbourSets kNeighbours = MakeNeighbourSets();
+
+// Enemy pieces and king on squares the pawns attack: the threat values and the count of threats, once per
+// attacking pawn.
 template <int side>
-static void ScorePawn(EvalContext& e, int s) {
+static inline void ScoreAttackedPieces(const int32_t* list, int count, const PawnCacheSide& ps, PawnValues& pv,
+                                       int32_t& threats) {
+  for (int i = 1; i <= count; i++) {
+    const int s = list[i];
+    if (s == 0) continue;
+    const uint64_t bit = SquareBit(s);
+    if (!(ps.attacked & bit)) continue;
+    const int n = (ps.attackedTwice & bit) ? 2 : 1;
+    pv.squareSum += n * kPawnThreatTable[side][Board.squares[s]];
+    threats += n;
+  }
+}
+
+static inline uint32_t PawnCacheIndex(uint64_t white, uint64_t black) {
+  const uint64_t h = white * 0x9e3779b97f4a7c15ull ^ (black + 0x632be59bd9b4e019ull) * 0xc2b2ae3d27d4eb4full;
+  return static_cast<uint32_t>(h >> 40) & (kPawnCacheEntries - 1);
+}
+
+uint32_t PawnCacheSlot() { return PawnCacheIndex(PawnSet(kWhite), PawnSet(kBlack)); }
+
+// The pawn-only terms of one pawn of `side` on square s (a template so that each colour's mirror folds at
+// compile time). e holds the file arrays and the weight maps being built.
+template <int side>
+static void AnalysePawn(EvalContext& e, int s, PawnCacheSide& ps) {
   const int enemy = 1 - side;
   const int ownPawn = Own(side, kPawn), enemyPawn = Enemy(side, kPawn);
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int front = RelativeSquare(side, f, r + 1);
-  PawnValues& pv = e.pawnValues[side];
   SquareArray<int8_t>& ownWeights = WeightsOf(e, side);
   SquareArray<int8_t>& enemyWeights = WeightsOf(e, enemy);
   auto at = [](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
 
   // 1. Counts.
-  pv.count++;
-  if (f < pv.lowFile) pv.lowFile = f;
-  if (f > pv.highFile) pv.highFile = f;
+  ps.count++;
+  if (f < ps.lowFile) ps.lowFile = static_cast<int16_t>(f);
+  if (f > ps.highFile) ps.highFile = static_cast<int16_t>(f);
   if ((f + rankOf[s]) % 2 == 0)
-    pv.darkCount++;
+    ps.darkCount++;
   else
-    pv.lightCount++;
+    ps.lightCount++;
 
   // 2. Placement.
-  pv.squareSum += kPawnSquareTable[8 - r][f - 1];
+  ps.squareSum = static_cast<int16_t>(ps.squareSum + kPawnSquareTable[8 - r][f - 1]);
 
-  // 3. A step forward would fork two pieces.
-  if (Board.side == side && f > 1 && f < 8 && r < 7 && Board.squares[front] == kEmpty &&
-      IsPieceOrKing(at(f - 1, r + 2), enemy) && IsPieceOrKing(at(f + 1, r + 2), enemy))
-    pv.squareSum += 15;
+  // 3. A step forward might fork two pieces (decided per evaluation).
+  if (f > 1 && f < 8 && r < 7) ps.forkPawns[ps.forkCount++] = static_cast<uint8_t>(s);
 
-  // 4. The two capture squares.
+  // 4. The two capture squares (what stands there is looked at per evaluation).
   for (int df = -1; df <= 1; df += 2) {
     int cf = f + df;
     if (cf < 1 || cf > 8) continue;
     int t = RelativeSquare(side, cf, r + 1);
-    int code = Board.squares[t];
-    pv.squareSum += kPawnThreatTable[side][code];
-    if (AttackOf(e, side) == 0) AttackOf(e, side) = 2 * KingZoneOf(e, enemy)[t];
-    if (IsPieceOrKing(code, enemy)) ThreatsOf(e, side)++;
+    const uint64_t bit = SquareBit(t);
+    ps.attackedTwice |= ps.attacked & bit;
+    ps.attacked |= bit;
     enemyWeights[t] = 1;  // enemy pieces gain little from squares a pawn covers
   }
 
@@ -144,7 +256,8 @@ static void ScorePawn(EvalContext& e, int s) {
   u += Support(OwnRear2(e, side, f + 1) - r);
   if (u > 10) u = (u - 10) / 4 + 10;
 
-  // 7. Weakness: isolated, or backward with an enemy pawn controlling or blocking its advance.
+  // 7. Weakness: isolated, or backward with an enemy pawn controlling or blocking its advance. Against
+  // 500 in pieces a weak pawn loses its support value: [1] below.
   const int left = OwnRear(e, side, f - 1), right = OwnRear(e, side, f + 1);
   bool weak = left == 9 && right == 9;
   if (!weak && r < left && r < right &&
@@ -153,28 +266,136 @@ static void ScorePawn(EvalContext& e, int s) {
   if (!weak && r + 1 < left && r + 1 < right &&
       (at(f - 1, r + 3) == enemyPawn || at(f + 1, r + 3) == enemyPawn || at(f, r + 2) == enemyPawn))
     weak = true;
+  int uBy[2] = {u, u};
   if (weak) {
     enemyWeights[s] += 10;
-    if (Board.pieceMaterial[enemy] >= 500) {
-      if (EnemyRear(e, side, f) == 0) {
-        u = -12;
-      } else {
-        int c = Board.squares[front];
-        if (c != ownPawn && c != enemyPawn) u = -7;
-      }
+    if (EnemyRear(e, side, f) == 0) {
+      uBy[1] = -12;
+    } else {
+      int c = Board.squares[front];
+      if (c != ownPawn && c != enemyPawn) uBy[1] = -7;
     }
   }
 
   // 8. Structure, halved on the rook files.
-  pv.structureSum += (f == 1 || f == 8) ? u / 2 : u;
-
-  const int enemyKing = Board.king[enemy], ownKing = Board.king[side];
-  const int enemyKingFile = fileOf[enemyKing];
+  for (int m = 0; m < 2; m++)
+    ps.structure[m] = static_cast<int16_t>(ps.structure[m] + ((f == 1 || f == 8) ? uBy[m] / 2 : uBy[m]));
 
   // 9. Passed pawn.
   if (EnemyRear(e, side, f) < r && EnemyRear(e, side, f - 1) <= r && EnemyRear(e, side, f + 1) <= r) {
+    PawnCachePasser& pp = ps.passers[ps.passerCount++];
+    pp.square = static_cast<uint8_t>(s);
+    pp.file = static_cast<uint8_t>(f);
+    pp.rank = static_cast<uint8_t>(r);
+    pp.undoubled = doubled == 0;
+    pp.noEnemyPawnOnFile = EnemyRear(e, side, f) == 0;
+    for (int m = 0; m < 2; m++) pp.base[m] = static_cast<int16_t>(kPassedPawnBonus[r] + uBy[m] / 4 + 2 * doubled);
+    int connected = 0;
+    if (r > 4) {
+      for (int df = -1; df <= 1; df += 2) {
+        int nf = f + df;
+        if (nf < 1 || nf > 8) continue;
+        int mate = OwnRear(e, side, nf);
+        if (std::abs(mate - r) < 2 && EnemyRear(e, side, nf) < mate && EnemyRear(e, side, nf + df) <= mate)
+          connected += 15 * r - 65;
+      }
+    }
+    pp.connected = static_cast<int16_t>(connected);
+    if (at(f - 1, r) != ownPawn && at(f + 1, r) != ownPawn) enemyWeights[front] += kPassedPawnBlock[r];
+    ownWeights[front] += kPassedPawnBlock[r];
+    if (weak) ownWeights[s] += 10;
+  } else {
+    // 10. Not passed: advance, and the candidate passer.
+    ps.fronts[ps.frontCount++] = static_cast<uint8_t>(front);
+    for (int m = 0; m < 2; m++) {
+      int v = ps.structure[m] + kPawnAdvanceBonus[r] + doubled;
+      if (uBy[m] > 4 && EnemyRear(e, side, f) == 0 &&
+          ((EnemyRear(e, side, f - 1) == 0 && EnemyRear2(e, side, f + 1) == 0) ||
+           (EnemyRear(e, side, f + 1) == 0 && EnemyRear2(e, side, f - 1) == 0))) {
+        v += kPawnAdvanceBonus[r] - 14;
+        ps.candidateFiles[m][ps.candidateCount[m]++] = static_cast<uint8_t>(f);
+      }
+      ps.structure[m] = static_cast<int16_t>(v);
+    }
+  }
+}
+
+static void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
+  EvalContext e;
+  e.WhiteSquareWeights = BaseSquareWeights;
+  e.BlackSquareWeights = BaseSquareWeights;
+  FillPawnFiles(e);
+  entry.pawns[kWhite] = white;
+  entry.pawns[kBlack] = black;
+  for (int side = kWhite; side <= kBlack; side++) {
+    entry.side[side] = PawnCacheSide{};
+    entry.side[side].lowFile = 9;
+    entry.side[side].highFile = 0;
+  }
+  for (int i = 1; i <= kMaxPawnSlots; i++) {
+    if (Board.pawns[kWhite][i] != 0) AnalysePawn<kWhite>(e, Board.pawns[kWhite][i], entry.side[kWhite]);
+    if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
+  }
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int wing = 0; wing < 2; wing++) entry.wingShelter[side][wing] = WingShelterFromPawns(e, side, wing);
+  std::memcpy(entry.rear[0], e.whiteRear, 10);
+  std::memcpy(entry.rear[1], e.whiteRear2, 10);
+  std::memcpy(entry.rear[2], e.blackRear, 10);
+  std::memcpy(entry.rear[3], e.blackRear2, 10);
+  std::memcpy(entry.weights[kWhite], &e.WhiteSquareWeights[kCachedWeightFirst], kCachedWeightCount);
+  std::memcpy(entry.weights[kBlack], &e.BlackSquareWeights[kCachedWeightFirst], kCachedWeightCount);
+}
+
+// The terms of `side`'s pawns that read more than the pawns, from its part of the entry.
+template <int side>
+static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
+  const int enemy = 1 - side;
+  const int up = side == kWhite ? 1 : -1;
+  const bool enemyHasPieces = Board.pieceMaterial[enemy] >= 500;
+  const int enemyKing = Board.king[enemy], ownKing = Board.king[side];
+  const int enemyKingFile = fileOf[enemyKing];
+  const auto& sq = Board.squares;
+  PawnValues& pv = e.pawnValues[side];
+  pv = PawnValues{ps.count, ps.squareSum, ps.structure[enemyHasPieces], 0, ps.darkCount, ps.lightCount,
+                  ps.lowFile, ps.highFile};
+
+  // A step forward would fork two pieces.
+  if (Board.side == side) {
+    for (int i = 0; i < ps.forkCount; i++) {
+      const int s = ps.forkPawns[i];
+      if (sq[s + up] == kEmpty && IsPieceOrKing(sq[s + 2 * up - 10], enemy) &&
+          IsPieceOrKing(sq[s + 2 * up + 10], enemy))
+        pv.squareSum += 15;
+    }
+  }
+
+  // A capture square in the enemy king's zone starts the attack count (the zone is 3 on every square around
+  // the king, or empty).
+  const SquareArray<int8_t>& enemyZone = KingZoneOf(e, enemy);
+  if (AttackOf(e, side) == 0 && (ps.attacked & kNeighbours.set[enemyKing]))
+    AttackOf(e, side) = 2 * enemyZone[enemyKing + kingSteps[0]];
+  // Enemy pieces on the capture squares (pawns score nothing there).
+  int32_t& threats = ThreatsOf(e, side);
+  ScoreAttackedPieces<side>(Board.knights[enemy], Board.knightCount[enemy], ps, pv, threats);
+  ScoreAttackedPieces<side>(Board.bishops[enemy], Board.bishopCount[enemy], ps, pv, threats);
+  ScoreAttackedPieces<side>(Board.rooks[enemy], Board.rookCount[enemy], ps, pv, threats);
+  ScoreAttackedPieces<side>(Board.queens[enemy], Board.queenCount[enemy], ps, pv, threats);
+  const uint64_t kingBit = SquareBit(enemyKing);
+  if (ps.attacked & kingBit) threats += (ps.attackedTwice & kingBit) ? 2 : 1;
+
+  // Blocked pawns, and candidates by their distance from the enemy king.
+  for (int i = 0; i < ps.frontCount; i++)
+    if (sq[ps.fronts[i]] != kEmpty) pv.structureSum -= 3;
+  for (int i = 0; i < ps.candidateCount[enemyHasPieces]; i++)
+    pv.structureSum += std::abs(enemyKingFile - ps.candidateFiles[enemyHasPieces][i]);
+
+  // Passed pawns with the kings and rooks around them.
+  for (int i = 0; i < ps.passerCount; i++) {
+    const PawnCachePasser& pp = ps.passers[i];
+    const int f = pp.file, r = pp.rank;
+    const int front = pp.square + up;
     int ownKp = KingPasser(side, ownKing, f, r), enemyKp = KingPasser(side, enemyKing, f, r);
-    int p = std::abs(enemyKingFile - f) + kPassedPawnBonus[r] + u / 4 + 2 * doubled + ownKp - enemyKp;
+    int p = std::abs(enemyKingFile - f) + pp.base[enemyHasPieces] + ownKp - enemyKp;
 
     if (Board.pieceMaterial[enemy] == 0) {
       p += ownKp - enemyKp + 6;
@@ -184,26 +405,13 @@ static void ScorePawn(EvalContext& e, int s) {
           (Board.side == side || enemyKingRank + 1 < r || 9 - r < fileGap))
         p = 2 * kPassedPawnBonus[r] + 40;  // the king cannot catch it
     }
+    p += pp.connected;
 
-    if (r > 4) {  // connected passers
-      for (int df = -1; df <= 1; df += 2) {
-        int nf = f + df;
-        if (nf < 1 || nf > 8) continue;
-        int mate = OwnRear(e, side, nf);
-        if (std::abs(mate - r) < 2 && EnemyRear(e, side, nf) < mate && EnemyRear(e, side, nf + df) <= mate)
-          p += 15 * r - 65;
-      }
-    }
+    if (sq[front] != kEmpty) p -= kPassedPawnBlock[r];
 
-    if (Board.squares[front] != kEmpty) p -= kPassedPawnBlock[r];
-
-    if (at(f - 1, r) != ownPawn && at(f + 1, r) != ownPawn) enemyWeights[front] += kPassedPawnBlock[r];
-    ownWeights[front] += kPassedPawnBlock[r];
-    if (weak) ownWeights[s] += 10;
-
-    const int noEnemyPawnOnFile = EnemyRear(e, side, f) == 0;
-    for (int i = 1; i <= Board.rookCount[side]; i++) {
-      int rs = Board.rooks[side][i];
+    const bool undoubled = pp.undoubled, noEnemyPawnOnFile = pp.noEnemyPawnOnFile;
+    for (int k = 1; k <= Board.rookCount[side]; k++) {
+      int rs = Board.rooks[side][k];
       if (rs == 0) continue;
       int rf = fileOf[rs], rr = RelativeRank(side, rankOf[rs]);
       if (rf == f - 1 || rf == f + 1) {
@@ -212,38 +420,37 @@ static void ScorePawn(EvalContext& e, int s) {
         else if (OwnRear(e, side, rf) == 9 && EnemyRear(e, side, rf) == 0)
           p += 3;
       } else if (rf == f) {
-        p += (doubled == 0 && rr < r && noEnemyPawnOnFile) ? 7 : 3;
+        p += (undoubled && rr < r && noEnemyPawnOnFile) ? 7 : 3;
       }
     }
-    for (int i = 1; i <= Board.rookCount[enemy]; i++) {
-      int rs = Board.rooks[enemy][i];
+    for (int k = 1; k <= Board.rookCount[enemy]; k++) {
+      int rs = Board.rooks[enemy][k];
       if (rs == 0 || fileOf[rs] != f) continue;
       int rr = RelativeRank(side, rankOf[rs]);
-      p -= (doubled == 0 && rr < r && noEnemyPawnOnFile) ? 6 : 2;
+      p -= (undoubled && rr < r && noEnemyPawnOnFile) ? 6 : 2;
     }
 
     if (p > pv.bestPassed) pv.bestPassed = p;
     pv.structureSum += p;
-  } else {
-    // 10. Not passed: advance, and the candidate passer.
-    pv.structureSum += kPawnAdvanceBonus[r] + doubled;
-    if (Board.squares[front] != kEmpty) pv.structureSum -= 3;
-    if (u > 4 && EnemyRear(e, side, f) == 0 &&
-        ((EnemyRear(e, side, f - 1) == 0 && EnemyRear2(e, side, f + 1) == 0) ||
-         (EnemyRear(e, side, f + 1) == 0 && EnemyRear2(e, side, f - 1) == 0)))
-      pv.structureSum += std::abs(enemyKingFile - f) + kPawnAdvanceBonus[r] - 14;
   }
 }
 
 void ScorePawns(EvalContext& e) {
-  FillPawnFiles(e);
-  for (int side = kWhite; side <= kBlack; side++) {
-    e.pawnValues[side] = PawnValues{0, 0, 0, 0, 0, 0, 9, 0};
-  }
-  for (int i = 1; i <= kMaxPawnSlots; i++) {
-    if (Board.pawns[kWhite][i] != 0) ScorePawn<kWhite>(e, Board.pawns[kWhite][i]);
-    if (Board.pawns[kBlack][i] != 0) ScorePawn<kBlack>(e, Board.pawns[kBlack][i]);
-  }
+  const uint64_t white = PawnSet(kWhite), black = PawnSet(kBlack);
+  PawnCacheEntry& entry = pawnCache[PawnCacheIndex(white, black)];
+  if (entry.pawns[kWhite] != white || entry.pawns[kBlack] != black) FillPawnEntry(entry, white, black);
+
+  std::memcpy(e.whiteRear, entry.rear[0], 10);
+  std::memcpy(e.whiteRear2, entry.rear[1], 10);
+  std::memcpy(e.blackRear, entry.rear[2], 10);
+  std::memcpy(e.blackRear2, entry.rear[3], 10);
+  std::memcpy(&e.WhiteSquareWeights[kCachedWeightFirst], entry.weights[kWhite], kCachedWeightCount);
+  std::memcpy(&e.BlackSquareWeights[kCachedWeightFirst], entry.weights[kBlack], kCachedWeightCount);
+  std::memcpy(e.wingShelter, entry.wingShelter, sizeof e.wingShelter);
+
+  ScorePawnsOfSide<kWhite>(e, entry.side[kWhite]);
+  ScorePawnsOfSide<kBlack>(e, entry.side[kBlack]);
+
   // In pawn endings pawns spread over the board are hard to stop.
   for (int side = kWhite; side <= kBlack; side++) {
     PawnValues& pv = e.pawnValues[side];

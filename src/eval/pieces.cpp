@@ -23,6 +23,18 @@ static constexpr int8_t kRookRayClass[13] = {0, 2, 1, 1, 0, 0, 2, 2, 1, 1, 2, 1,
 static constexpr int8_t kQueenDirect[13] = {0, -2, 3, 3, 0, 0, 0, 0, 7, 0, 0, 0, 0};
 static constexpr int8_t kQueenBeyond[13] = {0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 18};
 
+// kKnightSquareTable by absolute piece code, for each side.
+struct CodeTable {
+  int8_t cell[13];
+};
+static constexpr CodeTable MakeCodeTable(int side, const int8_t (&relative)[13]) {
+  CodeTable t{};
+  for (int code = 0; code < 13; code++) t.cell[code] = relative[kRelativeCode[side][code]];
+  return t;
+}
+static constexpr CodeTable kKnightSquares[2] = {MakeCodeTable(kWhite, kKnightSquareTable),
+                                                MakeCodeTable(kBlack, kKnightSquareTable)};
+
 // Ray classes: the ray passes on, the square is a blocker (walk on in x-ray mode), the ray stops.
 enum : int { kRayPass = 0, kRayBlock = 1, kRayStop = 2 };
 
@@ -58,44 +70,89 @@ static int OutpostFlags(const EvalContext& e, int side, int f, int r) {
   return flags;
 }
 
-// Result of one ray walk.
-struct Ray {
-  int direct;   // direct-mode values and square weights
-  int beyond;   // x-ray-mode values, 2 per square
-  int zone;     // enemy king-zone values in direct mode
-  int blocker;  // square where x-ray mode began, 0 if none
-  int target;   // first occupied square behind the blocker, 0 if none
+// One square of a ray as a piece of one side sees it, by absolute piece code: the value tables above with
+// the relative codes folded in, so that a step of the walk costs a single lookup.
+struct RayCell {
+  int8_t direct, beyond, cls, unused;
 };
+struct RayTable {
+  RayCell cell[13];
+};
+static constexpr RayTable MakeRayTable(int side, const int8_t (&direct)[13], const int8_t (&beyond)[13],
+                                       const int8_t (&rayClass)[13]) {
+  RayTable t{};
+  for (int code = 0; code < 13; code++) {
+    const int c = kRelativeCode[side][code];
+    t.cell[code] = RayCell{direct[c], beyond[c], rayClass[c], 0};
+  }
+  return t;
+}
+// [side]
+static constexpr RayTable kBishopRays[2] = {MakeRayTable(kWhite, kBishopDirect, kBishopBeyond, kBishopRayClass),
+                                            MakeRayTable(kBlack, kBishopDirect, kBishopBeyond, kBishopRayClass)};
+static constexpr RayTable kRookRays[2] = {MakeRayTable(kWhite, kRookDirect, kRookBeyond, kRookRayClass),
+                                          MakeRayTable(kBlack, kRookDirect, kRookBeyond, kRookRayClass)};
+static constexpr RayTable kQueenDiagonalRays[2] = {
+    MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kBishopRayClass),
+    MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kBishopRayClass)};
+static_assert(kBishopDirect[0] == 0 && kRookDirect[0] == 0 && kQueenDirect[0] == 0 && kBishopRayClass[0] == kRayPass &&
+                  kRookRayClass[0] == kRayPass,
+              "the ray walk skips empty squares without a lookup");
+static constexpr RayTable kQueenStraightRays[2] = {MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kRookRayClass),
+                                                   MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kRookRayClass)};
 
+// length[direction][square], direction as in kingSteps: the real squares from the square to the edge.
+struct RayLengths {
+  SquareArray<int8_t> length[8];
+};
+static constexpr RayLengths MakeRayLengths() {
+  RayLengths t{};
+  for (int d = 0; d < 8; d++)
+    for (int s = 11; s <= 88; s++) {
+      if (!onBoard[s]) continue;
+      int n = 0;
+      for (int x = s + kingSteps[d]; onBoard[x]; x += kingSteps[d]) n++;
+      t.length[d][s] = static_cast<int8_t>(n);
+    }
+  return t;
+}
+static constexpr RayLengths kRayLengths = MakeRayLengths();
+
+// The walk from `from` along kingSteps[dir]: direct mode up to the first square that stops the ray or
+// blocks it, adding values and square weights to direct and the enemy king-zone values to zone; then
+// x-ray mode behind a blocker up to the next piece, 2 per square plus the x-ray values, added to beyond.
+// Returns the first occupied square behind the blocker (0 if none) and sets blocker with it.
 template <int side>
-static inline Ray WalkRay(const EvalContext& e, int from, int step, const int8_t* direct,
-                          const int8_t* beyond, const int8_t* rayClass) {
-  const int8_t* rel = kRelativeCode[side];
+static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from, int dir,
+                                                        const RayTable& table, int& direct, int& beyond,
+                                                        int& zone, int& blocker) {
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
-  const SquareArray<int8_t>& zone = KingZoneOf(e, 1 - side);
-  Ray ray{0, 0, 0, 0, 0};
-  int s = from + step;
-  for (; onBoard[s]; s += step) {
-    int c = rel[Board.squares[s]];
-    ray.direct += direct[c] + weights[s];
-    ray.zone += zone[s];
-    int cls = rayClass[c];
-    if (cls == kRayStop) return ray;
-    if (cls == kRayBlock) {
-      ray.blocker = s;
-      break;
+  const SquareArray<int8_t>& kingZone = KingZoneOf(e, 1 - side);
+  const int step = kingSteps[dir];
+  int n = kRayLengths.length[dir][from];
+  int s = from;
+  while (n > 0) {
+    n--;
+    s += step;
+    const int code = Board.squares[s];
+    direct += weights[s];
+    zone += kingZone[s];
+    if (code == kEmpty) continue;  // every table passes empty squares at value 0
+    const RayCell c = table.cell[code];
+    direct += c.direct;
+    if (c.cls == kRayPass) continue;
+    if (c.cls == kRayStop) return 0;
+    blocker = s;
+    while (n > 0) {
+      n--;
+      s += step;
+      const int code = Board.squares[s];
+      beyond += table.cell[code].beyond + 2;
+      if (code != kEmpty) return s;
     }
+    return 0;
   }
-  if (ray.blocker == 0) return ray;
-  for (s += step; onBoard[s]; s += step) {
-    int c = rel[Board.squares[s]];
-    ray.beyond += beyond[c] + 2;
-    if (c != 0) {
-      ray.target = s;
-      break;
-    }
-  }
-  return ray;
+  return 0;
 }
 
 // Pin or x-ray on a piece behind an enemy minor: worth most when a pawn of ours attacks the
@@ -125,14 +182,13 @@ static void ScoreKnight(EvalContext& e, int s) {
     }
   }
 
-  const int8_t* rel = kRelativeCode[side];
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
   int m = 0;
+  // A jump off the board lands on a border number: empty, weight 0, so it adds nothing.
   for (int i = 0; i < 8; i++) {
     int t = s + knightSteps[i];
-    if (!onBoard[t]) continue;
     int c = Board.squares[t];
-    m += weights[t] + kKnightSquareTable[rel[c]];
+    m += weights[t] + kKnightSquares[side].cell[c];
     if (c == Enemy(side, kRook) || c == Enemy(side, kQueen)) ThreatsOf(e, side)++;
   }
   m = m * 3 / 2;
@@ -168,20 +224,19 @@ static void ScoreBishop(EvalContext& e, int s) {
   score += 336 - (8 * (dark ? own.darkCount : own.lightCount) + 2 * (dark ? opp.darkCount : opp.lightCount));
   if (r == 1) score -= 4;
 
-  int m = 0, z = 0;
+  int m = 0, z = 0, beyond = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay<side>(e, s, diagonalSteps[i], kBishopDirect, kBishopBeyond, kBishopRayClass);
-    m += ray.direct;
-    z += ray.zone;
-    score += ray.beyond;
-    if (ray.target == 0) continue;
-    int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
+    int blocker = 0;
+    const int target = WalkRay<side>(e, s, i, kBishopRays[side], m, beyond, z, blocker);
+    if (target == 0) continue;
+    int t = Board.squares[target], b = Board.squares[blocker];
     if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
     if (b == Enemy(side, kKnight))
-      score += MinorPinBonus(e, side, ray.blocker);
+      score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen))
       score += 60;
   }
+  score += beyond;
 
   score += m;
   if (m < 9) {
@@ -220,19 +275,19 @@ static void ScoreRook(EvalContext& e, int s) {
   score += 494 - (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack]) / 30;
   PieceWeightOf(e, side) += 12;
 
-  int z = 0;
+  int z = 0, rays = 0;
   for (int i = 0; i < 4; i++) {
-    Ray ray = WalkRay<side>(e, s, straightSteps[i], kRookDirect, kRookBeyond, kRookRayClass);
-    score += ray.direct + ray.beyond;
-    z += ray.zone;
-    if (ray.target == 0) continue;
-    int t = Board.squares[ray.target], b = Board.squares[ray.blocker];
+    int blocker = 0;
+    const int target = WalkRay<side>(e, s, 4 + i, kRookRays[side], rays, rays, z, blocker);
+    if (target == 0) continue;
+    int t = Board.squares[target], b = Board.squares[blocker];
     if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
     if (b == Enemy(side, kKnight) || b == Enemy(side, kBishop))
-      score += MinorPinBonus(e, side, ray.blocker);
+      score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kQueen))
       score += 60;
   }
+  score += rays;
   if (z > 0) z += z < 4 ? 5 : 3;
 
   // Doubling with the queen against the castled king.
@@ -320,13 +375,9 @@ static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   score += 940;
   PieceWeightOf(e, side) += 56;
 
-  int m = 0, z = 0;
-  for (int i = 0; i < 8; i++) {
-    Ray ray = i < 4 ? WalkRay<side>(e, s, kingSteps[i], kQueenDirect, kQueenBeyond, kBishopRayClass)
-                    : WalkRay<side>(e, s, kingSteps[i], kQueenDirect, kQueenBeyond, kRookRayClass);
-    m += ray.direct + ray.beyond;
-    z += ray.zone;
-  }
+  int m = 0, z = 0, blocker = 0;
+  for (int i = 0; i < 4; i++) WalkRay<side>(e, s, i, kQueenDiagonalRays[side], m, m, z, blocker);
+  for (int i = 4; i < 8; i++) WalkRay<side>(e, s, i, kQueenStraightRays[side], m, m, z, blocker);
 
   const int df = std::abs(f - ekf), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
   score += m / 2 - (df + dr);

@@ -195,7 +195,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   int32_t a = alpha, b = beta;
   const Move* last = currentMove[ply - 1];
   const bool afterNullMove = last->piece == 0;
-  inCheck[ply] = afterNullMove ? 0 : IsAttacked(Board.king[side], xside);
+  inCheck[ply] = afterNullMove ? 0 : InCheckAfter(*last);
   const bool quiescence = !inCheck[ply] && d < 1;
   if (inCheck[ply] && depth >= 0) d = depth + 1;
 
@@ -309,7 +309,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
         MakeMove(m);
         if (k == 1) PrefetchHash(Board.key);
         if (!(m.flags & kFlagSearchedLegal)) {
-          if (IsAttacked(Board.king[side], xside)) {  // our king, with the opponent to move
+          if (MoveLeftKingAttacked(m, inCheck[ply])) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
             m.score = kNotSearched;
             UnmakeMove(m);

@@ -55,7 +55,11 @@ void Walk(int depth, const std::string& line) {
       ASSERT_EQ(currentMove[ply], &move);
       ExpectBoardIntact(here);
       const bool legal = !IsAttacked(Board.king[Board.xside], Board.side);
+      // The search's cheap legality test agrees with the full attack test on every move.
+      EXPECT_EQ(MoveLeftKingAttacked(move, inCheck[ply] != 0), !legal) << here;
       if (legal) {
+        // The search's cheap check test after a move agrees with the full attack test.
+        EXPECT_EQ(InCheckAfter(move), IsAttacked(Board.king[Board.side], Board.xside)) << here;
         // A legal move leaves a position the consistency check accepts.
         engineState.mode = EngineMode::Force;
         CheckConsistency();

@@ -101,6 +101,17 @@ TEST(SearchEndToEndTest, BenchIsDeterministic) {
   EXPECT_FALSE(total(first).empty()) << first;
   EXPECT_EQ(total(first), total(second));
   EXPECT_NE(first.find("Nodes/second: "), std::string::npos);
+
+  // Repeated runs keep the signature and add the best and median speed.
+  std::string repeated;
+  ASSERT_EQ(test::RunTool({"bench", "3", "--repeat", "3"}, repeated), 0) << repeated;
+  EXPECT_EQ(total(repeated), total(first));
+  EXPECT_NE(repeated.find("Run  3: "), std::string::npos) << repeated;
+  EXPECT_EQ(repeated.find("Run  4: "), std::string::npos) << repeated;
+  EXPECT_NE(repeated.find("Best nodes/second: "), std::string::npos) << repeated;
+  EXPECT_NE(repeated.find("Median nodes/second: "), std::string::npos) << repeated;
+  EXPECT_EQ(test::RunTool({"bench", "--repeat", "0"}, repeated), 2);
+  EXPECT_EQ(test::RunTool({"bench", "0"}, repeated), 2);
 }
 
 }  // namespace
