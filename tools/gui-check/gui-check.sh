@@ -15,7 +15,9 @@
 #   -ponder   both engines think on the opponent's time (xboard -ponder; otherwise -xponder)
 # Settings: GAMES per match (default 10), OUT (default gui-check-out; one folder per match, so that several
 # invocations can run side by side with different names), MATCH_TIMEOUT in seconds (default by control),
-# ENGINE (default build/kelb701); FAST_TC and FAST_INC change the fast control for trials (xboard -tc, -inc).
+# ENGINE (default build/kelb701); FAST_TC and FAST_INC change the fast control for trials (xboard -tc, -inc);
+# OPENINGS=file of FEN lines plays every game from a set-up position (xboard sends "setboard"), each position
+# twice with colours reversed, as testers run opening suites.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 HERE="$ROOT/tools/gui-check"
@@ -93,6 +95,11 @@ match() {
     *) echo "gui-check: unknown suffix in $name (ponder)"; return 2 ;;
   esac
   limit="${MATCH_TIMEOUT:-$limit}"
+  if [ -n "${OPENINGS:-}" ]; then
+    local n
+    n=$(grep -c . "$OPENINGS")
+    args+=(-loadPositionFile "$(realpath "$OPENINGS")" -loadPositionIndex -2 -rewindIndex "$n")
+  fi
 
   local dir="$OUT/$name"
   rm -rf "$dir"; mkdir -p "$dir/kelb" "$dir/other"
