@@ -9,9 +9,9 @@ import unittest
 from contextlib import redirect_stdout
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location('match_report', os.path.join(HERE, 'match-report.py'))
-report = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(report)
+loader = importlib.util.spec_from_file_location('match_report', os.path.join(HERE, 'match-report.py'))
+report = importlib.util.module_from_spec(loader)
+loader.loader.exec_module(report)
 
 
 def game(white, black, result, comment):

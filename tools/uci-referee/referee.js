@@ -305,17 +305,17 @@ class Referee {
     return clock;
   }
 
-  // One search of one position, driven the way spec.run says; returns the parsed best move.
-  async search(c, spec) {
+  // One search of one position, driven the way job.run says; returns the parsed best move.
+  async search(c, job) {
     const s = this.session;
     const engine = s.engine;
-    const moves = spec.moves || [];
-    const chess = setUp(spec.fen, moves);
+    const moves = job.moves || [];
+    const chess = setUp(job.fen, moves);
     const rootFen = chess.fen();
     const legal = legalTexts(chess);
-    const go = spec.go || {};
-    const run = spec.run || 'go';
-    await withDeadline(engine.position(spec.fen === 'startpos' ? 'startpos' : spec.fen, moves), 10000, '"readyok" after "position"');
+    const go = job.go || {};
+    const run = job.run || 'go';
+    await withDeadline(engine.position(job.fen === 'startpos' ? 'startpos' : job.fen, moves), 10000, '"readyok" after "position"');
     this.sweepStray(c);
 
     const from = s.mark();
@@ -370,7 +370,7 @@ class Referee {
       c.fail(`bestmove after ${elapsed} ms, time allowed ${budget} ms (+${slack} ms slack)`);
     const lines = s.lines.slice(from, bestIndex + 1);
     this.checkedUpTo = bestIndex + 1;
-    const best = judgeSearch(c, this.report, lines, { rootFen, legal, go, expect: spec.expect, readyAsked, hitAt: run === 'ponderhit' ? hitAt : undefined });
+    const best = judgeSearch(c, this.report, lines, { rootFen, legal, go, expect: job.expect, readyAsked, hitAt: run === 'ponderhit' ? hitAt : undefined });
 
     let libResult = null;
     try {
