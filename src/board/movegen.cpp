@@ -379,26 +379,26 @@ void SortFirst(int32_t* list, int k) {
   }
 }
 
+bool SortStep(int32_t* list, int pos, int n) {
+  if (pos > n - 1) return false;
+  int best = pos;
+  int32_t bestScore = ScoreOf(list[pos]);
+  for (int i = pos + 1; i <= n; ++i) {
+    const int32_t s = ScoreOf(list[i]);
+    if (s > bestScore) {
+      best = i;
+      bestScore = s;
+    }
+  }
+  const int32_t t = list[pos];
+  list[pos] = list[best];
+  list[best] = t;
+  return bestScore > 0 && pos < n - 1;
+}
+
 void SortByScore(int32_t* list) {
   const int n = CurrentLevelCount();
-  // Selection with the scores beside the list: the same exchanges as picking from the move records.
-  int32_t score[kMoveBufferSize + 1];
-  for (int i = 1; i <= n; ++i) score[i] = ScoreOf(list[i]);
-  for (int pos = 1; pos <= n - 1; ++pos) {
-    int best = pos;
-    int32_t bestScore = score[pos];
-    for (int i = pos + 1; i <= n; ++i) {
-      if (score[i] > bestScore) {
-        best = i;
-        bestScore = score[i];
-      }
-    }
-    const int32_t t = list[pos];
-    list[pos] = list[best];
-    list[best] = t;
-    score[best] = score[pos];
-    score[pos] = bestScore;
-    if (bestScore <= 0) break;
+  for (int pos = 1; SortStep(list, pos, n); ++pos) {
   }
 }
 

@@ -34,7 +34,13 @@ void GenerateMoves(bool capturesOnly);
 // Sorting utilities over list[1..n] of move numbers (indices into moveBuffer), n = moveCount of the level
 // of the current node (ply - 1), all by Move::score.
 void SortFirst(int32_t* list, int k);
+// Selection sort of the whole list, best first (the first of equal scores first); it stops at the first
+// step whose best score is 0 or less and leaves the rest as it stands.
 void SortByScore(int32_t* list);
+// Step pos of that sort over list[1..n]: the best of list[pos..n] exchanged into pos. Returns false when the
+// sort ends with this step (or had nothing left to do). Steps 1..k taken in turn leave list[1..k] exactly as
+// the whole sort does, so a search may take them only as far as it reads the list.
+bool SortStep(int32_t* list, int pos, int n);
 int32_t BestToFront(int32_t* list);
 void MoveToFront(int32_t* list, int k);
 

@@ -274,5 +274,36 @@ TEST(SortUtilities, OrderAsTheSearchExpects) {
   EXPECT_EQ(order(list5), "346152");
 }
 
+// The search takes the sort's steps only as far as it reads the list, and finishes them before it reorders
+// the list for the next pass: every prefix it reads and the finished list must be those of the whole sort,
+// with ties, scores of 0 and below, and lists of one or two moves.
+TEST(SortUtilities, StepwiseSortMatchesTheWholeSort) {
+  ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+  Board.ply = 1;
+  uint32_t seed = 12345;
+  auto next = [&seed](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(range));
+  };
+  for (int round = 0; round < 400; ++round) {
+    const int n = 1 + next(20);
+    moveCount[0] = n;
+    for (int i = 1; i <= n; ++i) moveBuffer[i].score = next(8) - 3;  // many ties, some at 0 and below
+    int32_t whole[21], stepped[21];
+    for (int i = 0; i <= n; ++i) whole[i] = stepped[i] = i;
+    SortByScore(whole);
+    const int stopAt = 1 + next(n);  // where a cut-off would end the loop
+    int sorted = 0;
+    while (sorted < stopAt) {
+      if (!SortStep(stepped, ++sorted, n)) sorted = n;
+    }
+    for (int i = 1; i <= stopAt; ++i) ASSERT_EQ(stepped[i], whole[i]) << "round " << round << " position " << i;
+    while (sorted < n) {
+      if (!SortStep(stepped, ++sorted, n)) sorted = n;
+    }
+    for (int i = 1; i <= n; ++i) ASSERT_EQ(stepped[i], whole[i]) << "round " << round << " finished, " << i;
+  }
+}
+
 }  // namespace
 }  // namespace kelb::test
