@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "board/board.h"
 #include "board/movegen.h"
@@ -49,27 +52,41 @@ void FreeHashTable() {
   HashTable.enabled = false;
 }
 
-// Full placement, so that key collisions never give false hits. A file's eight codes (each below 16) are
-// read two at a time and folded into one word, rank 1 in the top four bits.
-static void PackBoard(uint32_t packed[8]) {
-  for (int file = 1; file <= 8; file++) {
-    const int32_t* codes = &Board.squares[10 * file + 1];
-    uint64_t ranks12, ranks34, ranks56, ranks78;  // rank r in bits 0..3, rank r + 1 in bits 32..35
-    std::memcpy(&ranks12, codes, 8);
-    std::memcpy(&ranks34, codes + 2, 8);
-    std::memcpy(&ranks56, codes + 4, 8);
-    std::memcpy(&ranks78, codes + 6, 8);
-    // Bytes 0..3: ranks 1, 3, 5, 7; bytes 4..7: ranks 2, 4, 6, 8.
-    const uint64_t x = ranks12 | ranks34 << 8 | ranks56 << 16 | ranks78 << 24;
-    // Bytes 0..3: ranks 1|2, 3|4, 5|6, 7|8, the lower rank in the high nibble.
-    const uint32_t pairs = static_cast<uint32_t>(x) << 4 | static_cast<uint32_t>(x >> 32);
-    packed[file - 1] = __builtin_bswap32(pairs);
-  }
+// Full placement, so that key collisions never give false hits: the code of every square (each below 16) in
+// one nibble. Byte i of each half holds file 1 + i / 8 (low nibble) and file 3 + i / 8 (high nibble) at rank
+// i % 8 + 1; the second half does the same for files 5 to 8. The layout only has to be the same for the
+// probe and the store, so it follows what the vector packing instructions give.
+static inline void PackBoard(uint8_t packed[32]) {
+  const int32_t* codes = &Board.squares[11];  // a1; file f starts 10 * (f - 1) further on
+#if defined(__SSE2__)
+  // Two files to sixteen bytes, one code per byte.
+  auto files = [codes](int first) {
+    const int32_t* a = codes + 10 * (first - 1);
+    const int32_t* b = a + 10;
+    const __m128i fa = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4)));
+    const __m128i fb = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4)));
+    return _mm_packus_epi16(fa, fb);
+  };
+  // A byte below 16 shifted by four stays inside its byte.
+  const __m128i low = _mm_or_si128(files(1), _mm_slli_epi16(files(3), 4));
+  const __m128i high = _mm_or_si128(files(5), _mm_slli_epi16(files(7), 4));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(packed), low);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(packed + 16), high);
+#else
+  for (int half = 0; half < 2; half++)
+    for (int i = 0; i < 16; i++) {
+      const int file = 4 * half + 1 + i / 8, rank = i % 8 + 1;
+      packed[16 * half + i] = static_cast<uint8_t>(codes[10 * (file - 1) + rank - 1] |
+                                                   codes[10 * (file + 1) + rank - 1] << 4);
+    }
+#endif
 }
 
 // The entries are packed records: copy through memcpy rather than through a misaligned pointer.
 static void StorePackedBoard(HashEntry& e) {
-  uint32_t packed[8];
+  uint8_t packed[32];
   PackBoard(packed);
   std::memcpy(reinterpret_cast<char*>(&e) + offsetof(HashEntry, packedBoard), packed, sizeof packed);
 }
@@ -82,7 +99,7 @@ static uint8_t StateBits(int32_t repetitionFlag) {
 
 static bool SamePosition(const HashEntry& e, int32_t repetitionFlag) {
   if (e.stateBits != StateBits(repetitionFlag) || e.epFile != Board.epFile) return false;
-  uint32_t packed[8];
+  uint8_t packed[32];
   PackBoard(packed);
   return std::memcmp(reinterpret_cast<const char*>(&e) + offsetof(HashEntry, packedBoard), packed,
                      sizeof packed) == 0;

@@ -7,7 +7,7 @@ namespace kelb {
 #pragma pack(push, 1)
 // One stored position, 50 bytes.
 struct HashEntry {
-  uint32_t packedBoard[8];  // word f-1 = file f, 4 bits per square, rank 1 in bits 31..28
+  uint8_t packedBoard[32];  // the placement, a nibble per square (see PackBoard)
   uint8_t stateBits;  // 32 Black to move, 16/8 queen side lost W/B, 4/2 king side lost W/B, 1 repetition
   uint8_t epFile;
   uint8_t bestFrom;

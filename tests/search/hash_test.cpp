@@ -204,6 +204,26 @@ TEST_F(HashTest, StateDifferencesMiss) {
   Board.squares[11] = saved;
 }
 
+// The placement check sees every square and every code: a forced collision that differs from the stored
+// position on any one square, by any other piece, misses; the stored position itself still hits.
+TEST_F(HashTest, EveryPlacementDifferenceMisses) {
+  StoreHash(40, -100, 100, 5, 0);
+  int32_t score = 0;
+  for (int file = 1; file <= 8; file++) {
+    for (int rank = 1; rank <= 8; rank++) {
+      const int s = SquareAt(file, rank);
+      const int saved = Board.squares[s];
+      for (int code = kEmpty; code <= kBlackKing; code++) {
+        if (code == saved) continue;
+        Board.squares[s] = code;
+        EXPECT_FALSE(Probe(-100, 100, 5, score)) << "square " << s << " code " << code;
+      }
+      Board.squares[s] = saved;
+    }
+  }
+  EXPECT_TRUE(Probe(-100, 100, 5, score));
+}
+
 TEST_F(HashTest, MateScoresAreClamped) {
   HashEntry& even = HashBucket(Board.key)[0];
   StoreHash(32100, -32766, 32766, 5, 0);
