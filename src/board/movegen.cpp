@@ -195,6 +195,22 @@ inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const
   }
 }
 
+// Captures of a sliding piece: only the first piece on each line matters, so the walk passes the empty
+// squares without consulting the target table (the border numbers read as empty and stop it by onBoard).
+template <int Side>
+inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
+                                  int pieceSlot) {
+  const auto& sq = Board.squares;
+  const int piece = sq[from];
+  for (int i = 0; i < nSteps; ++i) {
+    const int d = steps[i];
+    int to = from + d;
+    int onTo;
+    while ((onTo = sq[to]) == kEmpty && onBoard[to]) to += d;
+    if (onTo != kEmpty && targets[onTo] == -2) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
+  }
+}
+
 template <int Side>
 inline void AddPromotions(GenContext& g, int from, int to, int onTo, bool capturesOnly, int pieceSlot) {
   constexpr int pawn = PieceCode(Side, kPawn);
@@ -228,17 +244,32 @@ void Generate(GenContext& g, bool capturesOnly) {
     const int from = Board.knights[Side][i];
     if (from) GenerateSteps<Side>(g, targets, from, knightSteps, i);
   }
-  for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
-    const int from = Board.bishops[Side][i];
-    if (from) GenerateSlides<Side>(g, targets, from, diagonalSteps, 4, i);
-  }
-  for (int i = 1; i <= Board.rookCount[Side]; ++i) {
-    const int from = Board.rooks[Side][i];
-    if (from) GenerateSlides<Side>(g, targets, from, straightSteps, 4, i);
-  }
-  for (int i = 1; i <= Board.queenCount[Side]; ++i) {
-    const int from = Board.queens[Side][i];
-    if (from) GenerateSlides<Side>(g, targets, from, kingSteps, 8, i);
+  if (capturesOnly) {
+    for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
+      const int from = Board.bishops[Side][i];
+      if (from) GenerateSlideCaptures<Side>(g, targets, from, diagonalSteps, 4, i);
+    }
+    for (int i = 1; i <= Board.rookCount[Side]; ++i) {
+      const int from = Board.rooks[Side][i];
+      if (from) GenerateSlideCaptures<Side>(g, targets, from, straightSteps, 4, i);
+    }
+    for (int i = 1; i <= Board.queenCount[Side]; ++i) {
+      const int from = Board.queens[Side][i];
+      if (from) GenerateSlideCaptures<Side>(g, targets, from, kingSteps, 8, i);
+    }
+  } else {
+    for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
+      const int from = Board.bishops[Side][i];
+      if (from) GenerateSlides<Side>(g, targets, from, diagonalSteps, 4, i);
+    }
+    for (int i = 1; i <= Board.rookCount[Side]; ++i) {
+      const int from = Board.rooks[Side][i];
+      if (from) GenerateSlides<Side>(g, targets, from, straightSteps, 4, i);
+    }
+    for (int i = 1; i <= Board.queenCount[Side]; ++i) {
+      const int from = Board.queens[Side][i];
+      if (from) GenerateSlides<Side>(g, targets, from, kingSteps, 8, i);
+    }
   }
 
   constexpr int pawn = PieceCode(Side, kPawn);

@@ -75,6 +75,36 @@ TEST(GenerateMoves, CapturesModeKeepsCapturesQueenPromotionsAndEnPassant) {
   EXPECT_EQ(ScoreOf("e7e8q"), 710);
 }
 
+// The capture generation walks the sliders' lines on its own: it must give exactly the captures, en passant
+// and queen promotions of the full generation, in the same order, with lines that end on the border, on an
+// own piece and on an enemy piece at every distance.
+TEST(GenerateMoves, CapturesModeIsTheFullListsCapturesInOrder) {
+  const char* const positions[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1",
+      "q4r1k/1P4bp/8/3Q4/8/1b3B2/6p1/R3K2R w KQ - 0 1",
+      "Q7/8/2n2r2/7b/B1Rq1p2/8/2b3N1/4K2k w - - 0 1",
+      "7k/8/8/3pP3/8/8/8/4K3 w - d6 0 1",
+      "rnbqkbnr/pppp1ppp/8/4p3/3P4/8/PPP1PPPP/RNBQKBNR b KQkq - 0 2",
+  };
+  for (const char* fen : positions) {
+    ASSERT_TRUE(SetUpPosition(fen)) << fen;
+    ASSERT_FALSE(IsAttacked(Board.king[Board.side], Board.xside)) << fen;
+    Generate(false);
+    std::string expected;
+    for (int i = 1; i <= moveCount[0]; ++i) {
+      const Move& m = moveBuffer[moveStart[0] + i];
+      const bool queening = m.promotion != 0 && pieceType[m.promotion] == kQueen;
+      if (m.promotion != 0 ? queening : m.captured != kEmpty) expected += MoveToText(m) + " ";
+    }
+    Generate(true);
+    std::string captures;
+    for (int i = 1; i <= moveCount[0]; ++i) captures += MoveToText(moveBuffer[moveStart[0] + i]) + " ";
+    EXPECT_EQ(captures, expected) << fen;
+    EXPECT_NE(captures, "") << fen;
+  }
+}
+
 TEST(GenerateMoves, CastlingNeedsEmptyAndUnattackedTransitSquares) {
   ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/4K2R w K - 0 1"));
   Generate(false);
