@@ -68,7 +68,8 @@ bool BadCapture(int from, int to) {
   if (Board.pieceMaterial[Board.side] == 0 || Board.pawnMaterial[Board.xside] == 0) return false;
 
   const bool whiteToMove = Board.side == kWhite;
-  ExchangeList W{}, B{};
+  ExchangeList W, B;  // only the first `length` values are ever read: no need to clear the arrays
+  W.length = B.length = 0;
   if (whiteToMove) {
     W.Append(exchangeValue[mover]);
     B.Append(exchangeValue[sq[to]]);
