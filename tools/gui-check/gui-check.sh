@@ -119,6 +119,9 @@ match() {
   local meter=$!
   wait "$pid"
   local rc=$?
+  # A timeout ends xvfb-run, not the xboard under it, which then spins on its lost display: end it and its
+  # engines, so that a stalled opponent does not slow the matches after it.
+  [ "$rc" -eq 124 ] && pkill -KILL -f -- "-saveSettingsFile $dir/xboard.settings"
   wait "$meter"
   printf '{"name": "%s", "games": %d, "exit": %d, "seconds": %d, "timeout": %d}\n' \
     "$name" "$GAMES" "$rc" $((SECONDS - started)) "$limit" >"$dir/meta.json"
