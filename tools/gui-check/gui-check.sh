@@ -49,8 +49,11 @@ done
 [ -x "$ENGINE" ] || { echo "gui-check: build the engine first (make build)"; exit 2; }
 mkdir -p "$OUT"
 
-# The opponent's xboard arguments. gnuchess needs its xboard flag; phalanx runs without its learning file
-# (it would carry results from game to game and from match to match) and with its books named explicitly.
+# The opponent's xboard arguments. gnuchess plays through polyglot in its UCI mode: in its xboard mode a
+# thread that sets up standard input waits for the lock the input reader holds while it blocks, so on a
+# loaded machine gnuchess often never answered "protover" and lost its first game on time unstarted, then
+# died. Phalanx runs without its learning file (it would carry results from game to game and from match to
+# match) and with its books named explicitly.
 # Neither phalanx nor fairymax gets xboard's "computer" line: phalanx answers it with "Illegal move", and
 # fairymax was seen never to answer its first "go" after it. Stockfish's check option takes 1 under
 # xboard/polyglot (not "true").
@@ -58,7 +61,7 @@ opponent_args() {
   case "$1" in
     phalanx)  echo "-scp|phalanx -l- -P /usr/share/phalanx -S /usr/share/phalanx|-secondComputerString|@EMPTY@" ;;
     fairymax) echo "-scp|fairymax|-secondComputerString|@EMPTY@" ;;
-    gnuchess) echo "-scp|gnuchess --xboard" ;;
+    gnuchess) echo "-scp|gnuchess --uci|-sUCI" ;;
     sf1500)   echo "-scp|stockfish|-sUCI|-secondOptions|UCI_LimitStrength=1,UCI_Elo=1500" ;;
     sf2000)   echo "-scp|stockfish|-sUCI|-secondOptions|UCI_LimitStrength=1,UCI_Elo=2000" ;;
     *) return 1 ;;
