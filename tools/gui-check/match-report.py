@@ -44,6 +44,12 @@ def games_of(pgn):
     return games
 
 
+def unanswered_ping(debug, side):
+    """True when xboard's last "ping" to this side never got its "pong"."""
+    pings = re.findall(rf'^\d+ >{side} ?: ping (\d+)$', debug, re.M)
+    return bool(pings) and not re.search(rf'^\d+ <{side} ?: pong {pings[-1]}$', debug, re.M)
+
+
 def analyse(folder):
     meta = json.loads(read(os.path.join(folder, 'meta.json')) or '{}')
     name = meta.get('name', os.path.basename(folder.rstrip('/')))
@@ -93,7 +99,13 @@ def analyse(folder):
             died += max(len(re.findall(pattern, debug)), len(re.findall(pattern, out)))
         row['ours' if side == 'first' else 'theirs']['crash'] += died
     if meta.get('exit') == 124:
-        row['stall'] += 1
+        # A match that ran out of time: when the opponent left xboard's last "ping" unanswered and ours
+        # answered, the opponent is the one that hung.
+        if unanswered_ping(debug, 'second') and not unanswered_ping(debug, 'first'):
+            row['theirs']['crash'] += 1
+            row['notes'].append('the opponent stopped answering "ping"')
+        else:
+            row['stall'] += 1
     missing = row['wanted'] - row['played'] - row['stall']
     if missing > 0:
         # Games a dead opponent could not play are its loss of the match, not a stall of ours.

@@ -96,6 +96,15 @@ class ReportTest(unittest.TestCase):
         # The same silence from our side is a stall.
         m = MatchFolder('gnuchess-wb-fast', 2, pgn, HASH)
         self.assertEqual(report.analyse(m.path)['stall'], 1)
+        # An opponent that never answers xboard's "ping" after a game holds the match until it times out:
+        # its hang, not ours; the same unanswered "ping" on our side is our stall.
+        pings = '10 >first : ping 4\n10 >second: ping 1\n11 <first : pong 4\n'
+        m = MatchFolder('gnuchess-uci-blitz', 5, pgn, HASH + pings, exit_code=124)
+        row = report.analyse(m.path)
+        self.assertEqual((row['theirs']['crash'], row['stall'], row['unplayed']), (1, 0, 4))
+        pings = '10 >first : ping 4\n10 >second: ping 1\n11 <second: pong 1\n'
+        m = MatchFolder('gnuchess-uci-blitz', 5, pgn, HASH + pings, exit_code=124)
+        self.assertEqual(report.analyse(m.path)['stall'], 4)  # the timeout and the 3 games it cost
 
     def test_the_control_sent_must_be_the_one_named(self):
         pgn = game('Kelb 7.01', 'Phalanx XXV', '1-0', 'Black resigns')
