@@ -54,7 +54,19 @@ uint32_t KeyFromScratch() {
 
 void ComputeKey() { Board.key = KeyFromScratch(); }
 
+void RebuildPieceSets() {
+  for (uint64_t& set : Board.pieceSet) set = 0;
+  Board.occupied = 0;
+  for (int square = 11; square <= 88; ++square) {
+    const int code = Board.squares[square];
+    if (code == kEmpty || code > 12 || !onBoard[square]) continue;
+    Board.pieceSet[code] |= SquareBit(square);
+    Board.occupied |= SquareBit(square);
+  }
+}
+
 void CountMaterial() {
+  RebuildPieceSets();
   for (int s = 0; s < 2; ++s) {
     Board.pawnMaterial[s] = 0;
     Board.pieceMaterial[s] = 0;

@@ -135,9 +135,45 @@ struct BoardRecord {
   int32_t pieceMaterial[2];  // knights, bishops, rooks and queens by pieceValue
   uint32_t key;              // 32-bit position key, top bit always clear
   int32_t makeDepth;         // moves made by MakeMove and not yet unmade
+  // The same placement as sets: bit 8 * (file - 1) + rank - 1 of pieceSet[code] for every square holding
+  // that piece code, occupied for every square holding any. Kept by make and unmake beside the squares.
+  uint64_t pieceSet[13];     // [0] unused
+  uint64_t occupied;
 };
 
 extern BoardRecord Board;
+
+// The bit of a square in the sets: bit 8 * (file - 1) + rank - 1 (a1 = 0, a2 = 1, b1 = 8, h8 = 63), none
+// for a border number.
+namespace detail {
+struct SquareBitTable {
+  uint64_t bit[kSquareArraySize];
+};
+constexpr SquareBitTable MakeSquareBits() {
+  SquareBitTable t{};
+  for (int s = kFirstSquareIndex; s <= kLastSquareIndex; ++s)
+    if (IsRealSquare(s)) t.bit[s - kFirstSquareIndex] = uint64_t{1} << (8 * (s / 10 - 1) + s % 10 - 1);
+  return t;
+}
+inline constexpr SquareBitTable kSquareBitTable = MakeSquareBits();
+}  // namespace detail
+inline constexpr uint64_t SquareBit(int square) { return detail::kSquareBitTable.bit[square - kFirstSquareIndex]; }
+// The mailbox square of bit index i (0..63).
+inline constexpr int SquareOfBit(int i) { return 10 * (i / 8 + 1) + i % 8 + 1; }
+
+// Number of squares in a set; the sets the evaluation counts hold a few squares at most.
+inline int CountSquares(uint64_t set) {
+#if defined(__POPCNT__)
+  return __builtin_popcountll(set);
+#else
+  int n = 0;
+  for (; set != 0; set &= set - 1) ++n;
+  return n;
+#endif
+}
+
+// Sets pieceSet and occupied from the squares.
+void RebuildPieceSets();
 
 // The slot list and its count for a piece kind of a side (pawns have the fixed count 8).
 inline int32_t* PieceList(int side, int kind) {
@@ -263,7 +299,7 @@ extern uint32_t sideKey;
 void InitKeys();
 // Sets Board.key from scratch.
 void ComputeKey();
-// Recounts pawnMaterial and pieceMaterial from the squares.
+// Recounts pawnMaterial and pieceMaterial from the squares, and rebuilds the piece sets.
 void CountMaterial();
 // Key of the current squares and side, from scratch, without touching Board.key.
 uint32_t KeyFromScratch();

@@ -4,6 +4,45 @@
 
 namespace kelb {
 
+// The piece sets change by the same exclusive-or both ways, so make and unmake share it.
+static inline void ToggleSets(const Move& move) {
+  uint64_t* sets = Board.pieceSet;
+  const uint64_t fromBit = SquareBit(move.from), toBit = SquareBit(move.to);
+  const int piece = move.piece;
+  switch (MoveKind(move)) {
+    case kNormalMove:
+      if (move.promotion != 0) {
+        sets[piece] ^= fromBit;
+        sets[move.promotion] ^= toBit;
+      } else {
+        sets[piece] ^= fromBit | toBit;
+      }
+      if (move.captured != kEmpty) {
+        sets[move.captured] ^= toBit;
+        Board.occupied ^= fromBit;
+      } else {
+        Board.occupied ^= fromBit | toBit;
+      }
+      break;
+    case kEnPassant: {
+      const uint64_t victimBit = SquareBit(SquareAt(move.capturedSlot, Board.side == kWhite ? 5 : 4));
+      sets[piece] ^= fromBit | toBit;
+      sets[move.captured] ^= victimBit;
+      Board.occupied ^= fromBit | toBit | victimBit;
+      break;
+    }
+    default: {  // castling
+      const bool kingSide = MoveKind(move) == kCastleKingSide;
+      const int back = Board.side == kWhite ? 1 : 8;
+      const uint64_t rookBits = SquareBit(SquareAt(kingSide ? 8 : 1, back)) | SquareBit(SquareAt(kingSide ? 6 : 4, back));
+      sets[piece] ^= fromBit | toBit;
+      sets[PieceCode(Board.side, kRook)] ^= rookBits;
+      Board.occupied ^= fromBit | toBit | rookBits;
+      break;
+    }
+  }
+}
+
 // Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
 static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleStepSetsEp) {
   auto& sq = Board.squares;
@@ -13,6 +52,7 @@ static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleS
   const int to = move.to;
   const int piece = move.piece;
 
+  ToggleSets(move);
   switch (MoveKind(move)) {
     case kNormalMove: {
       switch (pieceType[piece]) {
@@ -115,6 +155,7 @@ static inline void RetractMove(const Move& move) {
   const int to = move.to;
   const int piece = move.piece;
 
+  ToggleSets(move);
   switch (MoveKind(move)) {
     case kEnPassant: {
       const int victim = SquareAt(move.capturedSlot, side == kWhite ? 5 : 4);

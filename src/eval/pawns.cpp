@@ -116,9 +116,9 @@ struct PawnCacheSide {
   int16_t structure[2];  // structure terms of every pawn but the passers' own score and the blocked fronts,
                          // by whether the enemy has 500 in pieces
   uint64_t attacked, attackedTwice;  // squares its pawns attack (bit as in the entry's pawn sets)
-  uint8_t frontCount, forkCount, passerCount;
+  uint64_t frontSet;                 // squares in front of the pawns that are not passed
+  uint8_t forkCount, passerCount;
   uint8_t candidateCount[2];
-  uint8_t fronts[kMaxPawnSlots];        // squares in front of the pawns that are not passed
   uint8_t forkPawns[kMaxPawnSlots];     // pawns whose step forward could fork (files b-g, below rank 7)
   uint8_t candidateFiles[2][kMaxPawnSlots];
   PawnCachePasser passers[kMaxPawnSlots];
@@ -145,27 +145,8 @@ void ClearPawnCache() {
 
 [[maybe_unused]] static const bool pawnCacheClearedAtLoad = (ClearPawnCache(), true);
 
-// bit[square 0..99]: the square's bit in the sets of the pawn cache, 8 * (file - 1) + rank - 1; 0 off the board.
-struct SquareBits {
-  uint64_t bit[100];
-};
-static constexpr SquareBits MakeSquareBits() {
-  SquareBits t{};
-  for (int s = 11; s <= 88; s++)
-    if (onBoard[s]) t.bit[s] = uint64_t{1} << (8 * (s / 10 - 1) + s % 10 - 1);
-  return t;
-}
-static constexpr SquareBits kSquareBits = MakeSquareBits();
-static inline uint64_t SquareBit(int square) { return kSquareBits.bit[square]; }
-
-static inline uint64_t PawnSet(int side) {
-  uint64_t set = 0;
-  for (int i = 1; i <= kMaxPawnSlots; i++) {
-    const int s = Board.pawns[side][i];
-    if (s != 0) set |= SquareBit(s);
-  }
-  return set;
-}
+// The pawn sets are the board's: bit 8 * (file - 1) + rank - 1 (see SquareBit).
+static inline uint64_t PawnSet(int side) { return Board.pieceSet[PieceCode(side, kPawn)]; }
 
 // The real squares around each square, as sets.
 struct NeighbourSets {
@@ -177,27 +158,23 @@ static constexpr NeighbourSets MakeNeighbourSets() {
     if (!onBoard[s]) continue;
     for (int step : kingSteps) {
       const int n = s + step;
-      t.set[s] |= kSquareBits.bit[n];
+      t.set[s] |= SquareBit(n);
     }
   }
   return t;
 }
 static constexpr NeighbourSets kNeighbours = MakeNeighbourSets();
 
-// Enemy pieces and king on squares the pawns attack: the threat values and the count of threats, once per
+// Enemy pieces of one code on squares the pawns attack: the threat value and the count of threats, once per
 // attacking pawn.
 template <int side>
-static inline void ScoreAttackedPieces(const int32_t* list, int count, const PawnCacheSide& ps, PawnValues& pv,
-                                       int32_t& threats) {
-  for (int i = 1; i <= count; i++) {
-    const int s = list[i];
-    if (s == 0) continue;
-    const uint64_t bit = SquareBit(s);
-    if (!(ps.attacked & bit)) continue;
-    const int n = (ps.attackedTwice & bit) ? 2 : 1;
-    pv.squareSum += n * kPawnThreatTable[side][Board.squares[s]];
-    threats += n;
-  }
+static inline void ScoreAttackedCode(int code, const PawnCacheSide& ps, PawnValues& pv, int32_t& threats) {
+  const uint64_t pieces = Board.pieceSet[code];
+  const uint64_t once = ps.attacked & pieces;
+  if (once == 0) return;
+  const int n = CountSquares(once) + CountSquares(ps.attackedTwice & pieces);
+  pv.squareSum += n * kPawnThreatTable[side][code];
+  threats += n;
 }
 
 static inline uint32_t PawnCacheIndex(uint64_t white, uint64_t black) {
@@ -306,7 +283,7 @@ static void AnalysePawn(EvalContext& e, int s, PawnCacheSide& ps) {
     if (weak) ownWeights[s] += 10;
   } else {
     // 10. Not passed: advance, and the candidate passer.
-    ps.fronts[ps.frontCount++] = static_cast<uint8_t>(front);
+    ps.frontSet |= SquareBit(front);
     for (int m = 0; m < 2; m++) {
       int v = ps.structure[m] + kPawnAdvanceBonus[r] + doubled;
       if (uBy[m] > 4 && EnemyRear(e, side, f) == 0 &&
@@ -376,16 +353,18 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
     AttackOf(e, side) = 2 * enemyZone[enemyKing + kingSteps[0]];
   // Enemy pieces on the capture squares (pawns score nothing there).
   int32_t& threats = ThreatsOf(e, side);
-  ScoreAttackedPieces<side>(Board.knights[enemy], Board.knightCount[enemy], ps, pv, threats);
-  ScoreAttackedPieces<side>(Board.bishops[enemy], Board.bishopCount[enemy], ps, pv, threats);
-  ScoreAttackedPieces<side>(Board.rooks[enemy], Board.rookCount[enemy], ps, pv, threats);
-  ScoreAttackedPieces<side>(Board.queens[enemy], Board.queenCount[enemy], ps, pv, threats);
+  if (ps.attacked & (Board.pieceSet[Enemy(side, kKnight)] | Board.pieceSet[Enemy(side, kBishop)] |
+                     Board.pieceSet[Enemy(side, kRook)] | Board.pieceSet[Enemy(side, kQueen)])) {
+    ScoreAttackedCode<side>(Enemy(side, kKnight), ps, pv, threats);
+    ScoreAttackedCode<side>(Enemy(side, kBishop), ps, pv, threats);
+    ScoreAttackedCode<side>(Enemy(side, kRook), ps, pv, threats);
+    ScoreAttackedCode<side>(Enemy(side, kQueen), ps, pv, threats);
+  }
   const uint64_t kingBit = SquareBit(enemyKing);
   if (ps.attacked & kingBit) threats += (ps.attackedTwice & kingBit) ? 2 : 1;
 
   // Blocked pawns, and candidates by their distance from the enemy king.
-  for (int i = 0; i < ps.frontCount; i++)
-    if (sq[ps.fronts[i]] != kEmpty) pv.structureSum -= 3;
+  pv.structureSum -= 3 * CountSquares(ps.frontSet & Board.occupied);
   for (int i = 0; i < ps.candidateCount[enemyHasPieces]; i++)
     pv.structureSum += std::abs(enemyKingFile - ps.candidateFiles[enemyHasPieces][i]);
 
