@@ -56,12 +56,10 @@ void ComputeKey() { Board.key = KeyFromScratch(); }
 
 void RebuildPieceSets() {
   for (uint64_t& set : Board.pieceSet) set = 0;
-  Board.occupied = 0;
   for (int square = 11; square <= 88; ++square) {
     const int code = Board.squares[square];
     if (code == kEmpty || code > 12 || !onBoard[square]) continue;
     Board.pieceSet[code] |= SquareBit(square);
-    Board.occupied |= SquareBit(square);
   }
 }
 

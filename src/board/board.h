@@ -136,9 +136,8 @@ struct BoardRecord {
   uint32_t key;              // 32-bit position key, top bit always clear
   int32_t makeDepth;         // moves made by MakeMove and not yet unmade
   // The same placement as sets: bit 8 * (file - 1) + rank - 1 of pieceSet[code] for every square holding
-  // that piece code, occupied for every square holding any. Kept by make and unmake beside the squares.
-  uint64_t pieceSet[13];     // [0] unused
-  uint64_t occupied;
+  // that piece code. Kept by make and unmake beside the squares.
+  uint64_t pieceSet[13];     // [0] is scratch for make and unmake, never read
 };
 
 extern BoardRecord Board;
@@ -172,8 +171,15 @@ inline int CountSquares(uint64_t set) {
 #endif
 }
 
-// Sets pieceSet and occupied from the squares.
+// Sets pieceSet from the squares.
 void RebuildPieceSets();
+
+// Every occupied square; put together when asked, which is far rarer than a move made or unmade.
+inline uint64_t OccupiedSquares() {
+  const uint64_t* sets = Board.pieceSet;
+  return (sets[1] | sets[2] | sets[3] | sets[4] | sets[5] | sets[6]) |
+         (sets[7] | sets[8] | sets[9] | sets[10] | sets[11] | sets[12]);
+}
 
 // The slot list and its count for a piece kind of a side (pawns have the fixed count 8).
 inline int32_t* PieceList(int side, int kind) {

@@ -4,43 +4,29 @@
 
 namespace kelb {
 
-// The piece sets change by the same exclusive-or both ways, so make and unmake share it.
-static inline void ToggleSets(const Move& move) {
-  uint64_t* sets = Board.pieceSet;
+// The piece sets change by the same exclusive-or both ways, so make and unmake share these.
+static inline void ToggleNormalMoveSets(const Move& move) {
   const uint64_t fromBit = SquareBit(move.from), toBit = SquareBit(move.to);
-  const int piece = move.piece;
-  switch (MoveKind(move)) {
-    case kNormalMove:
-      if (move.promotion != 0) {
-        sets[piece] ^= fromBit;
-        sets[move.promotion] ^= toBit;
-      } else {
-        sets[piece] ^= fromBit | toBit;
-      }
-      if (move.captured != kEmpty) {
-        sets[move.captured] ^= toBit;
-        Board.occupied ^= fromBit;
-      } else {
-        Board.occupied ^= fromBit | toBit;
-      }
-      break;
-    case kEnPassant: {
-      const uint64_t victimBit = SquareBit(SquareAt(move.capturedSlot, Board.side == kWhite ? 5 : 4));
-      sets[piece] ^= fromBit | toBit;
-      sets[move.captured] ^= victimBit;
-      Board.occupied ^= fromBit | toBit | victimBit;
-      break;
-    }
-    default: {  // castling
-      const bool kingSide = MoveKind(move) == kCastleKingSide;
-      const int back = Board.side == kWhite ? 1 : 8;
-      const uint64_t rookBits = SquareBit(SquareAt(kingSide ? 8 : 1, back)) | SquareBit(SquareAt(kingSide ? 6 : 4, back));
-      sets[piece] ^= fromBit | toBit;
-      sets[PieceCode(Board.side, kRook)] ^= rookBits;
-      Board.occupied ^= fromBit | toBit | rookBits;
-      break;
-    }
-  }
+  uint64_t* sets = Board.pieceSet;
+  // The arriving piece is the mover or its promotion.
+  const int arriving = move.promotion != 0 ? move.promotion : move.piece;
+  sets[move.piece] ^= fromBit;
+  sets[arriving] ^= toBit;
+  sets[move.captured] ^= toBit;  // pieceSet[kEmpty] takes the bit of a plain move and is never read
+}
+
+static inline void ToggleEnPassantSets(const Move& move) {
+  const uint64_t fromBit = SquareBit(move.from), toBit = SquareBit(move.to);
+  const uint64_t victimBit = SquareBit(SquareAt(move.capturedSlot, Board.side == kWhite ? 5 : 4));
+  Board.pieceSet[move.piece] ^= fromBit | toBit;
+  Board.pieceSet[move.captured] ^= victimBit;
+}
+
+static inline void ToggleCastlingSets(const Move& move, int rookFrom, int rookTo) {
+  const uint64_t kingBits = SquareBit(move.from) | SquareBit(move.to);
+  const uint64_t rookBits = SquareBit(rookFrom) | SquareBit(rookTo);
+  Board.pieceSet[move.piece] ^= kingBits;
+  Board.pieceSet[PieceCode(Board.side, kRook)] ^= rookBits;
 }
 
 // Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
@@ -52,9 +38,9 @@ static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleS
   const int to = move.to;
   const int piece = move.piece;
 
-  ToggleSets(move);
   switch (MoveKind(move)) {
     case kNormalMove: {
+      ToggleNormalMoveSets(move);
       switch (pieceType[piece]) {
         case kPawn:
           fiftyHistory[historyIndex] = 0;
@@ -116,6 +102,7 @@ static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleS
       break;
     }
     case kEnPassant: {
+      ToggleEnPassantSets(move);
       fiftyHistory[historyIndex] = 0;
       const int victim = SquareAt(move.capturedSlot, side == kWhite ? 5 : 4);
       Board.key ^= pieceKey[piece][from] ^ pieceKey[piece][to] ^ pieceKey[move.captured][victim];
@@ -133,6 +120,7 @@ static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleS
       const int rookFrom = SquareAt(kingSide ? 8 : 1, back);
       const int rookTo = SquareAt(kingSide ? 6 : 4, back);
       const int rook = PieceCode(side, kRook);
+      ToggleCastlingSets(move, rookFrom, rookTo);
       Board.key ^= pieceKey[piece][from] ^ pieceKey[piece][to] ^ pieceKey[rook][rookFrom] ^ pieceKey[rook][rookTo];
       Board.king[side] = to;
       Board.rooks[side][kingSide ? 2 : 1] = rookTo;
@@ -155,9 +143,9 @@ static inline void RetractMove(const Move& move) {
   const int to = move.to;
   const int piece = move.piece;
 
-  ToggleSets(move);
   switch (MoveKind(move)) {
     case kEnPassant: {
+      ToggleEnPassantSets(move);
       const int victim = SquareAt(move.capturedSlot, side == kWhite ? 5 : 4);
       sq[from] = piece;
       sq[to] = kEmpty;
@@ -173,6 +161,7 @@ static inline void RetractMove(const Move& move) {
       const int back = side == kWhite ? 1 : 8;
       const int rookFrom = SquareAt(kingSide ? 8 : 1, back);
       const int rookTo = SquareAt(kingSide ? 6 : 4, back);
+      ToggleCastlingSets(move, rookFrom, rookTo);
       Board.king[side] = from;
       Board.rooks[side][kingSide ? 2 : 1] = rookFrom;
       sq[from] = piece;
@@ -182,6 +171,7 @@ static inline void RetractMove(const Move& move) {
       break;
     }
     default: {
+      ToggleNormalMoveSets(move);
       const int kind = pieceType[piece];
       if (kind == kKing)
         Board.king[side] = from;

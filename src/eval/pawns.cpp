@@ -364,7 +364,7 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
   if (ps.attacked & kingBit) threats += (ps.attackedTwice & kingBit) ? 2 : 1;
 
   // Blocked pawns, and candidates by their distance from the enemy king.
-  pv.structureSum -= 3 * CountSquares(ps.frontSet & Board.occupied);
+  pv.structureSum -= 3 * CountSquares(ps.frontSet & OccupiedSquares());
   for (int i = 0; i < ps.candidateCount[enemyHasPieces]; i++)
     pv.structureSum += std::abs(enemyKingFile - ps.candidateFiles[enemyHasPieces][i]);
 

@@ -88,7 +88,6 @@ std::string BoardDifference(const BoardRecord& a, const BoardRecord& b) {
   if (d.empty()) d = ArrayDifference("king", a.king, b.king, 2);
   for (int code = 1; code <= 12 && d.empty(); ++code)
     if (a.pieceSet[code] != b.pieceSet[code]) d = "pieceSet[" + std::to_string(code) + "]";
-  if (d.empty() && a.occupied != b.occupied) d = "occupied";
   if (d.empty() && a.epFile != b.epFile) d = "epFile";
   if (d.empty() && a.side != b.side) d = "side";
   if (d.empty() && a.xside != b.xside) d = "xside";

@@ -28,7 +28,7 @@ void ExpectSetsMatchSquares(const std::string& where) {
       occupied |= bit;
     }
   for (int code = 1; code <= 12; ++code) EXPECT_EQ(Board.pieceSet[code], sets[code]) << where << ", code " << code;
-  EXPECT_EQ(Board.occupied, occupied) << where;
+  EXPECT_EQ(OccupiedSquares(), occupied) << where;
 }
 
 TEST(PieceSets, SquareBitsFollowFilesAndRanks) {
