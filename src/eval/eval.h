@@ -59,6 +59,14 @@ struct WingPawnShelter {
   uint8_t coverPawnsHome;  // own pawns on the edge and knight files' second ranks
 };
 
+// The part of the shelter of a king on its home square (e1, e8) that reads only the pawns, with the pawn fact
+// the rest of it reads (kept in the pawn-structure cache, worked out when a king that can castle first asks).
+struct HomePawnShelter {
+  int16_t value;
+  uint8_t covered;  // own pawns in front of the king and on both neighbouring files at home
+};
+constexpr uint8_t kHomeShelterUnknown = 255;  // covered of an entry's shelter not worked out yet
+
 // Working record of one evaluation; lives on the stack of Evaluate.
 struct EvalContext {
   int32_t whiteScore, blackScore;
@@ -80,6 +88,7 @@ struct EvalContext {
   int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
   int32_t kingFile[2], kingRank[2];
   WingPawnShelter wingShelter[2][2];  // [side][0 queen side, 1 king side], set with the pawn terms
+  HomePawnShelter* homeShelter;       // [side], in the pawn-structure entry of the evaluation
 };
 
 // Sums after each stage of one evaluation, for the developer tool and the tests.
@@ -128,6 +137,8 @@ int AdjustForMaterial(const EvalContext& e, int t);
 // The pawn part of the castled shelter of `side` on a wing (0 queen side, 1 king side); e holds the file
 // arrays.
 WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing);
+// The pawn part of KingShelter on the home square of `side`'s king; e holds the file arrays.
+HomePawnShelter HomeShelterFromPawns(const EvalContext& e, int side);
 // Shelter of a king of `side` on `square`, and of the castled positions on either wing.
 int KingShelter(const EvalContext& e, int side, int square);
 int QueensideShelter(const EvalContext& e, int side);

@@ -140,21 +140,20 @@ static inline int Storm(int enemyRank, int kingRank) {
   }
 }
 
-int KingShelter(const EvalContext& e, int side, int square) {
+// Everything of KingShelter but the bishop in front and the back-rank rooks; covered tells the rook term
+// whether the three pawns in front of a back-rank king stand at home.
+static int KingShelterPawns(const EvalContext& e, int side, int square, bool& covered) {
   const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
-  if (r >= 5) return 0;
   int v = kShelterFileTable[f];
   if (HasPawn(side, f, r + 1))
     v += 35;
   else if (HasPawn(side, f, r + 2))
     v += 21;
-  if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
   if (f == 1 || HasPawn(side, f - 1, r + 1)) v += 25;
   if (f == 8 || HasPawn(side, f + 1, r + 1)) v += 25;
+  covered = false;
   if (r == 1) {
-    bool covered =
-        HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
-    v += kBackRankRookTable[BackRankRooks(side)][covered ? 0 : 1];
+    covered = HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
     if (f <= 2 || f >= 7) v += 20;
   } else {
     if (f < 3 || HasPawn(side, f - 1, r)) v += 20;
@@ -177,6 +176,29 @@ int KingShelter(const EvalContext& e, int side, int square) {
     v += Storm(EnemyRear(e, side, nf), r);
   }
   return v;
+}
+
+// The pieces' part: a bishop in front, and the rooks of a king on the back rank.
+static inline int KingShelterPieces(int side, int square, bool covered) {
+  const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
+  int v = 0;
+  if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
+  if (r == 1) v += kBackRankRookTable[BackRankRooks(side)][covered ? 0 : 1];
+  return v;
+}
+
+int KingShelter(const EvalContext& e, int side, int square) {
+  const int r = RelativeRank(side, rankOf[square]);
+  if (r >= 5) return 0;
+  bool covered;
+  const int v = KingShelterPawns(e, side, square, covered);
+  return v + KingShelterPieces(side, square, covered);
+}
+
+HomePawnShelter HomeShelterFromPawns(const EvalContext& e, int side) {
+  bool covered;
+  const int v = KingShelterPawns(e, side, RelativeSquare(side, 5, 1), covered);
+  return HomePawnShelter{static_cast<int16_t>(v), static_cast<uint8_t>(covered)};
 }
 
 // King activity: centralisation and closeness to the pawns, wanted as the enemy's pieces go.
@@ -202,7 +224,9 @@ static int CastlingShelter(EvalContext& e, int side) {
   auto sq = [side](int file, int rank) { return RelativeSquare(side, file, rank); };
   int q = Board.queenSideLost[side] ? 0 : QueensideShelter(e, side);
   int k = Board.kingSideLost[side] ? 0 : KingsideShelter(e, side);
-  const int c = KingShelter(e, side, sq(5, 1));
+  HomePawnShelter& home = e.homeShelter[side];
+  if (home.covered == kHomeShelterUnknown) home = HomeShelterFromPawns(e, side);
+  const int c = home.value + KingShelterPieces(side, sq(5, 1), home.covered != 0);  // KingShelter on e1 (e8)
   if (q < c) q = c;
   if (k < c) k = c;
   const int best = q > k ? q : k;

@@ -133,6 +133,7 @@ struct PawnCacheEntry {
   int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
   int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
   WingPawnShelter wingShelter[2][2];
+  HomePawnShelter homeShelter[2];
   PawnCacheSide side[2];
 };
 
@@ -313,8 +314,10 @@ static void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black)
     if (Board.pawns[kWhite][i] != 0) AnalysePawn<kWhite>(e, Board.pawns[kWhite][i], entry.side[kWhite]);
     if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
   }
-  for (int side = kWhite; side <= kBlack; side++)
+  for (int side = kWhite; side <= kBlack; side++) {
     for (int wing = 0; wing < 2; wing++) entry.wingShelter[side][wing] = WingShelterFromPawns(e, side, wing);
+    entry.homeShelter[side] = HomePawnShelter{0, kHomeShelterUnknown};
+  }
   std::memcpy(entry.rear[0], e.whiteRear, 10);
   std::memcpy(entry.rear[1], e.whiteRear2, 10);
   std::memcpy(entry.rear[2], e.blackRear, 10);
@@ -426,6 +429,7 @@ void ScorePawns(EvalContext& e) {
   std::memcpy(&e.WhiteSquareWeights[kCachedWeightFirst], entry.weights[kWhite], kCachedWeightCount);
   std::memcpy(&e.BlackSquareWeights[kCachedWeightFirst], entry.weights[kBlack], kCachedWeightCount);
   std::memcpy(e.wingShelter, entry.wingShelter, sizeof e.wingShelter);
+  e.homeShelter = entry.homeShelter;
 
   ScorePawnsOfSide<kWhite>(e, entry.side[kWhite]);
   ScorePawnsOfSide<kBlack>(e, entry.side[kBlack]);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -95,6 +96,43 @@ TEST(PawnCache, SameStructureWithOtherPiecesKingsAndSideToMove) {
   ClearPawnCache();
   for (int round = 0; round < 2; round++)
     for (size_t i = 0; i < cold.size(); i++) EXPECT_EQ(EvalFen(kFens[i]), cold[i]) << kFens[i];
+}
+
+// The shelter of a king that can still castle, through the entry of another position with the same pawns.
+int ShelterAfterKings(const std::string& fen, int side) {
+  EvalContext e;
+  EXPECT_TRUE(SetUpFen(fen)) << fen;
+  InitEvalContext(e);
+  ScorePawns(e);
+  BlendPawnScores(e);
+  ScoreKings(e);
+  return side == kWhite ? e.whiteShelter : e.blackShelter;
+}
+
+TEST(PawnCache, HomeShelterTakesTheBishopAndRooksOfEachPosition) {
+  BuildKpkBitbase();
+  // The same pawns; a bishop in front of the king and the back-rank rooks come and go.
+  const char* const kFens[] = {
+      "r2qk2r/pppp1ppp/4p3/8/8/4P3/PPPP1PPP/R2QK2R w KQkq - 0 1",
+      "r2qk2r/ppppbppp/4p3/8/8/4P3/PPPPBPPP/R2QK2R w KQkq - 0 1",
+      "r2qk3/ppppbppp/4p3/8/8/4P3/PPPPBPPP/3QK2R b Kq - 0 1",
+      "3qk3/pppp1ppp/4p3/8/8/4P3/PPPPBPPP/3QK3 w - - 0 1",
+      "3qk2r/ppppbppp/4p3/8/8/4P3/PPPP1PPP/R2QK3 b Qk - 0 1",
+  };
+  std::vector<int> cold[2];
+  for (const char* fen : kFens)
+    for (int side = kWhite; side <= kBlack; side++) {
+      ClearPawnCache();
+      cold[side].push_back(ShelterAfterKings(fen, side));
+    }
+  ClearPawnCache();
+  for (int round = 0; round < 2; round++)
+    for (size_t i = 0; i < std::size(kFens); i++)
+      for (int side = kWhite; side <= kBlack; side++)
+        EXPECT_EQ(ShelterAfterKings(kFens[i], side), cold[side][i]) << kFens[i] << " side " << side;
+  // The pieces do change the shelter here, so an entry that kept them would show.
+  EXPECT_NE(cold[kWhite][0], cold[kWhite][1]);
+  EXPECT_NE(cold[kBlack][0], cold[kBlack][1]);
 }
 
 TEST(PawnCache, ACollidingStructureIsRecomputed) {
