@@ -58,6 +58,8 @@ struct WingPawnShelter {
   uint8_t knightPawnHome;  // own pawn on the knight file's second rank (no fianchetto bishop counts)
   uint8_t coverPawnsHome;  // own pawns on the edge and knight files' second ranks
 };
+// knightPawnHome of an entry's wing shelter not worked out yet: each is worked out when first asked.
+constexpr uint8_t kWingShelterUnknown = 255;
 
 // The part of the shelter of a king on its home square (e1, e8) that reads only the pawns, with the pawn fact
 // the rest of it reads (kept in the pawn-structure cache, worked out when a king that can castle first asks).
@@ -87,7 +89,7 @@ struct EvalContext {
   PawnValues pawnValues[2];           // [side]
   int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
   int32_t kingFile[2], kingRank[2];
-  WingPawnShelter wingShelter[2][2];  // [side][0 queen side, 1 king side], set with the pawn terms
+  WingPawnShelter (*wingShelter)[2];  // [side][0 queen side, 1 king side], in the pawn-structure entry
   HomePawnShelter* homeShelter;       // [side], in the pawn-structure entry of the evaluation
 };
 

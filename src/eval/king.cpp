@@ -102,7 +102,8 @@ WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
 
 // Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces.
 static int WingShelter(const EvalContext& e, int side, int wing) {
-  const WingPawnShelter& w = e.wingShelter[side][wing];
+  WingPawnShelter& w = e.wingShelter[side][wing];
+  if (w.knightPawnHome == kWingShelterUnknown) w = WingShelterFromPawns(e, side, wing);
   const int knight = kWingFiles[wing][1];
   int v = w.value;
   // 2. A fianchetto bishop stands in for the knight-file pawn.

@@ -315,7 +315,7 @@ static void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black)
     if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
   }
   for (int side = kWhite; side <= kBlack; side++) {
-    for (int wing = 0; wing < 2; wing++) entry.wingShelter[side][wing] = WingShelterFromPawns(e, side, wing);
+    for (int wing = 0; wing < 2; wing++) entry.wingShelter[side][wing] = WingPawnShelter{0, kWingShelterUnknown, 0};
     entry.homeShelter[side] = HomePawnShelter{0, kHomeShelterUnknown};
   }
   std::memcpy(entry.rear[0], e.whiteRear, 10);
@@ -428,7 +428,7 @@ void ScorePawns(EvalContext& e) {
   std::memcpy(e.blackRear2, entry.rear[3], 10);
   std::memcpy(&e.WhiteSquareWeights[kCachedWeightFirst], entry.weights[kWhite], kCachedWeightCount);
   std::memcpy(&e.BlackSquareWeights[kCachedWeightFirst], entry.weights[kBlack], kCachedWeightCount);
-  std::memcpy(e.wingShelter, entry.wingShelter, sizeof e.wingShelter);
+  e.wingShelter = entry.wingShelter;
   e.homeShelter = entry.homeShelter;
 
   ScorePawnsOfSide<kWhite>(e, entry.side[kWhite]);
