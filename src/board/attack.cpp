@@ -4,6 +4,27 @@
 
 namespace kelb {
 
+// Where a knight, a king or a slider along each direction (as in kingSteps) must stand to reach a square,
+// as sets: a probe or a walk whose set holds no such piece of the attacker cannot hit and is skipped.
+struct AttackSets {
+  SquareArray<uint64_t> knight, king, anyDiagonal, anyStraight;
+  SquareArray<uint64_t> ray[8];
+};
+static constexpr AttackSets MakeAttackSets() {
+  AttackSets t{};
+  for (int s = 11; s <= 88; ++s) {
+    if (!onBoard[s]) continue;
+    for (int i = 0; i < 8; ++i) {
+      t.knight[s] |= SquareBit(s + knightSteps[i]);
+      t.king[s] |= SquareBit(s + kingSteps[i]);
+      for (int x = s + kingSteps[i]; onBoard[x]; x += kingSteps[i]) t.ray[i][s] |= SquareBit(x);
+      (i < 4 ? t.anyDiagonal : t.anyStraight)[s] |= t.ray[i][s];
+    }
+  }
+  return t;
+}
+static constexpr AttackSets kAttackSets = MakeAttackSets();
+
 // The probes and rays of one attacking side, unrolled with the steps as constants.
 template <int BySide>
 static inline bool AttackedBy(int square) {
@@ -25,28 +46,32 @@ static inline bool AttackedBy(int square) {
       return true;
     }
   }
+  const uint64_t* sets = Board.pieceSet;
+  if (kAttackSets.king[square] & sets[king]) {
+    attackDirection[Board.ply] = 0;
+    return true;
+  }
+  if (kAttackSets.knight[square] & sets[knight]) {
+    // The first knight in the order of the steps is the one recorded.
 #pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) {
-    if (sq[square + kingSteps[i]] == king) {
-      attackDirection[Board.ply] = 0;
-      return true;
+    for (int i = 0; i < 8; ++i) {
+      const int t = square + knightSteps[i];
+      if (sq[t] == knight) {
+        attackerSquare[Board.ply] = t;
+        attackDirection[Board.ply] = 0;
+        return true;
+      }
     }
   }
-#pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) {
-    const int t = square + knightSteps[i];
-    if (sq[t] == knight) {
-      attackerSquare[Board.ply] = t;
-      attackDirection[Board.ply] = 0;
-      return true;
-    }
-  }
+  const uint64_t diagonal = sets[bishop] | sets[queen], straight = sets[rook] | sets[queen];
+  if (!((kAttackSets.anyDiagonal[square] & diagonal) | (kAttackSets.anyStraight[square] & straight))) return false;
   // Rays: walk over empty squares; the border numbers around the board are empty and off-board, so the
   // walk ends on them at the latest. The first piece met decides the direction.
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
     const int d = kingSteps[i];
     const int first = i < 4 ? bishop : rook;
+    if (!(kAttackSets.ray[i][square] & (i < 4 ? diagonal : straight))) continue;
     int t = square + d;
     int code;
     while ((code = sq[t]) == kEmpty && onBoard[t]) t += d;

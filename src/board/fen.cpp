@@ -136,6 +136,7 @@ static void ValidateEnPassantFile() {
 
 void BuildPieceLists(bool& illegal) {
   illegal = true;
+  RebuildPieceSets();  // the sets read only the squares, so they are right even for a refused position
   for (int s = 0; s < 2; ++s) {
     for (int i = 0; i <= kMaxPawnSlots; ++i) Board.pawns[s][i] = 0;
     for (int i = 0; i <= kMaxListSlots; ++i) {
