@@ -5,6 +5,27 @@
 
 namespace kelb {
 
+// Where a knight, a king or a slider along each direction (as in kingSteps) must stand to reach a square,
+// as sets: a probe or a walk whose set holds no such piece of the attacker cannot hit and is skipped.
+struct AttackSets {
+  SquareArray<uint64_t> knight, king, anyDiagonal, anyStraight;
+  SquareArray<uint64_t> ray[8];
+};
+constexpr AttackSets MakeAttackSets() {
+  AttackSets t{};
+  for (int s = 11; s <= 88; ++s) {
+    if (!onBoard[s]) continue;
+    for (int i = 0; i < 8; ++i) {
+      t.knight[s] |= SquareBit(s + knightSteps[i]);
+      t.king[s] |= SquareBit(s + kingSteps[i]);
+      for (int x = s + kingSteps[i]; onBoard[x]; x += kingSteps[i]) t.ray[i][s] |= SquareBit(x);
+      (i < 4 ? t.anyDiagonal : t.anyStraight)[s] |= t.ray[i][s];
+    }
+  }
+  return t;
+}
+inline constexpr AttackSets kAttackSets = MakeAttackSets();
+
 // True when a piece of bySide attacks the square (its own content is not looked at). On a hit it records the
 // attacker in attackerSquare[ply] and, for a slider, the step towards it in attackDirection[ply] (0 for
 // pawns, knights and the king; a king hit leaves attackerSquare[ply] as it was).

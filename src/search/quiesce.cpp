@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "board/attack.h"
 #include "board/board.h"
 #include "search/search.h"
 #include "search/weak.h"
@@ -83,16 +84,28 @@ bool BadCapture(int from, int to) {
   if (sq[to + 9] == kWhitePawn) W.Append(100);
   if (sq[to - 9] == kBlackPawn) B.Append(100);
   if (sq[to + 11] == kBlackPawn) B.Append(100);
-  for (int step : knightSteps) {
-    const int piece = sq[to + step];
-    if (piece == kWhiteKnight) W.Append(300);
-    if (piece == kBlackKnight) B.Append(300);
+  const uint64_t* sets = Board.pieceSet;
+  if (kAttackSets.knight[to] & (sets[kWhiteKnight] | sets[kBlackKnight])) {
+    for (int step : knightSteps) {
+      const int piece = sq[to + step];
+      if (piece == kWhiteKnight) W.Append(300);
+      if (piece == kBlackKnight) B.Append(300);
+    }
   }
 
+  // A line with no slider that could move along it, and no king next to the square, adds nobody: its walk
+  // is skipped (the capturer, lifted off its square, still counts in the sets, so a walk may find nothing).
+  const uint64_t queens = sets[kWhiteQueen] | sets[kBlackQueen];
+  const uint64_t diagonalSliders = sets[kWhiteBishop] | sets[kBlackBishop] | queens;
+  const uint64_t straightSliders = sets[kWhiteRook] | sets[kBlackRook] | queens;
+  const uint64_t kingsNext = kAttackSets.king[to] & (sets[kWhiteKing] | sets[kBlackKing]);
   const int startW = W.length, startB = B.length;
   for (int dir = 0; dir < 8; dir++) {
     const int step = kingSteps[dir];
     const bool diagonal = dir < 4;
+    if (!(kAttackSets.ray[dir][to] & (diagonal ? diagonalSliders : straightSliders)) &&
+        !(kingsNext & SquareBit(to + step)))
+      continue;
     int insertW = startW, insertB = startB;
     for (int s = to + step;; s += step) {
       if (!onBoard[s]) break;
