@@ -2,6 +2,7 @@
 // outposts, open files, and the attack counts against the enemy king.
 #include <cstdlib>
 
+#include "board/attack.h"
 #include "eval/eval.h"
 
 namespace kelb {
@@ -187,10 +188,12 @@ static void ScoreKnight(EvalContext& e, int s) {
   // A jump off the board lands on a border number: empty, weight 0, so it adds nothing.
   for (int i = 0; i < 8; i++) {
     int t = s + knightSteps[i];
-    int c = Board.squares[t];
-    m += weights[t] + kKnightSquares[side].cell[c];
-    if (c == Enemy(side, kRook) || c == Enemy(side, kQueen)) ThreatsOf(e, side)++;
+    m += weights[t] + kKnightSquares[side].cell[Board.squares[t]];
   }
+  // Each enemy rook and queen the knight attacks is a threat.
+  const uint64_t heavy =
+      kAttackSets.knight[s] & (Board.pieceSet[Enemy(side, kRook)] | Board.pieceSet[Enemy(side, kQueen)]);
+  if (heavy) ThreatsOf(e, side) += CountSquares(heavy);
   m = m * 3 / 2;
 
   const int kdf = std::abs(f - fileOf[enemyKing]), kdr = std::abs(rankOf[s] - rankOf[enemyKing]);
