@@ -54,6 +54,13 @@ inline bool LineThroughAttacked(int king, int opened, int bySide) {
   bool diagonal;
   const int step = LineStep(king, opened, diagonal);
   if (step == 0) return false;
+  // No slider of bySide that moves along the line stands anywhere on it: nothing to walk.
+  // kStepDirection[step + 11]: the index in kingSteps of a step -11..11 (unused for others).
+  static constexpr int8_t kStepDirection[23] = {0, 4, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0,
+                                                6, 0, 0, 0, 0, 0, 0, 0, 2, 7, 3};
+  const uint64_t sliders =
+      Board.pieceSet[PieceCode(bySide, kQueen)] | Board.pieceSet[PieceCode(bySide, diagonal ? kBishop : kRook)];
+  if (!(kAttackSets.ray[kStepDirection[step + 11]][king] & sliders)) return false;
   const auto& sq = Board.squares;
   int t = king + step;
   int code;
