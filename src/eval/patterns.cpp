@@ -87,19 +87,24 @@ static int PiecePatterns(const EvalContext& e, int side) {
   }
   if (Board.bishops[side][1] != 0 && Board.bishops[side][2] != 0) v += 30;
 
-  // Rooks shut in by their own king behind unmoved pawns.
-  if (((at(1, 1) == rook && OwnRear(e, side, 1) < 5) || (at(2, 1) == rook && OwnRear(e, side, 2) < 5)) &&
-      kr == 1 && (kf == 2 || kf == 3))
+  // Rooks shut in by their own king behind unmoved pawns (the king's square decides first: no other term
+  // has a side effect, so the order of the tests changes nothing).
+  if (kr == 1 && (kf == 2 || kf == 3) &&
+      ((at(1, 1) == rook && OwnRear(e, side, 1) < 5) || (at(2, 1) == rook && OwnRear(e, side, 2) < 5)))
     v -= 65;
-  if (((at(8, 1) == rook && OwnRear(e, side, 8) < 5) || (at(7, 1) == rook && OwnRear(e, side, 7) < 5)) &&
-      kr == 1 && (kf == 7 || kf == 6))
+  if (kr == 1 && (kf == 7 || kf == 6) &&
+      ((at(8, 1) == rook && OwnRear(e, side, 8) < 5) || (at(7, 1) == rook && OwnRear(e, side, 7) < 5)))
     v -= 65;
 
-  // Knights and bishops trapped in the enemy's corners.
-  if (at(1, 8) == knight && (at(1, 7) == enemyPawn || at(3, 7) == enemyPawn)) v -= 80;
-  if (at(8, 8) == knight && (at(8, 7) == enemyPawn || at(6, 7) == enemyPawn)) v -= 80;
-  if (at(1, 7) == bishop && at(2, 6) == enemyPawn) v -= 150;
-  if (at(8, 7) == bishop && at(7, 6) == enemyPawn) v -= 150;
+  // Knights and bishops trapped in the enemy's corners; most positions have no piece there to look at.
+  const uint64_t cornerKnights = SquareBit(RelativeSquare(side, 1, 8)) | SquareBit(RelativeSquare(side, 8, 8));
+  const uint64_t cornerBishops = SquareBit(RelativeSquare(side, 1, 7)) | SquareBit(RelativeSquare(side, 8, 7));
+  if ((Board.pieceSet[knight] & cornerKnights) | (Board.pieceSet[bishop] & cornerBishops)) {
+    if (at(1, 8) == knight && (at(1, 7) == enemyPawn || at(3, 7) == enemyPawn)) v -= 80;
+    if (at(8, 8) == knight && (at(8, 7) == enemyPawn || at(6, 7) == enemyPawn)) v -= 80;
+    if (at(1, 7) == bishop && at(2, 6) == enemyPawn) v -= 150;
+    if (at(8, 7) == bishop && at(7, 6) == enemyPawn) v -= 150;
+  }
   return v;
 }
 
