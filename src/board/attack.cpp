@@ -4,7 +4,6 @@
 
 namespace kelb {
 
-
 // The probes and rays of one attacking side, unrolled with the steps as constants.
 template <int BySide>
 static inline bool AttackedBy(int square) {

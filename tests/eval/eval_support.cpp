@@ -68,4 +68,14 @@ int EvalFen(const std::string& fen) {
   return Evaluate();
 }
 
+EvalContext AfterKings(const std::string& fen) {
+  EvalContext e;
+  EXPECT_TRUE(SetUpFen(fen)) << fen;
+  InitEvalContext(e);
+  ScorePawns(e);
+  BlendPawnScores(e);
+  ScoreKings(e);
+  return e;
+}
+
 }  // namespace kelb::test

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "board/board.h"
+#include "eval/eval.h"
 
 namespace kelb::test {
 
@@ -15,5 +16,8 @@ std::string FlipFen(const std::string& fen);
 
 // Evaluate() of a FEN position (the position must be accepted).
 int EvalFen(const std::string& fen);
+
+// The evaluation context of a FEN position after the pawn, blend and king terms.
+EvalContext AfterKings(const std::string& fen);
 
 }  // namespace kelb::test

@@ -10,16 +10,6 @@
 namespace kelb::test {
 namespace {
 
-EvalContext AfterKings(const std::string& fen) {
-  EvalContext e;
-  EXPECT_TRUE(SetUpFen(fen)) << fen;
-  InitEvalContext(e);
-  ScorePawns(e);
-  BlendPawnScores(e);
-  ScoreKings(e);
-  return e;
-}
-
 TEST(KingAttack, CountGrowsWithItsSquareAndIsCapped) {
   EvalContext e = AfterKings("8/8/8/3k4/8/8/8/Q3K3 w - - 0 1");
   e.whiteScore = e.blackScore = 0;

@@ -100,12 +100,7 @@ TEST(PawnCache, SameStructureWithOtherPiecesKingsAndSideToMove) {
 
 // The shelter of a king that can still castle, through the entry of another position with the same pawns.
 int ShelterAfterKings(const std::string& fen, int side) {
-  EvalContext e;
-  EXPECT_TRUE(SetUpFen(fen)) << fen;
-  InitEvalContext(e);
-  ScorePawns(e);
-  BlendPawnScores(e);
-  ScoreKings(e);
+  const EvalContext e = AfterKings(fen);
   return side == kWhite ? e.whiteShelter : e.blackShelter;
 }
 
