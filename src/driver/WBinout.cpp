@@ -2,12 +2,14 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "driver/config.h"
 
@@ -29,6 +31,21 @@ static std::string fedBytes;
 static size_t fedPosition = 0;
 
 void (*programEndHook)(int exitCode) = nullptr;
+
+void* AllocateTableMemory(size_t bytes) {
+  constexpr size_t kLargePage = size_t{2} << 20;
+  const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+  if (rounded < bytes) return nullptr;
+  void* memory = std::aligned_alloc(kLargePage, rounded);
+  if (memory == nullptr) return nullptr;
+#ifdef MADV_HUGEPAGE
+  madvise(memory, rounded, MADV_HUGEPAGE);  // only advice: small pages work too
+#endif
+  std::memset(memory, 0, bytes);
+  return memory;
+}
+
+void FreeTableMemory(void* memory) { std::free(memory); }
 
 void EndProgram(int exitCode, bool orderly) {
   if (programEndHook != nullptr) programEndHook(exitCode);

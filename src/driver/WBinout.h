@@ -1,6 +1,7 @@
 // The console channel: protocol lines in from standard input (a pipe or a terminal) without blocking or
 // blocking, protocol lines out to standard output, and the optional protocol log kelb701.log.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -48,5 +49,12 @@ void FeedInput(std::string_view bytes);
 // Called by EndProgram before the process ends, if set. The engine never sets it; a harness that must
 // outlive the engine's ends (the fuzz targets) installs one that does not return, e.g. by throwing.
 extern void (*programEndHook)(int exitCode);
+
+// Zeroed memory for the transposition table, nullptr when there is not enough. It starts on a large-page
+// boundary and the kernel is asked to back it with large pages: the table is probed at random, and with small
+// pages nearly every probe would also miss the processor's address-translation cache. Freed by
+// FreeTableMemory (which takes nullptr).
+void* AllocateTableMemory(size_t bytes);
+void FreeTableMemory(void* memory);
 
 }  // namespace kelb

@@ -1,7 +1,6 @@
 #include "search/hash.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -10,6 +9,7 @@
 #include "board/board.h"
 #include "board/movegen.h"
 #include "board/random.h"
+#include "driver/WBinout.h"
 #include "driver/config.h"
 #include "search/search.h"
 
@@ -24,7 +24,8 @@ void AllocateHashTable(int32_t& sizeMb) {
   HashTable.enabled = sizeMb != 0;
   HashTable.entryCount = HashEntryCount(sizeMb);
   HashTable.indexMagic = UINT64_MAX / HashTable.entryCount + 1;
-  HashTable.entries = static_cast<HashEntry*>(std::calloc(HashTable.entryCount, sizeof(HashEntry)));
+  HashTable.entries =
+      static_cast<HashEntry*>(AllocateTableMemory(static_cast<size_t>(HashTable.entryCount) * sizeof(HashEntry)));
   if (HashTable.entries == nullptr) {
     // Not enough memory: run without a table rather than crash.
     HashTable.enabled = false;
@@ -46,7 +47,7 @@ uint32_t HashEntryCount(int32_t sizeMb) {
 }
 
 void FreeHashTable() {
-  std::free(HashTable.entries);
+  FreeTableMemory(HashTable.entries);
   HashTable.entries = nullptr;
   HashTable.entryCount = 0;
   HashTable.enabled = false;

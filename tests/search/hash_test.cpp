@@ -1,6 +1,10 @@
 #include "search/hash.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+
+#include "driver/WBinout.h"
 
 #include "search_fixture.h"
 
@@ -65,6 +69,27 @@ TEST(HashSizeTest, AllocationClampsAndDisables) {
   EXPECT_EQ(HashTable.entryCount, 672030u);
   EXPECT_EQ(HashTable.generation, 0);
   FreeHashTable();
+}
+
+// A new table, also in memory a previous table has dirtied, holds nothing but empty slots, and it starts on a
+// large-page boundary.
+TEST(HashSizeTest, NewTableIsEmptyAndLargePageAligned) {
+  int32_t mb = 4;
+  for (int round = 0; round < 2; round++) {
+    AllocateHashTable(mb);
+    ASSERT_NE(HashTable.entries, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(HashTable.entries) % (uintptr_t{2} << 20), 0u);
+    HashEntry empty{};
+    empty.age = kEmptyAge;
+    uint32_t dirty = 0;
+    for (uint32_t i = 0; i < HashTable.entryCount; i++)
+      if (std::memcmp(&HashTable.entries[i], &empty, sizeof empty) != 0) dirty++;
+    EXPECT_EQ(dirty, 0u) << "round " << round;
+    std::memset(HashTable.entries, 0xa5, static_cast<size_t>(HashTable.entryCount) * sizeof(HashEntry));
+  }
+  FreeHashTable();
+  EXPECT_EQ(AllocateTableMemory(SIZE_MAX - 16), nullptr);
+  FreeTableMemory(nullptr);
 }
 
 // Touches a gigabyte: run with KELB_SLOW_TESTS=1.
