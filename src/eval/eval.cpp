@@ -1,24 +1,15 @@
 // The evaluation driver: maps, stages, tempo and threats, and the material corrections.
 #include "eval/eval.h"
 
-#include <cstring>
-
 #include "eval/lkpk.h"
 
 namespace kelb {
 
 void InitEvalContext(EvalContext& e) {
   e.whiteScore = e.blackScore = 0;
-  e.WhiteSquareWeights = BaseSquareWeights;
-  e.BlackSquareWeights = BaseSquareWeights;
-  std::memset(&e.WhiteKingZone, 0, sizeof e.WhiteKingZone);
-  std::memset(&e.BlackKingZone, 0, sizeof e.BlackKingZone);
-  if (Board.pieceMaterial[kWhite] >= 800 || Board.pieceMaterial[kBlack] >= 800) {
-    for (int i = 0; i < 8; i++) {
-      e.WhiteKingZone[Board.king[kWhite] + kingSteps[i]] += 3;
-      e.BlackKingZone[Board.king[kBlack] + kingSteps[i]] += 3;
-    }
-  }
+  const bool zones = Board.pieceMaterial[kWhite] >= 800 || Board.pieceMaterial[kBlack] >= 800;
+  e.whiteKingZone = MakeKingZoneView(Board.king[kWhite], zones);
+  e.blackKingZone = MakeKingZoneView(Board.king[kBlack], zones);
   e.whiteAttack = e.blackAttack = 0;
   e.whiteThreats = e.blackThreats = 0;
   e.whiteShelter = e.blackShelter = 100;

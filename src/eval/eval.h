@@ -69,6 +69,26 @@ struct HomePawnShelter {
 };
 constexpr uint8_t kHomeShelterUnknown = 255;  // covered of an entry's shelter not worked out yet
 
+// The squares around a king as the piece walks see them: 3 on each once enough pieces are on the board,
+// else 0. Read through the square's offset from the king in a fixed table, so no map is built per
+// evaluation; the offsets of two real squares never wrap round the 10-wide board.
+struct KingZoneTable {
+  int8_t row[2][240];  // [zone filled][offset from the king + 120]
+};
+constexpr KingZoneTable MakeKingZoneTable() {
+  KingZoneTable t{};
+  for (int step : kingSteps) t.row[1][120 + step] = 3;
+  return t;
+}
+inline constexpr KingZoneTable kKingZoneTable = MakeKingZoneTable();
+struct KingZoneView {
+  const int8_t* origin;  // the entry of offset 0 shifted back by the king's square
+  int operator[](int square) const { return origin[square]; }
+};
+inline KingZoneView MakeKingZoneView(int kingSquare, bool filled) {
+  return KingZoneView{&kKingZoneTable.row[filled][120 - kingSquare]};
+}
+
 // Working record of one evaluation; lives on the stack of Evaluate.
 struct EvalContext {
   int32_t whiteScore, blackScore;
@@ -76,7 +96,7 @@ struct EvalContext {
   // Signed bytes: the castling-shelter share added on d1/f1 (d8/f8) may be negative.
   SquareArray<int8_t> WhiteSquareWeights, BlackSquareWeights;
   // 3 on the squares around that king once enough pieces are on the board, else 0.
-  SquareArray<int8_t> WhiteKingZone, BlackKingZone;
+  KingZoneView whiteKingZone, blackKingZone;
   // By file 0..9: rank of the lowest and second-lowest white pawn (9 = none), of the highest and
   // second-highest black pawn (0 = none).
   int8_t whiteRear[10], whiteRear2[10];
@@ -120,8 +140,8 @@ int EvaluateTraced(EvalTrace* trace);
 
 // ---- Evaluation stages, in the order Evaluate runs them (exposed for the tests) ----------------------
 
-// Base square weights, empty king zones (filled when either side has 800 piece material), cleared
-// counts, king coordinates.
+// King zones (filled when either side has 800 piece material), cleared counts, king coordinates; the
+// square-weight maps are ScorePawns' to set.
 void InitEvalContext(EvalContext& e);
 // Pawn file arrays and every pawn of both sides; then the blend into the two sums.
 void ScorePawns(EvalContext& e);
@@ -197,8 +217,8 @@ inline SquareArray<int8_t>& WeightsOf(EvalContext& e, int side) {
 inline const SquareArray<int8_t>& WeightsOf(const EvalContext& e, int side) {
   return side == kWhite ? e.WhiteSquareWeights : e.BlackSquareWeights;
 }
-inline const SquareArray<int8_t>& KingZoneOf(const EvalContext& e, int side) {
-  return side == kWhite ? e.WhiteKingZone : e.BlackKingZone;
+inline KingZoneView KingZoneOf(const EvalContext& e, int side) {
+  return side == kWhite ? e.whiteKingZone : e.blackKingZone;
 }
 
 // Piece code of `side`'s piece of `kind` (kPawn..kKing).

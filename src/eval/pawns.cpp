@@ -128,6 +128,23 @@ struct PawnCacheSide {
 constexpr int kCachedWeightFirst = 10;
 constexpr int kCachedWeightCount = 80;
 
+constexpr bool WeightsZeroOutsideCache() {
+  for (int s = kFirstSquareIndex; s <= kLastSquareIndex; s++)
+    if ((s < kCachedWeightFirst || s >= kCachedWeightFirst + kCachedWeightCount) && BaseSquareWeights[s] != 0)
+      return false;
+  return true;
+}
+static_assert(WeightsZeroOutsideCache(), "the pawn terms weigh real squares only, all inside the cached span");
+
+// A whole map from the cached squares, the border numbers around them 0 as in every map.
+static inline void CopyCachedWeights(SquareArray<int8_t>& map, const int8_t* cached) {
+  constexpr int before = kCachedWeightFirst - kFirstSquareIndex;
+  constexpr int after = kSquareArraySize - before - kCachedWeightCount;
+  std::memset(&map[kFirstSquareIndex], 0, before);
+  std::memcpy(&map[kCachedWeightFirst], cached, kCachedWeightCount);
+  std::memset(&map[kCachedWeightFirst + kCachedWeightCount], 0, after);
+}
+
 struct PawnCacheEntry {
   uint64_t pawns[2];  // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
   int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
@@ -351,7 +368,7 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
 
   // A capture square in the enemy king's zone starts the attack count (the zone is 3 on every square around
   // the king, or empty).
-  const SquareArray<int8_t>& enemyZone = KingZoneOf(e, enemy);
+  const KingZoneView enemyZone = KingZoneOf(e, enemy);
   if (AttackOf(e, side) == 0 && (ps.attacked & kNeighbours.set[enemyKing]))
     AttackOf(e, side) = 2 * enemyZone[enemyKing + kingSteps[0]];
   // Enemy pieces on the capture squares (pawns score nothing there).
@@ -426,8 +443,8 @@ void ScorePawns(EvalContext& e) {
   std::memcpy(e.whiteRear2, entry.rear[1], 10);
   std::memcpy(e.blackRear, entry.rear[2], 10);
   std::memcpy(e.blackRear2, entry.rear[3], 10);
-  std::memcpy(&e.WhiteSquareWeights[kCachedWeightFirst], entry.weights[kWhite], kCachedWeightCount);
-  std::memcpy(&e.BlackSquareWeights[kCachedWeightFirst], entry.weights[kBlack], kCachedWeightCount);
+  CopyCachedWeights(e.WhiteSquareWeights, entry.weights[kWhite]);
+  CopyCachedWeights(e.BlackSquareWeights, entry.weights[kBlack]);
   e.wingShelter = entry.wingShelter;
   e.homeShelter = entry.homeShelter;
 

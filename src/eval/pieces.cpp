@@ -128,7 +128,7 @@ static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, i
                                                         const RayTable& table, int& direct, int& beyond,
                                                         int& zone, int& blocker) {
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
-  const SquareArray<int8_t>& kingZone = KingZoneOf(e, 1 - side);
+  const KingZoneView kingZone = KingZoneOf(e, 1 - side);
   const int step = kingSteps[dir];
   int n = kRayLengths.length[dir][from];
   int s = from;
