@@ -154,11 +154,17 @@ struct PawnCacheEntry {
   PawnCacheSide side[2];
 };
 
-constexpr int kPawnCacheEntries = 4096;  // a power of two
-static PawnCacheEntry pawnCache[kPawnCacheEntries];
+// Two entries per slot, the one used last kept when a third structure comes: the search goes back and forth
+// between a few structures that a single entry per slot would keep evicting from each other.
+constexpr int kPawnCacheEntries = 4096;
+constexpr int kPawnCacheSlots = kPawnCacheEntries / 2;  // a power of two
+static PawnCacheEntry pawnCache[kPawnCacheSlots][2];
+static uint8_t pawnCacheRecent[kPawnCacheSlots];  // the entry of each slot used last
 
 void ClearPawnCache() {
-  for (PawnCacheEntry& entry : pawnCache) entry.pawns[kWhite] = entry.pawns[kBlack] = ~uint64_t{0};
+  for (auto& slot : pawnCache)
+    for (PawnCacheEntry& entry : slot) entry.pawns[kWhite] = entry.pawns[kBlack] = ~uint64_t{0};
+  std::memset(pawnCacheRecent, 0, sizeof pawnCacheRecent);
 }
 
 [[maybe_unused]] static const bool pawnCacheClearedAtLoad = (ClearPawnCache(), true);
@@ -197,7 +203,7 @@ static inline void ScoreAttackedCode(int code, const PawnCacheSide& ps, PawnValu
 
 static inline uint32_t PawnCacheIndex(uint64_t white, uint64_t black) {
   const uint64_t h = white * 0x9e3779b97f4a7c15ull ^ (black + 0x632be59bd9b4e019ull) * 0xc2b2ae3d27d4eb4full;
-  return static_cast<uint32_t>(h >> 40) & (kPawnCacheEntries - 1);
+  return static_cast<uint32_t>(h >> 40) & (kPawnCacheSlots - 1);
 }
 
 uint32_t PawnCacheSlot() { return PawnCacheIndex(PawnSet(kWhite), PawnSet(kBlack)); }
@@ -436,8 +442,18 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
 
 void ScorePawns(EvalContext& e) {
   const uint64_t white = PawnSet(kWhite), black = PawnSet(kBlack);
-  PawnCacheEntry& entry = pawnCache[PawnCacheIndex(white, black)];
-  if (entry.pawns[kWhite] != white || entry.pawns[kBlack] != black) FillPawnEntry(entry, white, black);
+  const uint32_t slot = PawnCacheIndex(white, black);
+  PawnCacheEntry* pair = pawnCache[slot];
+  int way = 0;
+  if (pair[0].pawns[kWhite] != white || pair[0].pawns[kBlack] != black) {
+    way = 1;
+    if (pair[1].pawns[kWhite] != white || pair[1].pawns[kBlack] != black) {
+      way = 1 - pawnCacheRecent[slot];
+      FillPawnEntry(pair[way], white, black);
+    }
+  }
+  pawnCacheRecent[slot] = static_cast<uint8_t>(way);
+  PawnCacheEntry& entry = pair[way];
 
   std::memcpy(e.whiteRear, entry.rear[0], 10);
   std::memcpy(e.whiteRear2, entry.rear[1], 10);
