@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <utility>
@@ -152,6 +153,34 @@ TEST(PawnCache, ACollidingStructureIsRecomputed) {
       pairs++;
     }
   EXPECT_GT(pairs, 0) << "no two positions shared a slot";
+}
+
+TEST(PawnCache, ThreeStructuresOfOneSlotTakeTurns) {
+  BuildKpkBitbase();
+  // A slot keeps two structures; a third replaces one of them. Rotating through three structures of one
+  // slot replaces an entry at every step, and each evaluation must still equal its cold value.
+  const std::vector<std::string> positions = RandomGamePositions(11, 40, 60);
+  std::map<uint32_t, std::vector<std::pair<std::pair<uint64_t, uint64_t>, std::string>>> bySlot;
+  for (const std::string& fen : positions) {
+    ASSERT_TRUE(SetUpFen(fen));
+    const std::pair<uint64_t, uint64_t> pawns{Board.pieceSet[kWhitePawn], Board.pieceSet[kBlackPawn]};
+    auto& list = bySlot[PawnCacheSlot()];
+    if (std::none_of(list.begin(), list.end(), [&](const auto& p) { return p.first == pawns; }))
+      list.emplace_back(pawns, fen);
+  }
+  int groups = 0;
+  for (const auto& [slot, list] : bySlot) {
+    if (list.size() < 3 || groups == 10) continue;
+    int cold[3];
+    for (int i = 0; i < 3; i++) cold[i] = ColdEval(list[i].second);
+    ClearPawnCache();
+    // In turn (each step replaces the entry used longest ago), then back and forth between two while the
+    // third comes in between.
+    static constexpr int kOrder[] = {0, 1, 2, 0, 1, 2, 0, 1, 0, 2, 0, 1, 1, 2, 2, 0};
+    for (int i : kOrder) EXPECT_EQ(EvalFen(list[i].second), cold[i]) << list[i].second;
+    groups++;
+  }
+  EXPECT_GT(groups, 0) << "no three structures shared a slot";
 }
 
 TEST(PawnCache, OrderOfThePawnListsDoesNotMatter) {
