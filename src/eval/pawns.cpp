@@ -156,7 +156,7 @@ struct PawnCacheEntry {
 
 // Two entries per slot, the one used last kept when a third structure comes: the search goes back and forth
 // between a few structures that a single entry per slot would keep evicting from each other.
-constexpr int kPawnCacheEntries = 4096;
+constexpr int kPawnCacheEntries = 8192;
 constexpr int kPawnCacheSlots = kPawnCacheEntries / 2;  // a power of two
 static PawnCacheEntry pawnCache[kPawnCacheSlots][2];
 static uint8_t pawnCacheRecent[kPawnCacheSlots];  // the entry of each slot used last
