@@ -48,7 +48,8 @@ static inline bool HasPawn(int side, int file, int relativeRank) {
 }
 
 // Own rooks of the first two slots standing on the back rank.
-static int BackRankRooks(int side) {
+template <int side>
+static inline int BackRankRooks() {
   int k = 0;
   for (int i = 1; i <= 2; i++) {
     int s = Board.rooks[side][i];
@@ -100,8 +101,10 @@ WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
   return w;
 }
 
-// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces.
-static int WingShelter(const EvalContext& e, int side, int wing) {
+// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces. The terms
+// below are templates on the side so that every mirrored square is a constant.
+template <int side>
+static int WingShelter(const EvalContext& e, int wing) {
   WingPawnShelter& w = e.wingShelter[side][wing];
   if (w.knightPawnHome == kWingShelterUnknown) w = WingShelterFromPawns(e, side, wing);
   const int knight = kWingFiles[wing][1];
@@ -119,13 +122,17 @@ static int WingShelter(const EvalContext& e, int side, int wing) {
     }
   }
   // 4. Rooks on the back rank.
-  v += kBackRankRookTable[BackRankRooks(side)][w.coverPawnsHome ? 0 : 1];
+  v += kBackRankRookTable[BackRankRooks<side>()][w.coverPawnsHome ? 0 : 1];
   return v;
 }
 
-int QueensideShelter(const EvalContext& e, int side) { return WingShelter(e, side, 0); }
+int QueensideShelter(const EvalContext& e, int side) {
+  return side == kWhite ? WingShelter<kWhite>(e, 0) : WingShelter<kBlack>(e, 0);
+}
 
-int KingsideShelter(const EvalContext& e, int side) { return WingShelter(e, side, 1); }
+int KingsideShelter(const EvalContext& e, int side) {
+  return side == kWhite ? WingShelter<kWhite>(e, 1) : WingShelter<kBlack>(e, 1);
+}
 
 // Storm on a file: the enemy's rearmost pawn 2, 3 or 4 ranks above the king.
 static inline int Storm(int enemyRank, int kingRank) {
@@ -180,11 +187,12 @@ static int KingShelterPawns(const EvalContext& e, int side, int square, bool& co
 }
 
 // The pieces' part: a bishop in front, and the rooks of a king on the back rank.
-static inline int KingShelterPieces(int side, int square, bool covered) {
+template <int side>
+static inline int KingShelterPieces(int square, bool covered) {
   const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
   int v = 0;
   if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
-  if (r == 1) v += kBackRankRookTable[BackRankRooks(side)][covered ? 0 : 1];
+  if (r == 1) v += kBackRankRookTable[BackRankRooks<side>()][covered ? 0 : 1];
   return v;
 }
 
@@ -193,7 +201,8 @@ int KingShelter(const EvalContext& e, int side, int square) {
   if (r >= 5) return 0;
   bool covered;
   const int v = KingShelterPawns(e, side, square, covered);
-  return v + KingShelterPieces(side, square, covered);
+  return v + (side == kWhite ? KingShelterPieces<kWhite>(square, covered)
+                             : KingShelterPieces<kBlack>(square, covered));
 }
 
 HomePawnShelter HomeShelterFromPawns(const EvalContext& e, int side) {
@@ -203,7 +212,8 @@ HomePawnShelter HomeShelterFromPawns(const EvalContext& e, int side) {
 }
 
 // King activity: centralisation and closeness to the pawns, wanted as the enemy's pieces go.
-static void ScoreKingActivity(EvalContext& e, int side) {
+template <int side>
+static void ScoreKingActivity(EvalContext& e) {
   const int enemyMaterial = Board.pieceMaterial[1 - side];
   const int k = Board.king[side], kf = fileOf[k];
   int a = (enemyMaterial <= 300 ? 4 : 2) * KingCentre(k);
@@ -221,13 +231,14 @@ static void ScoreKingActivity(EvalContext& e, int side) {
 }
 
 // Shelter with the castling wings weighed by how likely each castling is.
-static int CastlingShelter(EvalContext& e, int side) {
-  auto sq = [side](int file, int rank) { return RelativeSquare(side, file, rank); };
-  int q = Board.queenSideLost[side] ? 0 : QueensideShelter(e, side);
-  int k = Board.kingSideLost[side] ? 0 : KingsideShelter(e, side);
+template <int side>
+static int CastlingShelter(EvalContext& e) {
+  auto sq = [](int file, int rank) { return RelativeSquare(side, file, rank); };
+  int q = Board.queenSideLost[side] ? 0 : WingShelter<side>(e, 0);
+  int k = Board.kingSideLost[side] ? 0 : WingShelter<side>(e, 1);
   HomePawnShelter& home = e.homeShelter[side];
   if (home.covered == kHomeShelterUnknown) home = HomeShelterFromPawns(e, side);
-  const int c = home.value + KingShelterPieces(side, sq(5, 1), home.covered != 0);  // KingShelter on e1 (e8)
+  const int c = home.value + KingShelterPieces<side>(sq(5, 1), home.covered != 0);  // KingShelter on e1 (e8)
   if (q < c) q = c;
   if (k < c) k = c;
   const int best = q > k ? q : k;
@@ -246,45 +257,47 @@ static int CastlingShelter(EvalContext& e, int side) {
 }
 
 // Shelter of a king that can no longer castle, by its square.
-static int SettledShelter(const EvalContext& e, int side) {
+template <int side>
+static int SettledShelter(const EvalContext& e) {
   const int k = Board.king[side];
   const int f = fileOf[k], r = RelativeRank(side, rankOf[k]);
   int v = -1;
   if (r == 1 || r == 2) {
     const int drop = r == 2 ? 1 : 0;
     if (f <= 2)
-      v = QueensideShelter(e, side) - (drop ? 20 : 0);
+      v = WingShelter<side>(e, 0) - (drop ? 20 : 0);
     else if (f == 3)
-      v = QueensideShelter(e, side) - (drop ? 35 : 15);
+      v = WingShelter<side>(e, 0) - (drop ? 35 : 15);
     else if (f == 6)
-      v = KingsideShelter(e, side) - (drop ? 35 : 15);
+      v = WingShelter<side>(e, 1) - (drop ? 35 : 15);
     else if (f >= 7)
-      v = KingsideShelter(e, side) - (drop ? 20 : 0);
+      v = WingShelter<side>(e, 1) - (drop ? 20 : 0);
   }
   if (v < 0) v = KingShelter(e, side, k);
   return v;
 }
 
-static int Shelter(EvalContext& e, int side) {
+template <int side>
+static int Shelter(EvalContext& e) {
   const int k = Board.king[side];
   int v = 100;
   if (Board.pieceMaterial[1 - side] <= 800) {
     if (fileOf[k] == 1 || fileOf[k] == 8) v = 80;
     if (rankOf[k] == 1 || rankOf[k] == 8) v -= 20;
   } else if (!Board.queenSideLost[side] || !Board.kingSideLost[side]) {
-    v = CastlingShelter(e, side);
+    v = CastlingShelter<side>(e);
   } else {
-    v = SettledShelter(e, side);
+    v = SettledShelter<side>(e);
   }
   return v < 0 ? 0 : v;
 }
 
 void ScoreKings(EvalContext& e) {
   // Both activities read the maps before either shelter adds its castling shares to them.
-  ScoreKingActivity(e, kWhite);
-  ScoreKingActivity(e, kBlack);
-  e.whiteShelter = Shelter(e, kWhite);
-  e.blackShelter = Shelter(e, kBlack);
+  ScoreKingActivity<kWhite>(e);
+  ScoreKingActivity<kBlack>(e);
+  e.whiteShelter = Shelter<kWhite>(e);
+  e.blackShelter = Shelter<kBlack>(e);
 }
 
 // Enemy minor pieces and rooks guarding the squares in front of a king on its back two ranks.

@@ -6,9 +6,11 @@
 
 namespace kelb {
 
-// Development of one side, squares read from its own side of the board.
-static int Development(int side) {
-  auto at = [side](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
+// Development of one side, squares read from its own side of the board (a template on the side, so that
+// every mirrored square is a constant; the same for the patterns below).
+template <int side>
+static int Development() {
+  auto at = [](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
   auto occupied = [&](int file, int rank) { return at(file, rank) != kEmpty; };
   const int enemy = 1 - side;
   const int queen = Own(side, kQueen), bishop = Own(side, kBishop), knight = Own(side, kKnight);
@@ -66,12 +68,13 @@ void ScoreDevelopment(EvalContext& e) {
   if (Board.queenSideLost[kWhite] && Board.kingSideLost[kWhite] && Board.queenSideLost[kBlack] &&
       Board.kingSideLost[kBlack])
     return;
-  e.whiteScore += Development(kWhite);
-  e.blackScore += Development(kBlack);
+  e.whiteScore += Development<kWhite>();
+  e.blackScore += Development<kBlack>();
 }
 
-static int PiecePatterns(const EvalContext& e, int side) {
-  auto at = [side](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
+template <int side>
+static int PiecePatterns(const EvalContext& e) {
+  auto at = [](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
   const int enemy = 1 - side;
   const int rook = Own(side, kRook), knight = Own(side, kKnight), bishop = Own(side, kBishop);
   const int enemyPawn = Enemy(side, kPawn);
@@ -109,8 +112,8 @@ static int PiecePatterns(const EvalContext& e, int side) {
 }
 
 void ScorePiecePatterns(EvalContext& e) {
-  e.whiteScore += PiecePatterns(e, kWhite);
-  e.blackScore += PiecePatterns(e, kBlack);
+  e.whiteScore += PiecePatterns<kWhite>(e);
+  e.blackScore += PiecePatterns<kBlack>(e);
 }
 
 }  // namespace kelb
