@@ -53,11 +53,29 @@ static constexpr int8_t kKnightAttackTable[6][6] = {
 static constexpr int8_t kOutpostTable[16] = {0, 0, 0, 3, 0, 0, 0, 3, 8, 8, 26, 26, 8, 8, 26, 26};
 static constexpr int8_t kBishopOutpostTable[16] = {0, 0, 0, 0, 0, 0, 0, 0, 5, 5, 17, 17, 5, 5, 17, 17};
 
-static inline int ForkValue(int a, int b) {
-  if (b == 0) return 0;
-  int df = std::abs(fileOf[a] - fileOf[b]), dr = std::abs(rankOf[a] - rankOf[b]);
-  return df < 5 && dr < 5 ? kKnightForkTable[df][dr] : 0;
+// The two tables above by the knight's square and the target's, read with one lookup: [knight][target], 0
+// for an empty list slot (target 0) and for targets out of reach of the table.
+struct KnightTargetTable {
+  int8_t fork[89][89];
+  int8_t attack[89][89];
+};
+static constexpr KnightTargetTable MakeKnightTargetTable() {
+  KnightTargetTable t{};
+  for (int a = 11; a <= 88; a++) {
+    if (!onBoard[a]) continue;
+    for (int b = 11; b <= 88; b++) {
+      if (!onBoard[b]) continue;
+      const int df = fileOf[a] > fileOf[b] ? fileOf[a] - fileOf[b] : fileOf[b] - fileOf[a];
+      const int dr = rankOf[a] > rankOf[b] ? rankOf[a] - rankOf[b] : rankOf[b] - rankOf[a];
+      t.fork[a][b] = df < 5 && dr < 5 ? kKnightForkTable[df][dr] : 0;
+      t.attack[a][b] = df < 6 && dr < 6 ? kKnightAttackTable[df][dr] : 0;
+    }
+  }
+  return t;
 }
+static constexpr KnightTargetTable kKnightTargets = MakeKnightTargetTable();
+
+static inline int ForkValue(int a, int b) { return kKnightTargets.fork[a][b]; }
 
 // Outpost flags 2, 4 and 8, shared by knights and bishops on file f, relative rank r.
 static int OutpostFlags(const EvalContext& e, int side, int f, int r) {
@@ -196,8 +214,7 @@ static void ScoreKnight(EvalContext& e, int s) {
   if (heavy) ThreatsOf(e, side) += CountSquares(heavy);
   m = m * 3 / 2;
 
-  const int kdf = std::abs(f - fileOf[enemyKing]), kdr = std::abs(rankOf[s] - rankOf[enemyKing]);
-  if (kdf < 6 && kdr < 6) AttackOf(e, side) += kKnightAttackTable[kdf][kdr];
+  AttackOf(e, side) += kKnightTargets.attack[s][enemyKing];
 
   score += m + ForkValue(s, enemyKing) + ForkValue(s, Board.queens[enemy][1]) +
            ForkValue(s, Board.rooks[enemy][1]) + ForkValue(s, Board.rooks[enemy][2]);
