@@ -59,11 +59,6 @@ static inline int KingPasser(int side, int kingSquare, int f, int r) {
   return kKingPasserTable[6 - ahead][fileOf[kingSquare] - f + 7];
 }
 
-static inline bool IsPieceOrKing(int code, int side) {  // a knight..king of `side`
-  return code != kEmpty && code != PieceCode(side, kPawn) &&
-         (side == kWhite ? isWhitePiece[code] : isBlackPiece[code]);
-}
-
 // The file arrays, from one pass over both pawn lists.
 static void FillPawnFiles(EvalContext& e) {
   for (int f = 0; f < 10; f++) {
@@ -117,9 +112,9 @@ struct PawnCacheSide {
                          // by whether the enemy has 500 in pieces
   uint64_t attacked, attackedTwice;  // squares its pawns attack (bit as in the entry's pawn sets)
   uint64_t frontSet;                 // squares in front of the pawns that are not passed
-  uint8_t forkCount, passerCount;
+  uint64_t forkSet;                  // pawns whose step forward could fork (files b-g, below rank 7)
+  uint8_t passerCount;
   uint8_t candidateCount[2];
-  uint8_t forkPawns[kMaxPawnSlots];     // pawns whose step forward could fork (files b-g, below rank 7)
   uint8_t candidateFiles[2][kMaxPawnSlots];
   PawnCachePasser passers[kMaxPawnSlots];
 };
@@ -233,7 +228,7 @@ static void AnalysePawn(EvalContext& e, int s, PawnCacheSide& ps) {
   ps.squareSum = static_cast<int16_t>(ps.squareSum + kPawnSquareTable[8 - r][f - 1]);
 
   // 3. A step forward might fork two pieces (decided per evaluation).
-  if (f > 1 && f < 8 && r < 7) ps.forkPawns[ps.forkCount++] = static_cast<uint8_t>(s);
+  if (f > 1 && f < 8 && r < 7) ps.forkSet |= SquareBit(s);
 
   // 4. The two capture squares (what stands there is looked at per evaluation).
   for (int df = -1; df <= 1; df += 2) {
@@ -358,18 +353,21 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
   const int enemyKing = Board.king[enemy], ownKing = Board.king[side];
   const int enemyKingFile = fileOf[enemyKing];
   const auto& sq = Board.squares;
+  const uint64_t occupied = OccupiedSquares();
   PawnValues& pv = e.pawnValues[side];
   pv = PawnValues{ps.count, ps.squareSum, ps.structure[enemyHasPieces], 0, ps.darkCount, ps.lightCount,
                   ps.lowFile, ps.highFile};
 
-  // A step forward would fork two pieces.
-  if (Board.side == side) {
-    for (int i = 0; i < ps.forkCount; i++) {
-      const int s = ps.forkPawns[i];
-      if (sq[s + up] == kEmpty && IsPieceOrKing(sq[s + 2 * up - 10], enemy) &&
-          IsPieceOrKing(sq[s + 2 * up + 10], enemy))
-        pv.squareSum += 15;
-    }
+  // A step forward would fork two pieces: the square ahead empty, an enemy knight..king on both squares
+  // the pawn would then attack. On the sets a rank up is one bit up and a file eight bits; the fork pawns
+  // stand on files b-g below the seventh rank, so no shift leaves the board.
+  if (Board.side == side && ps.forkSet != 0) {
+    const uint64_t* sets = Board.pieceSet;
+    const uint64_t pieces = sets[Enemy(side, kKnight)] | sets[Enemy(side, kBishop)] |
+                            sets[Enemy(side, kRook)] | sets[Enemy(side, kQueen)] | sets[Enemy(side, kKing)];
+    const uint64_t forks = side == kWhite ? ps.forkSet & ~(occupied >> 1) & (pieces << 6) & (pieces >> 10)
+                                          : ps.forkSet & ~(occupied << 1) & (pieces << 10) & (pieces >> 6);
+    if (forks != 0) pv.squareSum += 15 * CountSquares(forks);
   }
 
   // A capture square in the enemy king's zone starts the attack count (the zone is 3 on every square around
@@ -390,7 +388,7 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
   if (ps.attacked & kingBit) threats += (ps.attackedTwice & kingBit) ? 2 : 1;
 
   // Blocked pawns, and candidates by their distance from the enemy king.
-  pv.structureSum -= 3 * CountSquares(ps.frontSet & OccupiedSquares());
+  pv.structureSum -= 3 * CountSquares(ps.frontSet & occupied);
   for (int i = 0; i < ps.candidateCount[enemyHasPieces]; i++)
     pv.structureSum += std::abs(enemyKingFile - ps.candidateFiles[enemyHasPieces][i]);
 

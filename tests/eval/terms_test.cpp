@@ -175,6 +175,26 @@ TEST(Pawns, ForkThreatOnlyWithTheMove) {
   EXPECT_EQ(w.pawnValues[kWhite].squareSum, 24 + 15);
 }
 
+// The fork bonus of `side`'s pawns: the placement sum with `side` to move less the sum with the other side to
+// move (nothing else in it depends on the side to move).
+int ForkBonus(const std::string& placement, int side) {
+  const std::string own = side == kWhite ? " w - - 0 1" : " b - - 0 1";
+  const std::string other = side == kWhite ? " b - - 0 1" : " w - - 0 1";
+  return AfterPawns(placement + own).pawnValues[side].squareSum -
+         AfterPawns(placement + other).pawnValues[side].squareSum;
+}
+
+TEST(Pawns, ForkThreatsCountEachPawnAndOnlyPiecesAndKings) {
+  EXPECT_EQ(ForkBonus("4k3/8/2n1n1b1/8/3P1P2/8/8/4K3", kWhite), 30);  // d4-d5 and f4-f5 both fork
+  EXPECT_EQ(ForkBonus("8/8/2k1r3/8/3P4/8/8/K7", kWhite), 15);          // the king is a target too
+  EXPECT_EQ(ForkBonus("4k3/8/2n1n3/3p4/3P4/8/8/4K3", kWhite), 0);     // the square ahead is taken
+  EXPECT_EQ(ForkBonus("4k3/8/2p1n3/8/3P4/8/8/4K3", kWhite), 0);       // a pawn is no target
+  EXPECT_EQ(ForkBonus("4k3/8/2N1N3/8/3P4/8/8/4K3", kWhite), 0);       // nor are own pieces
+  EXPECT_EQ(ForkBonus("2n1nk2/3P4/8/8/8/8/8/K7", kWhite), 0);         // from the seventh rank it promotes
+  EXPECT_EQ(ForkBonus("4k3/8/8/3p1p2/8/2N1B1R1/8/4K3", kBlack), 30);  // Black's pawns, down the board
+  EXPECT_EQ(ForkBonus("4k3/8/8/8/8/3p4/2N1B3/K7", kBlack), 0);        // from its seventh rank
+}
+
 TEST(Pawns, PawnsNearTheKingGiveTheAttackCountOnce) {
   // f5 and h5 both attack g6, next to the g7 king; with a queen on the board the zones exist.
   EvalContext e = AfterPawns("q7/6k1/8/5P1P/8/8/8/1Q2K3 w - - 0 1");
