@@ -2,6 +2,7 @@
 // still possible) and the conversion of the attack counts into a score.
 #include <cstdlib>
 
+#include "board/attack.h"
 #include "eval/eval.h"
 
 namespace kelb {
@@ -222,10 +223,18 @@ static void ScoreKingActivity(EvalContext& e) {
     if (kf - 1 > e.highPawnFile) a -= 6 * (kf - 1 - e.highPawnFile);
   }
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
+  // The pieces the neighbour table values; usually none stands next to the king and only the weights count.
+  uint64_t valued = 0;
+  for (int code = 1; code <= 12; code++)
+    if (kKingNeighbourTable[side][code] != 0) valued |= Board.pieceSet[code];
   // A step off the board lands on a border number: empty and of weight 0, so it adds nothing.
-  for (int i = 0; i < 8; i++) {
-    int n = k + kingSteps[i];
-    a += weights[n] + kKingNeighbourTable[side][Board.squares[n]];
+  if ((kAttackSets.king[k] & valued) == 0) {
+    for (int i = 0; i < 8; i++) a += weights[k + kingSteps[i]];
+  } else {
+    for (int i = 0; i < 8; i++) {
+      int n = k + kingSteps[i];
+      a += weights[n] + kKingNeighbourTable[side][Board.squares[n]];
+    }
   }
   ScoreOf(e, side) += ((3100 - enemyMaterial) * a) / 3100;
 }
