@@ -15,11 +15,6 @@ void InitEvalContext(EvalContext& e) {
   e.whiteShelter = e.blackShelter = 100;
   e.whitePieceWeight = e.blackPieceWeight = 0;
   e.bishopColours = 0;
-  for (int side = kWhite; side <= kBlack; side++) {
-    e.pawnValues[side] = PawnValues{0, 0, 0, 0, 0, 0, 9, 0};
-    e.kingFile[side] = fileOf[Board.king[side]];
-    e.kingRank[side] = rankOf[Board.king[side]];
-  }
   e.lowPawnFile = 9;
   e.highPawnFile = 0;
 }

@@ -108,7 +108,6 @@ struct EvalContext {
   int32_t bishopColours;              // kWhiteDarkBishop | ...
   PawnValues pawnValues[2];           // [side]
   int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
-  int32_t kingFile[2], kingRank[2];
   WingPawnShelter (*wingShelter)[2];  // [side][0 queen side, 1 king side], in the pawn-structure entry
   HomePawnShelter* homeShelter;       // [side], in the pawn-structure entry of the evaluation
 };
@@ -140,8 +139,8 @@ int EvaluateTraced(EvalTrace* trace);
 
 // ---- Evaluation stages, in the order Evaluate runs them (exposed for the tests) ----------------------
 
-// King zones (filled when either side has 800 piece material), cleared counts, king coordinates; the
-// square-weight maps are ScorePawns' to set.
+// King zones (filled when either side has 800 piece material) and cleared counts; the square-weight maps
+// and the pawn values are ScorePawns' to set.
 void InitEvalContext(EvalContext& e);
 // Pawn file arrays and every pawn of both sides; then the blend into the two sums.
 void ScorePawns(EvalContext& e);
