@@ -195,15 +195,17 @@ inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const
   }
 }
 
-// Captures of a sliding piece: only the first piece on each line matters, so the walk passes the empty
-// squares without consulting the target table (the border numbers read as empty and stop it by onBoard).
+// Captures of a sliding piece along kingSteps[firstDir .. firstDir + nSteps): only the first piece on each
+// line matters, so the walk passes the empty squares without consulting the target table (the border numbers
+// read as empty and stop it by onBoard). A line with no enemy piece anywhere on it is not walked at all.
 template <int Side>
-inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
-                                  int pieceSlot) {
+inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from, int firstDir, int nSteps,
+                                  int pieceSlot, uint64_t enemies) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
-  for (int i = 0; i < nSteps; ++i) {
-    const int d = steps[i];
+  for (int i = firstDir; i < firstDir + nSteps; ++i) {
+    if (!(kAttackSets.ray[i][from] & enemies)) continue;
+    const int d = kingSteps[i];
     int to = from + d;
     int onTo;
     while ((onTo = sq[to]) == kEmpty && onBoard[to]) to += d;
@@ -227,7 +229,15 @@ void Generate(GenContext& g, bool capturesOnly) {
   const int8_t* targets = Side == kWhite ? whiteTargets : blackTargets;
   constexpr int xside = 1 - Side;
 
-  GenerateSteps<Side>(g, targets, Board.king[Side], kingSteps, 1);
+  // Every enemy piece: a capture generation skips the pieces and lines that cannot reach one (the lists and
+  // their order are those of the full walk).
+  const uint64_t* sets = Board.pieceSet;
+  constexpr int firstEnemy = PieceCode(xside, kPawn);
+  const uint64_t enemies = (sets[firstEnemy] | sets[firstEnemy + 1] | sets[firstEnemy + 2]) |
+                           (sets[firstEnemy + 3] | sets[firstEnemy + 4] | sets[firstEnemy + 5]);
+
+  if (!capturesOnly || (kAttackSets.king[Board.king[Side]] & enemies))
+    GenerateSteps<Side>(g, targets, Board.king[Side], kingSteps, 1);
 
   if (!capturesOnly && !g.inCheck) {
     constexpr int back = Side == kWhite ? 1 : 8;  // back rank
@@ -240,24 +250,28 @@ void Generate(GenContext& g, bool capturesOnly) {
       AddMove<Side, kCastleKingSide>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
   }
 
-  for (int i = 1; i <= Board.knightCount[Side]; ++i) {
-    const int from = Board.knights[Side][i];
-    if (from) GenerateSteps<Side>(g, targets, from, knightSteps, i);
-  }
   if (capturesOnly) {
+    for (int i = 1; i <= Board.knightCount[Side]; ++i) {
+      const int from = Board.knights[Side][i];
+      if (from && (kAttackSets.knight[from] & enemies)) GenerateSteps<Side>(g, targets, from, knightSteps, i);
+    }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, diagonalSteps, 4, i);
+      if (from) GenerateSlideCaptures<Side>(g, targets, from, 0, 4, i, enemies);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, straightSteps, 4, i);
+      if (from) GenerateSlideCaptures<Side>(g, targets, from, 4, 4, i, enemies);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, kingSteps, 8, i);
+      if (from) GenerateSlideCaptures<Side>(g, targets, from, 0, 8, i, enemies);
     }
   } else {
+    for (int i = 1; i <= Board.knightCount[Side]; ++i) {
+      const int from = Board.knights[Side][i];
+      if (from) GenerateSteps<Side>(g, targets, from, knightSteps, i);
+    }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
       if (from) GenerateSlides<Side>(g, targets, from, diagonalSteps, 4, i);
@@ -279,6 +293,14 @@ void Generate(GenContext& g, bool capturesOnly) {
   constexpr int epRank = Side == kWhite ? 5 : 4;
   const int32_t* captureSteps = Side == kWhite ? blackPawnAttackers : whitePawnAttackers;
   const int epFile = Board.epFile;
+  if (capturesOnly && !epFile) {
+    // No pawn that can take anything or promote: nothing to look at. Pawns stand on ranks 2 to 7, so the
+    // shifts never carry a capture over into the next file's column.
+    const uint64_t pawns = sets[pawn];
+    const uint64_t attacked = Side == kWhite ? (pawns << 9 | pawns >> 7) : (pawns << 7 | pawns >> 9);
+    constexpr uint64_t promotingRank = uint64_t{0x0101010101010101} << (lastRankBefore - 1);
+    if (!(attacked & enemies) && !(pawns & promotingRank)) return;
+  }
   for (int i = 1; i <= kMaxPawnSlots; ++i) {
     const int from = Board.pawns[Side][i];
     if (!from) continue;
