@@ -82,31 +82,33 @@ inline int CapturedSlot(int code, int square) {
 // Stores the move of `piece` from -> to (onTo = what stands on `to`) unless a filter of this generation
 // drops it, with its ordering score. Kind is the move kind, a template argument so that each caller keeps
 // only its own branches.
-template <int Side, int Kind>
+template <int Side, int Kind, bool Filters>
 inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int to, int piece, int onTo,
                                                    int promotion, int pieceSlot) {
   auto& sq = Board.squares;
   const int moverKind = pieceType[piece];
 
-  if (g.inCheck) {
-    if (moverKind != kKing && Kind != kEnPassant && !evasionMask[to]) return;
-    if (g.count < 2 && Kind == kNormalMove && promotion == 0) {
-      sq[to] = piece;
-      sq[from] = kEmpty;
-      const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
-      sq[from] = piece;
-      sq[to] = onTo;
-      if (attacked) return;
-    }
-  }
   const bool queenPromotion = promotion != 0 && pieceType[promotion] == kQueen;
-  if (g.checksOnly && onTo == kEmpty && !queenPromotion) {
-    if (!(checkMask[to] & (1 << moverKind))) return;
-  }
-  if (Kind == kNormalMove && promotion == 0 && pieceValue[onTo] < g.futility) {
-    const int fd = std::abs(fileOf[to] - fileOf[g.enemyKing]);
-    const int rd = std::abs(rankOf[to] - rankOf[g.enemyKing]);
-    if (!checkProximity.cell[moverKind][fd][rd]) return;
+  if (Filters) {
+    if (g.inCheck) {
+      if (moverKind != kKing && Kind != kEnPassant && !evasionMask[to]) return;
+      if (g.count < 2 && Kind == kNormalMove && promotion == 0) {
+        sq[to] = piece;
+        sq[from] = kEmpty;
+        const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
+        sq[from] = piece;
+        sq[to] = onTo;
+        if (attacked) return;
+      }
+    }
+    if (g.checksOnly && onTo == kEmpty && !queenPromotion) {
+      if (!(checkMask[to] & (1 << moverKind))) return;
+    }
+    if (Kind == kNormalMove && promotion == 0 && pieceValue[onTo] < g.futility) {
+      const int fd = std::abs(fileOf[to] - fileOf[g.enemyKing]);
+      const int rd = std::abs(rankOf[to] - rankOf[g.enemyKing]);
+      if (!checkProximity.cell[moverKind][fd][rd]) return;
+    }
   }
   if (g.count >= g.capacity) {
     ++moveBufferOverflows;
@@ -166,19 +168,24 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
 }
 
 // Moves of a non-sliding piece along its steps.
-template <int Side>
+template <int Side, bool Filters>
 inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
   for (int i = 0; i < 8; ++i) {
     const int to = from + steps[i];
     const int onTo = sq[to];
-    if (onBoard[to] && targets[onTo] < 0) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
+    if (!onBoard[to]) continue;
+    const int t = targets[onTo];
+    if (t == -1)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
+    else if (t == -2)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
 // Moves of a sliding piece along steps[first..last).
-template <int Side>
+template <int Side, bool Filters>
 inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
                            int pieceSlot) {
   const auto& sq = Board.squares;
@@ -189,8 +196,11 @@ inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const
       const int onTo = sq[to];
       const int t = targets[onTo];
       if (t == 1) break;
-      if (t < 0) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
-      if (t == -2) break;
+      if (t == -2) {
+        AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
+        break;
+      }
+      if (t == -1) AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
     }
   }
 }
@@ -198,7 +208,7 @@ inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const
 // Captures of a sliding piece along kingSteps[firstDir .. firstDir + nSteps): only the first piece on each
 // line matters, so the walk passes the empty squares without consulting the target table (the border numbers
 // read as empty and stop it by onBoard). A line with no enemy piece anywhere on it is not walked at all.
-template <int Side>
+template <int Side, bool Filters>
 inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from, int firstDir, int nSteps,
                                   int pieceSlot, uint64_t enemies) {
   const auto& sq = Board.squares;
@@ -209,21 +219,21 @@ inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from
     int to = from + d;
     int onTo;
     while ((onTo = sq[to]) == kEmpty && onBoard[to]) to += d;
-    if (onTo != kEmpty && targets[onTo] == -2) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
+    if (onTo != kEmpty && targets[onTo] == -2) AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
-template <int Side>
+template <int Side, bool Filters>
 inline void AddPromotions(GenContext& g, int from, int to, int onTo, bool capturesOnly, int pieceSlot) {
   constexpr int pawn = PieceCode(Side, kPawn);
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceSlot);
   if (capturesOnly) return;
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceSlot);
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceSlot);
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceSlot);
 }
 
-template <int Side>
+template <int Side, bool Filters>
 void Generate(GenContext& g, bool capturesOnly) {
   const auto& sq = Board.squares;
   const int8_t* targets = Side == kWhite ? whiteTargets : blackTargets;
@@ -237,52 +247,52 @@ void Generate(GenContext& g, bool capturesOnly) {
                            (sets[firstEnemy + 3] | sets[firstEnemy + 4] | sets[firstEnemy + 5]);
 
   if (!capturesOnly || (kAttackSets.king[Board.king[Side]] & enemies))
-    GenerateSteps<Side>(g, targets, Board.king[Side], kingSteps, 1);
+    GenerateSteps<Side, Filters>(g, targets, Board.king[Side], kingSteps, 1);
 
   if (!capturesOnly && !g.inCheck) {
     constexpr int back = Side == kWhite ? 1 : 8;  // back rank
     if (!Board.queenSideLost[Side] && sq[SquareAt(2, back)] == kEmpty && sq[SquareAt(3, back)] == kEmpty &&
         sq[SquareAt(4, back)] == kEmpty && !IsAttacked(SquareAt(4, back), xside) &&
         !IsAttacked(SquareAt(3, back), xside))
-      AddMove<Side, kCastleQueenSide>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
+      AddMove<Side, kCastleQueenSide, Filters>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
     if (!Board.kingSideLost[Side] && sq[SquareAt(6, back)] == kEmpty && sq[SquareAt(7, back)] == kEmpty &&
         !IsAttacked(SquareAt(6, back), xside) && !IsAttacked(SquareAt(7, back), xside))
-      AddMove<Side, kCastleKingSide>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
+      AddMove<Side, kCastleKingSide, Filters>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
   }
 
   if (capturesOnly) {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
-      if (from && (kAttackSets.knight[from] & enemies)) GenerateSteps<Side>(g, targets, from, knightSteps, i);
+      if (from && (kAttackSets.knight[from] & enemies)) GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, 0, 4, i, enemies);
+      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 4, i, enemies);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, 4, 4, i, enemies);
+      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 4, 4, i, enemies);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, 0, 8, i, enemies);
+      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 8, i, enemies);
     }
   } else {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
-      if (from) GenerateSteps<Side>(g, targets, from, knightSteps, i);
+      if (from) GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlides<Side>(g, targets, from, diagonalSteps, 4, i);
+      if (from) GenerateSlides<Side, Filters>(g, targets, from, diagonalSteps, 4, i);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlides<Side>(g, targets, from, straightSteps, 4, i);
+      if (from) GenerateSlides<Side, Filters>(g, targets, from, straightSteps, 4, i);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlides<Side>(g, targets, from, kingSteps, 8, i);
+      if (from) GenerateSlides<Side, Filters>(g, targets, from, kingSteps, 8, i);
     }
   }
 
@@ -307,11 +317,11 @@ void Generate(GenContext& g, bool capturesOnly) {
     const int rank = rankOf[from];
     if ((!capturesOnly || rank == lastRankBefore) && sq[from + up] == kEmpty) {
       if (rank == lastRankBefore) {
-        AddPromotions<Side>(g, from, from + up, kEmpty, capturesOnly, i);
+        AddPromotions<Side, Filters>(g, from, from + up, kEmpty, capturesOnly, i);
       } else {
-        AddMove<Side, kNormalMove>(g, from, from + up, pawn, kEmpty, 0, i);
+        AddMove<Side, kNormalMove, Filters>(g, from, from + up, pawn, kEmpty, 0, i);
         if (rank == startRank && sq[from + 2 * up] == kEmpty)
-          AddMove<Side, kNormalMove>(g, from, from + 2 * up, pawn, kEmpty, 0, i);
+          AddMove<Side, kNormalMove, Filters>(g, from, from + 2 * up, pawn, kEmpty, 0, i);
       }
     }
     for (int c = 0; c < 2; ++c) {
@@ -319,14 +329,14 @@ void Generate(GenContext& g, bool capturesOnly) {
       const int onTo = sq[to];
       if (onBoard[to] && targets[onTo] == -2) {
         if (rank == lastRankBefore)
-          AddPromotions<Side>(g, from, to, onTo, capturesOnly, i);
+          AddPromotions<Side, Filters>(g, from, to, onTo, capturesOnly, i);
         else
-          AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, 0, i);
+          AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, 0, i);
       }
     }
     if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1)) {
       const int to = SquareAt(epFile, epRank + up);
-      AddMove<Side, kEnPassant>(g, from, to, pawn, sq[to], 0, i);
+      AddMove<Side, kEnPassant, Filters>(g, from, to, pawn, sq[to], 0, i);
     }
   }
 }
@@ -397,12 +407,21 @@ void GenerateMoves(bool capturesOnly) {
   g.shift = historyShift;
   g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff) << 48;
 
+  // Most generations run with every filter off (not in check, all moves kept, no futility: a piece value
+  // is never below a threshold of 0 or less); they get a generator without the filter tests.
+  const bool filters = g.inCheck || g.checksOnly || g.futility > 0;
   if (side == kWhite) {
     whiteTargets[0] = capturesOnly ? 0 : -1;
-    Generate<kWhite>(g, capturesOnly);
+    if (filters)
+      Generate<kWhite, true>(g, capturesOnly);
+    else
+      Generate<kWhite, false>(g, capturesOnly);
   } else {
     blackTargets[0] = capturesOnly ? 0 : -1;
-    Generate<kBlack>(g, capturesOnly);
+    if (filters)
+      Generate<kBlack, true>(g, capturesOnly);
+    else
+      Generate<kBlack, false>(g, capturesOnly);
   }
   moveCount[level] = g.count;
 }

@@ -278,6 +278,23 @@ TEST(GenerateMoves, FutilityFilterKeepsMovesNearTheEnemyKing) {
   // Only the rook move onto the h8 king's rank remains; quiet king moves never pass; castling is not a
   // normal move and is not filtered.
   EXPECT_EQ(GeneratedMovesText(), "e1c1 a1a8");
+
+  // A threshold of zero or below drops nothing: no piece value is below it. The list, scores included, is
+  // the one of the filter switched off, in both modes.
+  auto listWithScores = [](bool capturesOnly, int32_t threshold) {
+    futilityThreshold = threshold;
+    Generate(capturesOnly);
+    futilityThreshold = 0;
+    std::string text = GeneratedMovesText();
+    for (int i = 1; i <= moveCount[0]; ++i) text += " " + std::to_string(moveBuffer[moveStart[0] + i].score);
+    return text;
+  };
+  ASSERT_TRUE(SetUpPosition("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"));
+  for (bool capturesOnly : {false, true}) {
+    const std::string off = listWithScores(capturesOnly, 0);
+    const std::string negative = listWithScores(capturesOnly, -250);
+    EXPECT_EQ(negative, off) << capturesOnly;
+  }
 }
 
 TEST(GenerateMoves, LevelsStackAndTheBufferEndIsNeverPassed) {
