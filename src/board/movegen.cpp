@@ -62,7 +62,10 @@ struct GenContext {
   // Hash move and killers as from | to << 8 (0 = none: no real move has from 0).
   uint32_t hashPair, killerPair1, killerPair2, killerPair3;
   int shift;
-  uint64_t recordBits;  // flags (castling rights) and epBefore in place in the first word of a Move
+  uint64_t recordBits;
+  uint64_t pawnGuarded;  // squares an enemy pawn attacks
+  uint64_t specialTo;    // destinations of the hash move and the killers: only moves there get a bonus
+  // flags (castling rights) and epBefore in place in the first word of a Move
 };
 
 inline uint32_t PackSquares(int from, int to) { return static_cast<uint32_t>(from | to << 8); }
@@ -127,10 +130,7 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
       if (pieceValue[onTo] > pieceValue[piece]) score += 200;
     }
     // A destination guarded by an enemy pawn: expect to lose the mover.
-    constexpr int enemyPawn = PieceCode(1 - Side, kPawn);
-    const int32_t* guards = Side == kWhite ? blackPawnAttackers : whitePawnAttackers;
-    if (sq[to + guards[0]] == enemyPawn || sq[to + guards[1]] == enemyPawn)
-      score = pieceValue[onTo] - pieceValue[piece] + 85;
+    if (g.pawnGuarded & SquareBit(to)) score = pieceValue[onTo] - pieceValue[piece] + 85;
     if (queenPromotion) score += 710;
   } else if (Kind == kEnPassant) {
     captured = sq[SquareAt(fileOf[to], rankOf[from])];
@@ -145,14 +145,16 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
   if (to == g.recaptureSquare) score += 242;
   score += history[piece][to] >> g.shift;
   const uint32_t pair = PackSquares(from, to);
-  if (pair == g.hashPair)
-    score = 2000;
-  else if (pair == g.killerPair1)
-    score += 220;
-  else if (pair == g.killerPair2)
-    score += 200;
-  else if (pair == g.killerPair3)
-    score += 2;
+  if (g.specialTo & SquareBit(to)) {
+    if (pair == g.hashPair)
+      score = 2000;
+    else if (pair == g.killerPair1)
+      score += 220;
+    else if (pair == g.killerPair2)
+      score += 200;
+    else if (pair == g.killerPair3)
+      score += 2;
+  }
 
   // The record in two stores: from, to, promotion, piece, captured, flags, epBefore, pieceSlot; then
   // capturedSlot, no reply yet, the unused byte and the score.
@@ -405,6 +407,12 @@ void GenerateMoves(bool capturesOnly) {
   g.killerPair2 = PackSquares(killer2[ply].from, killer2[ply].to);
   g.killerPair3 = PackSquares(killer3[ply].from, killer3[ply].to);
   g.shift = historyShift;
+  // The bit of a hash or killer destination; 0 stands for none, and any other number is a real square.
+  auto toBit = [](int square) { return square > 0 && square <= kLastSquareIndex ? SquareBit(square) : 0; };
+  g.specialTo = toBit(hashMoveTo[ply]) | toBit(killer1[ply].to) | toBit(killer2[ply].to) | toBit(killer3[ply].to);
+  // Enemy pawns stand on ranks 2 to 7: their capture steps never carry over into the next file's column.
+  const uint64_t enemyPawns = Board.pieceSet[PieceCode(1 - side, kPawn)];
+  g.pawnGuarded = side == kWhite ? (enemyPawns << 7 | enemyPawns >> 9) : (enemyPawns << 9 | enemyPawns >> 7);
   g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff) << 48;
 
   // Most generations run with every filter off (not in check, all moves kept, no futility: a piece value

@@ -253,6 +253,34 @@ TEST(GenerateMoves, SearchStateAdjustsScores) {
   currentMove[1] = nullptr;
 }
 
+// The pawn guard for a black mover (white pawns on the edge files), and the hash and killer bonuses given
+// to the move itself only, not to another piece going to the same square.
+TEST(GenerateMoves, GuardAndBonusesBelongToTheirSquaresAndMoves) {
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/P6P/2n1K3 b - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(ScoreOf("c1b3"), 0 - 300 + 85);  // guarded by the a2 pawn
+  EXPECT_EQ(ScoreOf("c1d3"), 0);
+  EXPECT_EQ(ScoreOf("c1a2"), 100 - 30);  // the pawn it takes is not guarded
+
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/RN2K3 w - - 0 1"));
+  Board.ply = 2;
+  currentMove[1] = nullptr;
+  hashMoveFrom[2] = 21;
+  hashMoveTo[2] = 13;  // b1a3
+  killer1[2] = {11, 12};  // a1a2
+  killer2[2] = {51, 52};  // e1e2
+  killer3[2] = {0, 0};
+  inCheck[2] = 0;
+  GenerateMoves(false);
+  EXPECT_EQ(ScoreOf("b1a3"), 2000);
+  EXPECT_EQ(ScoreOf("a1a3"), 0);  // the hash move's square, another piece
+  EXPECT_EQ(ScoreOf("a1a2"), 220);
+  EXPECT_EQ(ScoreOf("e1e2"), 200);
+  EXPECT_EQ(ScoreOf("e1d2"), 0);
+  hashMoveFrom[2] = hashMoveTo[2] = 0;
+  killer1[2] = killer2[2] = SquarePair{0, 0};
+}
+
 TEST(GenerateMoves, ChecksOnlyFilterKeepsCapturesQueenPromotionsAndChecks) {
   ASSERT_TRUE(SetUpPosition("4k3/1P6/8/8/8/6n1/2p5/R3KB1N w Q - 0 1"));
   Board.ply = 1;
