@@ -186,7 +186,9 @@ inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const 
   }
 }
 
-// Moves of a sliding piece along steps[first..last).
+// Moves of a sliding piece along steps[0..nSteps), for the full generation (every empty square a quiet
+// move): the empty squares up to the first piece, then that piece if it is an enemy. The border numbers read
+// as empty and stop the walk by onBoard.
 template <int Side, bool Filters>
 inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
                            int pieceSlot) {
@@ -194,16 +196,12 @@ inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const
   const int piece = sq[from];
   for (int i = 0; i < nSteps; ++i) {
     const int d = steps[i];
-    for (int to = from + d; onBoard[to]; to += d) {
-      const int onTo = sq[to];
-      const int t = targets[onTo];
-      if (t == 1) break;
-      if (t == -2) {
-        AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
-        break;
-      }
-      if (t == -1) AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
-    }
+    int to = from + d;
+    int onTo;
+    for (; (onTo = sq[to]) == kEmpty && onBoard[to]; to += d)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
+    if (onTo != kEmpty && targets[onTo] == -2)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
