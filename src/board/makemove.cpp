@@ -30,7 +30,8 @@ static inline void ToggleCastlingSets(const Move& move, int rookFrom, int rookTo
 }
 
 // Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
-static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleStepSetsEp) {
+static inline __attribute__((always_inline)) void ApplyMove(const Move& move, int historyIndex,
+                                                        bool anyDoubleStepSetsEp) {
   auto& sq = Board.squares;
   const int side = Board.side;
   const int xside = Board.xside;
@@ -135,7 +136,7 @@ static inline void ApplyMove(const Move& move, int historyIndex, bool anyDoubleS
   }
 }
 
-static inline void RetractMove(const Move& move) {
+static inline __attribute__((always_inline)) void RetractMove(const Move& move) {
   auto& sq = Board.squares;
   const int side = Board.side;
   const int xside = Board.xside;

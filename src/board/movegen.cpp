@@ -62,7 +62,10 @@ struct GenContext {
   // Hash move and killers as from | to << 8 (0 = none: no real move has from 0).
   uint32_t hashPair, killerPair1, killerPair2, killerPair3;
   int shift;
-  uint64_t recordBits;  // flags (castling rights) and epBefore in place in the first word of a Move
+  uint64_t recordBits;
+  uint64_t pawnGuarded;  // squares an enemy pawn attacks
+  uint64_t specialTo;    // destinations of the hash move and the killers: only moves there get a bonus
+  // flags (castling rights) and epBefore in place in the first word of a Move
 };
 
 inline uint32_t PackSquares(int from, int to) { return static_cast<uint32_t>(from | to << 8); }
@@ -82,31 +85,33 @@ inline int CapturedSlot(int code, int square) {
 // Stores the move of `piece` from -> to (onTo = what stands on `to`) unless a filter of this generation
 // drops it, with its ordering score. Kind is the move kind, a template argument so that each caller keeps
 // only its own branches.
-template <int Side, int Kind>
+template <int Side, int Kind, bool Filters>
 inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int to, int piece, int onTo,
                                                    int promotion, int pieceSlot) {
   auto& sq = Board.squares;
   const int moverKind = pieceType[piece];
 
-  if (g.inCheck) {
-    if (moverKind != kKing && Kind != kEnPassant && !evasionMask[to]) return;
-    if (g.count < 2 && Kind == kNormalMove && promotion == 0) {
-      sq[to] = piece;
-      sq[from] = kEmpty;
-      const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
-      sq[from] = piece;
-      sq[to] = onTo;
-      if (attacked) return;
-    }
-  }
   const bool queenPromotion = promotion != 0 && pieceType[promotion] == kQueen;
-  if (g.checksOnly && onTo == kEmpty && !queenPromotion) {
-    if (!(checkMask[to] & (1 << moverKind))) return;
-  }
-  if (Kind == kNormalMove && promotion == 0 && pieceValue[onTo] < g.futility) {
-    const int fd = std::abs(fileOf[to] - fileOf[g.enemyKing]);
-    const int rd = std::abs(rankOf[to] - rankOf[g.enemyKing]);
-    if (!checkProximity.cell[moverKind][fd][rd]) return;
+  if (Filters) {
+    if (g.inCheck) {
+      if (moverKind != kKing && Kind != kEnPassant && !evasionMask[to]) return;
+      if (g.count < 2 && Kind == kNormalMove && promotion == 0) {
+        sq[to] = piece;
+        sq[from] = kEmpty;
+        const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
+        sq[from] = piece;
+        sq[to] = onTo;
+        if (attacked) return;
+      }
+    }
+    if (g.checksOnly && onTo == kEmpty && !queenPromotion) {
+      if (!(checkMask[to] & (1 << moverKind))) return;
+    }
+    if (Kind == kNormalMove && promotion == 0 && pieceValue[onTo] < g.futility) {
+      const int fd = std::abs(fileOf[to] - fileOf[g.enemyKing]);
+      const int rd = std::abs(rankOf[to] - rankOf[g.enemyKing]);
+      if (!checkProximity.cell[moverKind][fd][rd]) return;
+    }
   }
   if (g.count >= g.capacity) {
     ++moveBufferOverflows;
@@ -125,10 +130,7 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
       if (pieceValue[onTo] > pieceValue[piece]) score += 200;
     }
     // A destination guarded by an enemy pawn: expect to lose the mover.
-    constexpr int enemyPawn = PieceCode(1 - Side, kPawn);
-    const int32_t* guards = Side == kWhite ? blackPawnAttackers : whitePawnAttackers;
-    if (sq[to + guards[0]] == enemyPawn || sq[to + guards[1]] == enemyPawn)
-      score = pieceValue[onTo] - pieceValue[piece] + 85;
+    if (g.pawnGuarded & SquareBit(to)) score = pieceValue[onTo] - pieceValue[piece] + 85;
     if (queenPromotion) score += 710;
   } else if (Kind == kEnPassant) {
     captured = sq[SquareAt(fileOf[to], rankOf[from])];
@@ -143,14 +145,16 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
   if (to == g.recaptureSquare) score += 242;
   score += history[piece][to] >> g.shift;
   const uint32_t pair = PackSquares(from, to);
-  if (pair == g.hashPair)
-    score = 2000;
-  else if (pair == g.killerPair1)
-    score += 220;
-  else if (pair == g.killerPair2)
-    score += 200;
-  else if (pair == g.killerPair3)
-    score += 2;
+  if (g.specialTo & SquareBit(to)) {
+    if (pair == g.hashPair)
+      score = 2000;
+    else if (pair == g.killerPair1)
+      score += 220;
+    else if (pair == g.killerPair2)
+      score += 200;
+    else if (pair == g.killerPair3)
+      score += 2;
+  }
 
   // The record in two stores: from, to, promotion, piece, captured, flags, epBefore, pieceSlot; then
   // capturedSlot, no reply yet, the unused byte and the score.
@@ -166,109 +170,129 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
 }
 
 // Moves of a non-sliding piece along its steps.
-template <int Side>
+template <int Side, bool Filters>
 inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
   for (int i = 0; i < 8; ++i) {
     const int to = from + steps[i];
     const int onTo = sq[to];
-    if (onBoard[to] && targets[onTo] < 0) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
+    if (!onBoard[to]) continue;
+    const int t = targets[onTo];
+    if (t == -1)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
+    else if (t == -2)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
-// Moves of a sliding piece along steps[first..last).
-template <int Side>
+// Moves of a sliding piece along steps[0..nSteps), for the full generation (every empty square a quiet
+// move): the empty squares up to the first piece, then that piece if it is an enemy. The border numbers read
+// as empty and stop the walk by onBoard.
+template <int Side, bool Filters>
 inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
                            int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
   for (int i = 0; i < nSteps; ++i) {
     const int d = steps[i];
-    for (int to = from + d; onBoard[to]; to += d) {
-      const int onTo = sq[to];
-      const int t = targets[onTo];
-      if (t == 1) break;
-      if (t < 0) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
-      if (t == -2) break;
-    }
+    int to = from + d;
+    int onTo;
+    for (; (onTo = sq[to]) == kEmpty && onBoard[to]; to += d)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
+    if (onTo != kEmpty && targets[onTo] == -2)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
-// Captures of a sliding piece: only the first piece on each line matters, so the walk passes the empty
-// squares without consulting the target table (the border numbers read as empty and stop it by onBoard).
-template <int Side>
-inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int nSteps,
-                                  int pieceSlot) {
+// Captures of a sliding piece along kingSteps[firstDir .. firstDir + nSteps): only the first piece on each
+// line matters, so the walk passes the empty squares without consulting the target table (the border numbers
+// read as empty and stop it by onBoard). A line with no enemy piece anywhere on it is not walked at all.
+template <int Side, bool Filters>
+inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from, int firstDir, int nSteps,
+                                  int pieceSlot, uint64_t enemies) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
-  for (int i = 0; i < nSteps; ++i) {
-    const int d = steps[i];
+  for (int i = firstDir; i < firstDir + nSteps; ++i) {
+    if (!(kAttackSets.ray[i][from] & enemies)) continue;
+    const int d = kingSteps[i];
     int to = from + d;
     int onTo;
     while ((onTo = sq[to]) == kEmpty && onBoard[to]) to += d;
-    if (onTo != kEmpty && targets[onTo] == -2) AddMove<Side, kNormalMove>(g, from, to, piece, onTo, 0, pieceSlot);
+    if (onTo != kEmpty && targets[onTo] == -2) AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
-template <int Side>
+template <int Side, bool Filters>
 inline void AddPromotions(GenContext& g, int from, int to, int onTo, bool capturesOnly, int pieceSlot) {
   constexpr int pawn = PieceCode(Side, kPawn);
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceSlot);
   if (capturesOnly) return;
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceSlot);
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceSlot);
-  AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceSlot);
 }
 
-template <int Side>
+template <int Side, bool Filters>
 void Generate(GenContext& g, bool capturesOnly) {
   const auto& sq = Board.squares;
   const int8_t* targets = Side == kWhite ? whiteTargets : blackTargets;
   constexpr int xside = 1 - Side;
 
-  GenerateSteps<Side>(g, targets, Board.king[Side], kingSteps, 1);
+  // Every enemy piece: a capture generation skips the pieces and lines that cannot reach one (the lists and
+  // their order are those of the full walk).
+  const uint64_t* sets = Board.pieceSet;
+  constexpr int firstEnemy = PieceCode(xside, kPawn);
+  const uint64_t enemies = (sets[firstEnemy] | sets[firstEnemy + 1] | sets[firstEnemy + 2]) |
+                           (sets[firstEnemy + 3] | sets[firstEnemy + 4] | sets[firstEnemy + 5]);
+
+  if (!capturesOnly || (kAttackSets.king[Board.king[Side]] & enemies))
+    GenerateSteps<Side, Filters>(g, targets, Board.king[Side], kingSteps, 1);
 
   if (!capturesOnly && !g.inCheck) {
     constexpr int back = Side == kWhite ? 1 : 8;  // back rank
     if (!Board.queenSideLost[Side] && sq[SquareAt(2, back)] == kEmpty && sq[SquareAt(3, back)] == kEmpty &&
         sq[SquareAt(4, back)] == kEmpty && !IsAttacked(SquareAt(4, back), xside) &&
         !IsAttacked(SquareAt(3, back), xside))
-      AddMove<Side, kCastleQueenSide>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
+      AddMove<Side, kCastleQueenSide, Filters>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
     if (!Board.kingSideLost[Side] && sq[SquareAt(6, back)] == kEmpty && sq[SquareAt(7, back)] == kEmpty &&
         !IsAttacked(SquareAt(6, back), xside) && !IsAttacked(SquareAt(7, back), xside))
-      AddMove<Side, kCastleKingSide>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
+      AddMove<Side, kCastleKingSide, Filters>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
   }
 
-  for (int i = 1; i <= Board.knightCount[Side]; ++i) {
-    const int from = Board.knights[Side][i];
-    if (from) GenerateSteps<Side>(g, targets, from, knightSteps, i);
-  }
   if (capturesOnly) {
+    for (int i = 1; i <= Board.knightCount[Side]; ++i) {
+      const int from = Board.knights[Side][i];
+      if (from && (kAttackSets.knight[from] & enemies)) GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
+    }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, diagonalSteps, 4, i);
+      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 4, i, enemies);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, straightSteps, 4, i);
+      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 4, 4, i, enemies);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlideCaptures<Side>(g, targets, from, kingSteps, 8, i);
+      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 8, i, enemies);
     }
   } else {
+    for (int i = 1; i <= Board.knightCount[Side]; ++i) {
+      const int from = Board.knights[Side][i];
+      if (from) GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
+    }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlides<Side>(g, targets, from, diagonalSteps, 4, i);
+      if (from) GenerateSlides<Side, Filters>(g, targets, from, diagonalSteps, 4, i);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlides<Side>(g, targets, from, straightSteps, 4, i);
+      if (from) GenerateSlides<Side, Filters>(g, targets, from, straightSteps, 4, i);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlides<Side>(g, targets, from, kingSteps, 8, i);
+      if (from) GenerateSlides<Side, Filters>(g, targets, from, kingSteps, 8, i);
     }
   }
 
@@ -279,17 +303,25 @@ void Generate(GenContext& g, bool capturesOnly) {
   constexpr int epRank = Side == kWhite ? 5 : 4;
   const int32_t* captureSteps = Side == kWhite ? blackPawnAttackers : whitePawnAttackers;
   const int epFile = Board.epFile;
+  if (capturesOnly && !epFile) {
+    // No pawn that can take anything or promote: nothing to look at. Pawns stand on ranks 2 to 7, so the
+    // shifts never carry a capture over into the next file's column.
+    const uint64_t pawns = sets[pawn];
+    const uint64_t attacked = Side == kWhite ? (pawns << 9 | pawns >> 7) : (pawns << 7 | pawns >> 9);
+    constexpr uint64_t promotingRank = uint64_t{0x0101010101010101} << (lastRankBefore - 1);
+    if (!(attacked & enemies) && !(pawns & promotingRank)) return;
+  }
   for (int i = 1; i <= kMaxPawnSlots; ++i) {
     const int from = Board.pawns[Side][i];
     if (!from) continue;
     const int rank = rankOf[from];
     if ((!capturesOnly || rank == lastRankBefore) && sq[from + up] == kEmpty) {
       if (rank == lastRankBefore) {
-        AddPromotions<Side>(g, from, from + up, kEmpty, capturesOnly, i);
+        AddPromotions<Side, Filters>(g, from, from + up, kEmpty, capturesOnly, i);
       } else {
-        AddMove<Side, kNormalMove>(g, from, from + up, pawn, kEmpty, 0, i);
+        AddMove<Side, kNormalMove, Filters>(g, from, from + up, pawn, kEmpty, 0, i);
         if (rank == startRank && sq[from + 2 * up] == kEmpty)
-          AddMove<Side, kNormalMove>(g, from, from + 2 * up, pawn, kEmpty, 0, i);
+          AddMove<Side, kNormalMove, Filters>(g, from, from + 2 * up, pawn, kEmpty, 0, i);
       }
     }
     for (int c = 0; c < 2; ++c) {
@@ -297,14 +329,14 @@ void Generate(GenContext& g, bool capturesOnly) {
       const int onTo = sq[to];
       if (onBoard[to] && targets[onTo] == -2) {
         if (rank == lastRankBefore)
-          AddPromotions<Side>(g, from, to, onTo, capturesOnly, i);
+          AddPromotions<Side, Filters>(g, from, to, onTo, capturesOnly, i);
         else
-          AddMove<Side, kNormalMove>(g, from, to, pawn, onTo, 0, i);
+          AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, 0, i);
       }
     }
     if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1)) {
       const int to = SquareAt(epFile, epRank + up);
-      AddMove<Side, kEnPassant>(g, from, to, pawn, sq[to], 0, i);
+      AddMove<Side, kEnPassant, Filters>(g, from, to, pawn, sq[to], 0, i);
     }
   }
 }
@@ -373,14 +405,29 @@ void GenerateMoves(bool capturesOnly) {
   g.killerPair2 = PackSquares(killer2[ply].from, killer2[ply].to);
   g.killerPair3 = PackSquares(killer3[ply].from, killer3[ply].to);
   g.shift = historyShift;
+  // The bit of a hash or killer destination; 0 stands for none, and any other number is a real square.
+  auto toBit = [](int square) { return square > 0 && square <= kLastSquareIndex ? SquareBit(square) : 0; };
+  g.specialTo = toBit(hashMoveTo[ply]) | toBit(killer1[ply].to) | toBit(killer2[ply].to) | toBit(killer3[ply].to);
+  // Enemy pawns stand on ranks 2 to 7: their capture steps never carry over into the next file's column.
+  const uint64_t enemyPawns = Board.pieceSet[PieceCode(1 - side, kPawn)];
+  g.pawnGuarded = side == kWhite ? (enemyPawns << 7 | enemyPawns >> 9) : (enemyPawns << 9 | enemyPawns >> 7);
   g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff) << 48;
 
+  // Most generations run with every filter off (not in check, all moves kept, no futility: a piece value
+  // is never below a threshold of 0 or less); they get a generator without the filter tests.
+  const bool filters = g.inCheck || g.checksOnly || g.futility > 0;
   if (side == kWhite) {
     whiteTargets[0] = capturesOnly ? 0 : -1;
-    Generate<kWhite>(g, capturesOnly);
+    if (filters)
+      Generate<kWhite, true>(g, capturesOnly);
+    else
+      Generate<kWhite, false>(g, capturesOnly);
   } else {
     blackTargets[0] = capturesOnly ? 0 : -1;
-    Generate<kBlack>(g, capturesOnly);
+    if (filters)
+      Generate<kBlack, true>(g, capturesOnly);
+    else
+      Generate<kBlack, false>(g, capturesOnly);
   }
   moveCount[level] = g.count;
 }

@@ -75,6 +75,24 @@ TEST(GenerateMoves, CapturesModeKeepsCapturesQueenPromotionsAndEnPassant) {
   EXPECT_EQ(ScoreOf("e7e8q"), 710);
 }
 
+// The captures, en passant moves and queen promotions of the full generation, in its order, against the
+// capture generation's list, for a position whose side to move is not in check.
+void ExpectCapturesModeMatchesTheFullList(const char* fen) {
+  ASSERT_TRUE(SetUpPosition(fen)) << fen;
+  ASSERT_FALSE(IsAttacked(Board.king[Board.side], Board.xside)) << fen;
+  Generate(false);
+  std::string expected;
+  for (int i = 1; i <= moveCount[0]; ++i) {
+    const Move& m = moveBuffer[moveStart[0] + i];
+    const bool queening = m.promotion != 0 && pieceType[m.promotion] == kQueen;
+    if (m.promotion != 0 ? queening : m.captured != kEmpty) expected += MoveToText(m) + " ";
+  }
+  Generate(true);
+  std::string captures;
+  for (int i = 1; i <= moveCount[0]; ++i) captures += MoveToText(moveBuffer[moveStart[0] + i]) + " ";
+  EXPECT_EQ(captures, expected) << fen;
+}
+
 // The capture generation walks the sliders' lines on its own: it must give exactly the captures, en passant
 // and queen promotions of the full generation, in the same order, with lines that end on the border, on an
 // own piece and on an enemy piece at every distance.
@@ -88,21 +106,29 @@ TEST(GenerateMoves, CapturesModeIsTheFullListsCapturesInOrder) {
       "rnbqkbnr/pppp1ppp/8/4p3/3P4/8/PPP1PPPP/RNBQKBNR b KQkq - 0 2",
   };
   for (const char* fen : positions) {
-    ASSERT_TRUE(SetUpPosition(fen)) << fen;
-    ASSERT_FALSE(IsAttacked(Board.king[Board.side], Board.xside)) << fen;
-    Generate(false);
-    std::string expected;
-    for (int i = 1; i <= moveCount[0]; ++i) {
-      const Move& m = moveBuffer[moveStart[0] + i];
-      const bool queening = m.promotion != 0 && pieceType[m.promotion] == kQueen;
-      if (m.promotion != 0 ? queening : m.captured != kEmpty) expected += MoveToText(m) + " ";
-    }
-    Generate(true);
-    std::string captures;
-    for (int i = 1; i <= moveCount[0]; ++i) captures += MoveToText(moveBuffer[moveStart[0] + i]) + " ";
-    EXPECT_EQ(captures, expected) << fen;
-    EXPECT_NE(captures, "") << fen;
+    ExpectCapturesModeMatchesTheFullList(fen);
+    EXPECT_NE(moveCount[0], 0) << fen;
   }
+}
+
+// The capture generation passes over pieces and lines that reach no enemy piece, and over the pawns when
+// none can take or promote: enemy pieces only behind own ones or on squares a piece does not reach, pawn
+// captures on the edge files (where a column carried over into the next one would show), pawns facing
+// enemy pieces straight ahead, and positions with nothing at all to take.
+TEST(GenerateMoves, CapturesModeSkipsOnlyWhatReachesNoEnemyPiece) {
+  const char* const positions[] = {
+      "4k3/8/8/8/8/2P5/1P6/B3K2n w - - 0 1",      // the bishop's diagonal is shut by its own pawns
+      "4k3/7p/8/8/8/8/P7/4K3 w - - 0 1",          // a- and h-pawns, nothing to take
+      "4k3/8/8/1p6/P6p/6P1/8/4K3 w - - 0 1",      // a4xb5 and g3xh4 on the edge files
+      "4k3/8/8/1p6/P6p/6P1/8/4K3 b - - 0 1",      // b5xa4 and h4xg3 for Black
+      "4k3/8/p6p/P6P/8/8/8/4K3 w - - 0 1",        // pawns blocked head on: no capture
+      "4k3/p7/8/8/8/8/7P/4K3 w - - 0 1",          // no wrap from h2 onto a-file squares
+      "7k/8/8/8/3N4/8/8/n3K3 w - - 0 1",          // a knight and a king with no enemy on their squares
+      "r3k3/8/8/8/8/8/P6K/R7 w - - 0 1",          // an enemy rook on the file behind an own pawn
+      "4k3/1P6/8/8/8/8/8/4K3 w - - 0 1",          // a promotion without a capture
+      "4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1",        // en passant is the only capture
+  };
+  for (const char* fen : positions) ExpectCapturesModeMatchesTheFullList(fen);
 }
 
 TEST(GenerateMoves, CastlingNeedsEmptyAndUnattackedTransitSquares) {
@@ -227,6 +253,34 @@ TEST(GenerateMoves, SearchStateAdjustsScores) {
   currentMove[1] = nullptr;
 }
 
+// The pawn guard for a black mover (white pawns on the edge files), and the hash and killer bonuses given
+// to the move itself only, not to another piece going to the same square.
+TEST(GenerateMoves, GuardAndBonusesBelongToTheirSquaresAndMoves) {
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/P6P/2n1K3 b - - 0 1"));
+  Generate(false);
+  EXPECT_EQ(ScoreOf("c1b3"), 0 - 300 + 85);  // guarded by the a2 pawn
+  EXPECT_EQ(ScoreOf("c1d3"), 0);
+  EXPECT_EQ(ScoreOf("c1a2"), 100 - 30);  // the pawn it takes is not guarded
+
+  ASSERT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/RN2K3 w - - 0 1"));
+  Board.ply = 2;
+  currentMove[1] = nullptr;
+  hashMoveFrom[2] = 21;
+  hashMoveTo[2] = 13;  // b1a3
+  killer1[2] = {11, 12};  // a1a2
+  killer2[2] = {51, 52};  // e1e2
+  killer3[2] = {0, 0};
+  inCheck[2] = 0;
+  GenerateMoves(false);
+  EXPECT_EQ(ScoreOf("b1a3"), 2000);
+  EXPECT_EQ(ScoreOf("a1a3"), 0);  // the hash move's square, another piece
+  EXPECT_EQ(ScoreOf("a1a2"), 220);
+  EXPECT_EQ(ScoreOf("e1e2"), 200);
+  EXPECT_EQ(ScoreOf("e1d2"), 0);
+  hashMoveFrom[2] = hashMoveTo[2] = 0;
+  killer1[2] = killer2[2] = SquarePair{0, 0};
+}
+
 TEST(GenerateMoves, ChecksOnlyFilterKeepsCapturesQueenPromotionsAndChecks) {
   ASSERT_TRUE(SetUpPosition("4k3/1P6/8/8/8/6n1/2p5/R3KB1N w Q - 0 1"));
   Board.ply = 1;
@@ -252,6 +306,23 @@ TEST(GenerateMoves, FutilityFilterKeepsMovesNearTheEnemyKing) {
   // Only the rook move onto the h8 king's rank remains; quiet king moves never pass; castling is not a
   // normal move and is not filtered.
   EXPECT_EQ(GeneratedMovesText(), "e1c1 a1a8");
+
+  // A threshold of zero or below drops nothing: no piece value is below it. The list, scores included, is
+  // the one of the filter switched off, in both modes.
+  auto listWithScores = [](bool capturesOnly, int32_t threshold) {
+    futilityThreshold = threshold;
+    Generate(capturesOnly);
+    futilityThreshold = 0;
+    std::string text = GeneratedMovesText();
+    for (int i = 1; i <= moveCount[0]; ++i) text += " " + std::to_string(moveBuffer[moveStart[0] + i].score);
+    return text;
+  };
+  ASSERT_TRUE(SetUpPosition("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"));
+  for (bool capturesOnly : {false, true}) {
+    const std::string off = listWithScores(capturesOnly, 0);
+    const std::string negative = listWithScores(capturesOnly, -250);
+    EXPECT_EQ(negative, off) << capturesOnly;
+  }
 }
 
 TEST(GenerateMoves, LevelsStackAndTheBufferEndIsNeverPassed) {
