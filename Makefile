@@ -158,7 +158,7 @@ model-check:
 #   make package    -> kelb701_7.01_<arch>.deb (everything under /usr)
 # Each reconfigures $(BUILD_DIST) for its prefix; only the program entry is compiled again.
 dist-build:
-	cmake -S . -B $(BUILD_DIST) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=OFF \
+	cmake -S . -B $(BUILD_DIST) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=OFF -DKELB_PIE=ON \
 	  -DCMAKE_INSTALL_PREFIX="$(INSTALL_PREFIX)" -DKELB_DATA_DIR="$(INSTALL_PREFIX)/share/games/kelb701"
 	cmake --build $(BUILD_DIST) -j $(JOBS) --target kelb701 kelb701-manpage
 
