@@ -141,13 +141,12 @@ static constexpr RayLengths kRayLengths = MakeRayLengths();
 // blocks it, adding values and square weights to direct and the enemy king-zone values to zone; then
 // x-ray mode behind a blocker up to the next piece, 2 per square plus the x-ray values, added to beyond.
 // Returns the first occupied square behind the blocker (0 if none) and sets blocker with it.
-template <int side>
-static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from, int dir,
-                                                        const RayTable& table, int& direct, int& beyond,
-                                                        int& zone, int& blocker) {
+template <int side, int dir>
+static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from, const RayTable& table,
+                                                        int& direct, int& beyond, int& zone, int& blocker) {
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
   const KingZoneView kingZone = KingZoneOf(e, 1 - side);
-  const int step = kingSteps[dir];
+  constexpr int step = kingSteps[dir];
   int n = kRayLengths.length[dir][from];
   int s = from;
   while (n > 0) {
@@ -245,17 +244,21 @@ static void ScoreBishop(EvalContext& e, int s) {
   if (r == 1) score -= 4;
 
   int m = 0, z = 0, beyond = 0;
-  for (int i = 0; i < 4; i++) {
+  auto walk = [&]<int dir>() {
     int blocker = 0;
-    const int target = WalkRay<side>(e, s, i, kBishopRays[side], m, beyond, z, blocker);
-    if (target == 0) continue;
+    const int target = WalkRay<side, dir>(e, s, kBishopRays[side], m, beyond, z, blocker);
+    if (target == 0) return;
     int t = Board.squares[target], b = Board.squares[blocker];
-    if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
+    if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) return;
     if (b == Enemy(side, kKnight))
       score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen))
       score += 60;
-  }
+  };
+  walk.template operator()<0>();
+  walk.template operator()<1>();
+  walk.template operator()<2>();
+  walk.template operator()<3>();
   score += beyond;
 
   score += m;
@@ -296,17 +299,21 @@ static void ScoreRook(EvalContext& e, int s) {
   PieceWeightOf(e, side) += 12;
 
   int z = 0, rays = 0;
-  for (int i = 0; i < 4; i++) {
+  auto walk = [&]<int dir>() {
     int blocker = 0;
-    const int target = WalkRay<side>(e, s, 4 + i, kRookRays[side], rays, rays, z, blocker);
-    if (target == 0) continue;
+    const int target = WalkRay<side, dir>(e, s, kRookRays[side], rays, rays, z, blocker);
+    if (target == 0) return;
     int t = Board.squares[target], b = Board.squares[blocker];
-    if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) continue;
+    if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) return;
     if (b == Enemy(side, kKnight) || b == Enemy(side, kBishop))
       score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kQueen))
       score += 60;
-  }
+  };
+  walk.template operator()<4>();
+  walk.template operator()<5>();
+  walk.template operator()<6>();
+  walk.template operator()<7>();
   score += rays;
   if (z > 0) z += z < 4 ? 5 : 3;
 
@@ -396,8 +403,14 @@ static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   PieceWeightOf(e, side) += 56;
 
   int m = 0, z = 0, blocker = 0;
-  for (int i = 0; i < 4; i++) WalkRay<side>(e, s, i, kQueenDiagonalRays[side], m, m, z, blocker);
-  for (int i = 4; i < 8; i++) WalkRay<side>(e, s, i, kQueenStraightRays[side], m, m, z, blocker);
+  WalkRay<side, 0>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
+  WalkRay<side, 1>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
+  WalkRay<side, 2>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
+  WalkRay<side, 3>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
+  WalkRay<side, 4>(e, s, kQueenStraightRays[side], m, m, z, blocker);
+  WalkRay<side, 5>(e, s, kQueenStraightRays[side], m, m, z, blocker);
+  WalkRay<side, 6>(e, s, kQueenStraightRays[side], m, m, z, blocker);
+  WalkRay<side, 7>(e, s, kQueenStraightRays[side], m, m, z, blocker);
 
   const int df = std::abs(f - ekf), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
   score += m / 2 - (df + dr);
