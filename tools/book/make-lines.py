@@ -294,6 +294,16 @@ def shares(moves):
     return ' '.join('%s %d %d%%' % (m, scores[m], 100 * w[m] // total) for m in scores)
 
 
+for label, moves in (('start: ', []), ('1.e4:  ', ['e2e4']), ('1.d4:  ', ['d2d4'])):
+    if node_of(moves) in edges:
+        print(label, shares(moves))
+# A tree the book cannot hold is reported, and the list is left as it was.
+for p in problems:
+    print('make-lines: ' + p, file=sys.stderr)
+sf.send('quit')
+if problems:
+    sys.exit(1)
+
 with open(a.output, 'w') as out:
     out.write('# The lines of the shipped opening book, made by tools/book/make-lines.py from tools/book/main-lines.txt\n')
     out.write('# (Stockfish depth %d, leaves within +-%d centipawns, one point per %d centipawns).\n'
@@ -311,10 +321,3 @@ with open(a.output, 'w') as out:
 scores = [w for moves, w, _, _ in kept if node_of(moves) not in edges]
 print('%d lines, %d positions, %d moves in the book, leaves %+d..%+d centipawns' %
       (len(kept), len(set(edges) | set(leaf_points)) - 1, records, min(scores), max(scores)))
-print('start:  ' + shares([]))
-print('1.e4:   ' + shares(['e2e4']))
-print('1.d4:   ' + shares(['d2d4']))
-for p in problems:
-    print('make-lines: ' + p, file=sys.stderr)
-sf.send('quit')
-sys.exit(1 if problems else 0)
