@@ -1,11 +1,12 @@
 // The book, the position files and the PGN records through the real engine: start-up with and without a
-// book, "bk", a book move played, the resignation for a bad book move, the file commands, and a search
-// result written to the learning file.
+// book, "bk", the spread of the shipped book's choice, a book move played, the resignation for a bad book
+// move, the file commands, and a search result written to the learning file.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/engine_process.h"
@@ -64,6 +65,53 @@ TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
   engine.WriteLine("ping 5");
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "pong 5");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// The candidates "bk" lists after the moves played so far: each line's move and its share in per cent.
+std::vector<std::pair<std::string, int>> BkShares(EngineProcess& engine, int pingNumber) {
+  engine.WriteLine("bk");
+  engine.WriteLine("ping " + std::to_string(pingNumber));
+  std::vector<std::pair<std::string, int>> shares;
+  std::string line;
+  while (engine.ReadLine(line) && line != "pong " + std::to_string(pingNumber)) {
+    // " e2e4   3 27%  "
+    if (line.size() < 14 || line[0] != ' ' || line.find('%') == std::string::npos) continue;
+    shares.emplace_back(line.substr(1, 4), std::stoi(line.substr(10, 3)));
+  }
+  return shares;
+}
+
+int MovesWithAShare(const std::vector<std::pair<std::string, int>>& shares) {
+  int count = 0;
+  for (const auto& share : shares) count += share.second > 0 ? 1 : 0;
+  return count;
+}
+
+// The shipped book varies the game: at the start several first moves, and after 1.e4 and 1.d4 several
+// replies, each with a share of the choice.
+TEST(BookEngineTest, TheShippedBookSpreadsTheChoice) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.bok", ShippedBook());
+  engine.Start();
+  engine.WriteLine("xboard");
+  engine.WriteLine("force");
+  auto first = BkShares(engine, 1);
+  EXPECT_EQ(first.size(), 8u);
+  EXPECT_GE(MovesWithAShare(first), 4);
+  engine.WriteLine("e2e4");
+  auto afterE4 = BkShares(engine, 2);
+  EXPECT_GE(MovesWithAShare(afterE4), 3);
+  engine.WriteLine("new");
+  engine.WriteLine("force");
+  engine.WriteLine("d2d4");
+  auto afterD4 = BkShares(engine, 3);
+  EXPECT_GE(MovesWithAShare(afterD4), 3);
+  int total = 0;
+  for (const auto& share : afterD4) total += share.second;
+  EXPECT_GE(total, 90);
+  EXPECT_LE(total, 100);
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }

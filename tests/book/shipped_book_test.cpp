@@ -1,5 +1,6 @@
 // The book shipped in data/ and the tool that builds it: every stored move is legal where the book offers it,
-// the tree has eight first moves and fits in 1024 records, and makebook refuses lines the book cannot hold.
+// the tree has eight first moves, fits in 1024 records and leaves no side clearly worse, and makebook shares
+// transposed positions, takes the scores of its lines and refuses lines the book cannot hold.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,7 +29,8 @@ class ShippedBookTest : public ::testing::Test {
     NewGame();
   }
 
-  // Plays every candidate of the records node..node+count-1 and walks on below it; counts the records seen.
+  // Plays every candidate of the records node..node+count-1 and walks on below it (again below a position
+  // that several move orders reach); notes the records seen and the leaf scores.
   void Walk(int32_t node, int32_t count, std::string line) {
     ASSERT_GE(node, 1);
     ASSERT_LE(node + count - 1, BookCount) << line;
@@ -46,7 +48,7 @@ class ShippedBookTest : public ::testing::Test {
       for (int k = 1; k <= legalMoveCount && move.from == 0; ++k)
         if (MoveCode(legalMoves[k]) == code) move = legalMoves[k];
       ASSERT_NE(move.from, 0) << "illegal book move " << code << " after" << line;
-      ++seen;
+      seen.insert(record);
       std::string text = MoveToText(move);
       PlayMove(move);
       int32_t link = BookLink(value);
@@ -54,6 +56,8 @@ class ShippedBookTest : public ::testing::Test {
         int32_t score = link - kBookLeafBase;
         EXPECT_GT(score, -2000) << line << " " << text;
         EXPECT_LT(score, 2000) << line << " " << text;
+        if (score < lowestLeaf) lowestLeaf = score;
+        if (score > highestLeaf) highestLeaf = score;
       } else {
         ASSERT_GT(BookChildCount(value), 0) << line << " " << text;
         Walk(link, BookChildCount(value), line + " " + text);
@@ -63,7 +67,8 @@ class ShippedBookTest : public ::testing::Test {
     }
   }
 
-  int seen = 0;
+  std::set<int32_t> seen;
+  int32_t lowestLeaf = 32767, highestLeaf = -32767;
 };
 
 TEST_F(ShippedBookTest, EveryBookMoveIsLegalAndTheTreeFits) {
@@ -72,8 +77,12 @@ TEST_F(ShippedBookTest, EveryBookMoveIsLegalAndTheTreeFits) {
   EXPECT_GE(BookCount, kBookRootMoves);
   EXPECT_LE(BookCount, kMaxBookEntries);
   Walk(1, kBookRootMoves, "");
-  // Every record hangs in the tree exactly once.
-  EXPECT_EQ(seen, BookCount);
+  // Every record hangs in the tree.
+  EXPECT_EQ(static_cast<int32_t>(seen.size()), BookCount);
+  // The leaves were judged to within 60 centipawns for either side and stored at one point per 10
+  // centipawns: a leaf beyond 6 points comes from a line that was not judged, or from another scale.
+  EXPECT_GE(lowestLeaf, -6);
+  EXPECT_LE(highestLeaf, 6);
 }
 
 class MakeBookTest : public ::testing::Test {
@@ -128,6 +137,28 @@ TEST_F(MakeBookTest, LeavesAreScoredForTheSideThatMadeTheLastMove) {
   EXPECT_GT(BookLink(queenTaken) - kBookLeafBase, 500);  // White has won the queen
 }
 
+// 1.d4 Nf6 2.c4 e6 and 1.c4 e6 2.d4 Nf6 reach one position: its reply is stored once and both move orders
+// lead to it; the written scores are the leaves' scores.
+TEST_F(MakeBookTest, SharesTransposedPositionsAndTakesTheLinesScores) {
+  std::string out;
+  ASSERT_EQ(MakeBook("e2e4 e7e5 g1f3 +2\n"
+                     "e2e4 c7c5 -1   # Black's score\n"
+                     "d2d4 g8f6 c2c4 e7e6 b1c3 3\n"
+                     "c2c4 e7e6 d2d4 g8f6 b1c3\n"
+                     "g1f3\ng2g3\nb2b3\nf2f4\nb1c3\n",
+                     out),
+            0)
+      << out;
+  ASSERT_TRUE(ReadBookFile((dir + "/out.bok").c_str()));
+  EXPECT_EQ(BookCount, 18);
+  EXPECT_EQ(BookEntries[10], (kBookLeafBase - 1) * 100000 + 3735);  // c7c5, after e7e5
+  EXPECT_EQ(BookEntries[13], (kBookLeafBase + 2) * 100000 + 7163);  // 1.e4 e5 2.Nf3
+  // 1.d4 Nf6 2.c4 e6 and 1.c4 e6 2.d4 Nf6 both lead to record 18, the one reply 3.Nc3.
+  EXPECT_EQ(BookEntries[16], 18 * 100000 + 1 * 10000 + 5756);
+  EXPECT_EQ(BookEntries[17], 18 * 100000 + 1 * 10000 + 7866);
+  EXPECT_EQ(BookEntries[18], (kBookLeafBase + 3) * 100000 + 2133);
+}
+
 TEST_F(MakeBookTest, RefusesWhatTheBookCannotHold) {
   std::string out;
   // An illegal move.
@@ -141,6 +172,13 @@ TEST_F(MakeBookTest, RefusesWhatTheBookCannotHold) {
   for (const char* reply : {"a7a6", "b7b6", "d7d6", "f7f6", "g7g6", "h7h6", "a7a5", "b7b5"})
     wide += std::string("e2e4 ") + reply + "\n";
   EXPECT_NE(MakeBook(wide, out), 0);
+  // Two scores for one position, reached by two move orders.
+  EXPECT_NE(MakeBook(std::string(kEightFirstMoves) + "g2g3 g7g6 b2b3 2\nb2b3 g7g6 g2g3 1\n", out), 0);
+  // A score on a line that another line continues, and moves after a score.
+  EXPECT_NE(MakeBook(std::string(kEightFirstMoves) + "d2d4 d7d5 3\nd2d4 d7d5 c2c4\n", out), 0);
+  EXPECT_NE(MakeBook(std::string(kEightFirstMoves) + "d2d4 3 d7d5\n", out), 0);
+  // Knights out and back: the lines return to the initial position.
+  EXPECT_NE(MakeBook(std::string(kEightFirstMoves) + "g1f3 g8f6 f3g1 f6g8 e2e4\n", out), 0);
 }
 
 }  // namespace
