@@ -748,11 +748,8 @@ class UciStream : public Session {
     if (r < 90) return Go();
     std::vector<std::string> expected;
     if (r < 94) {
+      // Only the next search belongs to another game: the position stays what the last "position" set.
       Send("ucinewgame");
-      game.NewGame();
-      halted = false;
-      fromStart = true;
-      moves.clear();
     } else {
       bookEnabled = random.Chance(50);
       Send(std::string("setoption name OwnBook value ") + (bookEnabled ? "true" : "false"));

@@ -1,5 +1,5 @@
-// UCI set-ups through the engine binary: every "position" and "ucinewgame" starts a fresh game, so a
-// refused FEN halts only itself, and "searchmoves" keeps a book move out of a restricted search.
+// UCI set-ups through the engine binary: every "position" starts a fresh game, so a refused FEN halts only
+// itself; "ucinewgame" keeps the position; "searchmoves" keeps a book move out of a restricted search.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "support/chess_model.h"
 #include "support/engine_process.h"
 
 namespace kelb {
 namespace {
 
+using test::ChessModel;
 using test::EngineProcess;
 
 static void StartUci(EngineProcess& engine) {
@@ -66,14 +68,60 @@ TEST(UciSetupE2E, RefusedFenHaltsOnlyItsOwnPosition) {
   EXPECT_TRUE(LinesUntilReady(engine).empty());
   EXPECT_NE(BestMove(engine, "depth 2"), "0000");
 
-  // "ucinewgame" after a refusal also gives back a game: the start position.
+  // "ucinewgame" does not replace a refused position: only the next "position" does.
   engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1");
   engine.WriteLine("ucinewgame");
   lines = LinesUntilReady(engine);
   ASSERT_EQ(lines.size(), 1u);  // only the refusal
+  EXPECT_EQ(BestMove(engine, "depth 2"), "0000");
+  engine.WriteLine("position startpos");
   const std::string first = BestMove(engine, "depth 2");
   EXPECT_FALSE(first.empty());
   EXPECT_NE(first, "0000");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// The model game of a "position" line: the start position or a FEN, then the moves; lines collects what
+// the engine must send on the way (draw claims and offers).
+static ChessModel ModelGame(const std::string& fen, const std::vector<std::string>& moves,
+                            std::vector<std::string>& lines) {
+  ChessModel game(true);
+  if (!fen.empty()) {
+    EXPECT_TRUE(game.position.ReadFen(fen) && game.position.Accept()) << fen;
+    game.Reset();
+    lines = game.lines;
+  }
+  for (const std::string& move : moves) {
+    EXPECT_TRUE(game.Play(move)) << move;
+    lines.insert(lines.end(), game.lines.begin(), game.lines.end());
+  }
+  return game;
+}
+
+static std::string PositionLine(const std::string& fen, const std::vector<std::string>& moves) {
+  std::string line = fen.empty() ? "position startpos" : "position fen " + fen;
+  if (!moves.empty()) line += " moves";
+  for (const std::string& move : moves) line += " " + move;
+  return line;
+}
+
+// "ucinewgame" tells the engine that the next search belongs to another game; the position to search is
+// still the one the last "position" set.
+TEST(UciSetupE2E, UcinewgameKeepsThePosition) {
+  EngineProcess engine;
+  StartUci(engine);
+  for (const auto& [fen, moves] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"7k/8/8/8/8/8/8/KR6 w - - 0 1", {"a1a2", "h8g8"}}, {"", {"e2e4"}}}) {
+    SCOPED_TRACE(PositionLine(fen, moves));
+    std::vector<std::string> lines;
+    const ChessModel game = ModelGame(fen, moves, lines);
+    engine.WriteLine(PositionLine(fen, moves));
+    engine.WriteLine("ucinewgame");
+    EXPECT_TRUE(LinesUntilReady(engine).empty());
+    const std::string move = BestMove(engine, "depth 2");
+    EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
+  }
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }
