@@ -1,5 +1,6 @@
 // UCI set-ups through the engine binary: every "position" starts a fresh game, so a refused FEN halts only
-// itself; "ucinewgame" keeps the position; "searchmoves" keeps a book move out of a restricted search.
+// itself; "ucinewgame" keeps the position; a repetition is claimed by the rules of chess; "searchmoves"
+// keeps a book move out of a restricted search.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -104,6 +105,24 @@ static std::string PositionLine(const std::string& fen, const std::vector<std::s
   if (!moves.empty()) line += " moves";
   for (const std::string& move : moves) line += " " + move;
   return line;
+}
+
+// A repetition claim under UCI too needs the same castling rights: after 1.Nf3 Nc6 2.Rg1 Nb8 3.Rh1 Nc6
+// 4.Rg1 Nb8 5.Rh1 the position after 1.Nf3 has stood three times, twice with the same rights.
+TEST(UciSetupE2E, RepetitionClaimNeedsTheSameCastlingRights) {
+  EngineProcess engine;
+  StartUci(engine);
+  const std::vector<std::string> moves = {"g1f3", "b8c6", "h1g1", "c6b8", "g1h1",
+                                          "b8c6", "h1g1", "c6b8", "g1h1"};
+  engine.WriteLine(PositionLine("", moves));
+  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  std::vector<std::string> longer = moves;
+  longer.push_back("b8c6");
+  longer.push_back("h1g1");  // the position after 2.Rg1 stands for the third time
+  engine.WriteLine(PositionLine("", longer));
+  EXPECT_EQ(LinesUntilReady(engine), std::vector<std::string>{"1/2-1/2 {Draw by repetition}"});
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
 }
 
 // "ucinewgame" tells the engine that the next search belongs to another game; the position to search is
