@@ -74,7 +74,8 @@ static int GameEndRule() {
     if (inCheck[1]) return Board.side == kBlack ? kResultWhiteMates : kResultBlackMates;
     return kResultStalemate;
   }
-  if (gamePly >= kMaxGameMoves) return kResultTooManyMoves;
+  // A UCI game has no move limit: the record drops its oldest moves instead (PlayMove).
+  if (gamePly >= kMaxGameMoves && !engineState.uciMode) return kResultTooManyMoves;
   if (GameRepetitionCount() >= 2) return kResultRepetition;
   if (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] == 0 &&
       Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= 300)
@@ -117,10 +118,32 @@ void CheckGameState() {
   if (result != kResultNone) AnnounceResult();
 }
 
+// A full record under UCI: only the moves since the last capture or pawn move can still matter (to the
+// repetition count of game and search, and to the fifty-move count, which carries on from the entries
+// kept), so the older ones go.
+static void DropOldestMoves() {
+  const int kept = fiftyHistory[gamePly] < kClaimWindow ? fiftyHistory[gamePly] : kClaimWindow;
+  const int dropped = gamePly - kept;
+  for (int n = 1; n <= kept; ++n) {
+    gameMoves[n] = gameMoves[n + dropped];
+    keyHistory[n] = keyHistory[n + dropped];
+  }
+  for (int p = 0; p <= kept; ++p) {
+    fiftyHistory[p] = fiftyHistory[p + dropped];
+    gamePositions[p] = gamePositions[p + dropped];
+  }
+  gamePly = kept;
+  gameFromStartPosition = false;  // the book and the learning file follow games from the first move
+}
+
 bool PlayMove(const Move& move) {
-  // The history holds 1,000 moves; the game has ended by rule before, but a front end that keeps
-  // feeding moves must not write past it.
-  if (gamePly >= kMaxGameMoves || move.from == 0) return false;
+  if (move.from == 0) return false;
+  if (gamePly >= kMaxGameMoves) {
+    // A WinBoard game has ended by rule before, but a front end that keeps feeding moves must not write
+    // past the record.
+    if (!engineState.uciMode) return false;
+    DropOldestMoves();
+  }
   ++gamePly;
   Board.epFile = 0;
   if (!engineState.uciMode) NextGeneration();

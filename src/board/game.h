@@ -33,7 +33,9 @@ extern GamePosition gamePositions[kMaxGameMoves + 1];
 constexpr int kClaimWindow = 500;
 
 // Plays a move (from legalMoves, the book or the search) into the game. Returns false, changing nothing,
-// for a record with from = 0 or when the game already holds its 1,000 moves.
+// for a record with from = 0 or when a WinBoard game already holds its 1,000 moves. Under UCI a full
+// record drops its oldest moves instead, keeping those since the last capture or pawn move (at most
+// kClaimWindow); the game then no longer counts as begun at the start position.
 bool PlayMove(const Move& move);
 // Takes back the last game move, restoring the position before it whoever is to move now; call only when
 // gamePly > 0.

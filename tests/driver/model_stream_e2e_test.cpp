@@ -255,6 +255,27 @@ static std::vector<std::string> Cycle(Random& random, ChessModel& game) {
   return played;
 }
 
+// Moves for a game longer than the engine's record of 1,000: mostly those of SomeLegalMove, never one that
+// mates or stalemates (a UCI game goes on through draws by rule).
+static void ExtendLong(Random& random, ChessModel& game, std::vector<std::string>& tail, int plies) {
+  for (int n = 0; n < plies; ++n) {
+    const std::vector<ModelMove> legal = game.Legal();
+    std::string chosen;
+    for (int attempt = 0; attempt < 8 && chosen.empty(); ++attempt) {
+      const std::string text = attempt < 2 ? SomeLegalMove(random, game) : random.Pick(legal).Text();
+      for (const ModelMove& move : legal) {
+        if (move.Text() != text) continue;
+        ModelPosition next = game.position;
+        next.Make(move);
+        if (!next.LegalMoves().empty()) chosen = text;
+      }
+    }
+    if (chosen.empty()) return;
+    game.Play(chosen);
+    tail.push_back(chosen);
+  }
+}
+
 // Move text that is mostly, but not always, illegal: the other side's moves, castling, promotions in the
 // wrong form, arbitrary squares, stray words.
 static std::string SomeMoveText(Random& random, const ChessModel& game) {
@@ -851,11 +872,17 @@ class UciStream : public Session {
       tail.push_back(lastBest);
       probe.Play(lastBest);
     }
-    const uint32_t length =
-        !probe.position.HasPawns() && random.Chance(30) ? 110 : random.Next(again ? 8 : 30);
-    for (uint32_t n = length; n > 0 && !probe.Legal().empty() && !probe.gameOver; --n) {
-      tail.push_back(SomeLegalMove(random, probe));
-      probe.Play(tail.back());
+    if (!probe.gameOver && random.Chance(again ? 3 : 5)) {
+      // Longer than the engine's record of 1,000 plies: the engine must keep the part of the game that
+      // repetitions and the fifty-move rule need, and answer for the last position.
+      ExtendLong(random, probe, tail, 1000 + static_cast<int>(random.Next(400)) - probe.Ply());
+    } else {
+      const uint32_t length =
+          !probe.position.HasPawns() && random.Chance(30) ? 110 : random.Next(again ? 8 : 30);
+      for (uint32_t n = length; n > 0 && !probe.Legal().empty() && !probe.gameOver; --n) {
+        tail.push_back(SomeLegalMove(random, probe));
+        probe.Play(tail.back());
+      }
     }
     if (!probe.gameOver && random.Chance(15))
       for (const std::string& move : Cycle(random, probe)) tail.push_back(move);

@@ -464,7 +464,7 @@ void ChessModel::CheckGameState(bool offerDraw) {
   const int n = Ply();
   if (position.LegalMoves().empty())
     result = position.InCheck(position.side) ? (position.side == 1 ? 1 : 2) : 3;
-  if (result == 0 && n >= 1000) result = 7;
+  if (result == 0 && n >= 1000 && !uciMode) result = 7;  // a UCI game has no move limit
   if (result == 0 && RepetitionCount() >= 2) result = 5;
   if (result == 0 && !position.HasPawns() && position.PieceMaterial(0) + position.PieceMaterial(1) <= 300)
     result = 6;
