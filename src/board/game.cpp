@@ -29,6 +29,7 @@ const char* const resultText[8] = {
 
 bool gameFromStartPosition = true;
 std::string startFen;
+GamePosition gamePositions[kMaxGameMoves + 1]{};
 
 // Fills legalMoves with the generated moves of the side to move that do not leave its king attacked, in
 // generation order and with their generation scores. selfCheck: verify the Board after every trial move.
@@ -54,14 +55,28 @@ static void RebuildLegalMoves(bool selfCheck) {
   }
 }
 
+// Notes the current game position for later claims, from the legal moves just built: a double step gives
+// the opponent an en-passant right only when the capture is legal.
+static void RecordGamePosition() {
+  GamePosition& position = gamePositions[gamePly];
+  position.key = KeyFromScratch();
+  position.castling = CastlingFlags();
+  position.side = static_cast<uint8_t>(Board.side);
+  position.epFile = 0;
+  for (int k = 1; k <= legalMoveCount; ++k)
+    if (MoveKind(legalMoves[k]) == kEnPassant)
+      position.epFile = static_cast<uint8_t>(fileOf[legalMoves[k].to]);
+}
+
 // The end-of-game rules, each tried only while no earlier one has decided, on the legal moves just built.
 static int GameEndRule() {
   if (legalMoveCount == 0) {
     if (inCheck[1]) return Board.side == kBlack ? kResultWhiteMates : kResultBlackMates;
     return kResultStalemate;
   }
-  if (gamePly >= kMaxGameMoves) return kResultTooManyMoves;
-  if (RepetitionCount() >= 2) return kResultRepetition;
+  // A UCI game has no move limit: the record drops its oldest moves instead (PlayMove).
+  if (gamePly >= kMaxGameMoves && !engineState.uciMode) return kResultTooManyMoves;
+  if (GameRepetitionCount() >= 2) return kResultRepetition;
   if (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] == 0 &&
       Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= 300)
     return kResultMaterial;
@@ -94,6 +109,7 @@ void CheckGameState() {
   CheckConsistency(true);
   if (engineState.mode == EngineMode::Halted) return;
   RebuildLegalMoves(true);
+  RecordGamePosition();
 
   result = GameEndRule();
   if (result == kResultNone && DrawishMaterial() &&
@@ -102,10 +118,32 @@ void CheckGameState() {
   if (result != kResultNone) AnnounceResult();
 }
 
+// A full record under UCI: only the moves since the last capture or pawn move can still matter (to the
+// repetition count of game and search, and to the fifty-move count, which carries on from the entries
+// kept), so the older ones go.
+static void DropOldestMoves() {
+  const int kept = fiftyHistory[gamePly] < kClaimWindow ? fiftyHistory[gamePly] : kClaimWindow;
+  const int dropped = gamePly - kept;
+  for (int n = 1; n <= kept; ++n) {
+    gameMoves[n] = gameMoves[n + dropped];
+    keyHistory[n] = keyHistory[n + dropped];
+  }
+  for (int p = 0; p <= kept; ++p) {
+    fiftyHistory[p] = fiftyHistory[p + dropped];
+    gamePositions[p] = gamePositions[p + dropped];
+  }
+  gamePly = kept;
+  gameFromStartPosition = false;  // the book and the learning file follow games from the first move
+}
+
 bool PlayMove(const Move& move) {
-  // The history holds 1,000 moves; the game has ended by rule before, but a front end that keeps
-  // feeding moves must not write past it.
-  if (gamePly >= kMaxGameMoves || move.from == 0) return false;
+  if (move.from == 0) return false;
+  if (gamePly >= kMaxGameMoves) {
+    // A WinBoard game has ended by rule before, but a front end that keeps feeding moves must not write
+    // past the record.
+    if (!engineState.uciMode) return false;
+    DropOldestMoves();
+  }
   ++gamePly;
   Board.epFile = 0;
   if (!engineState.uciMode) NextGeneration();
@@ -167,6 +205,20 @@ void ResetGame() {
   CheckGameState();
 }
 
+int GameRepetitionCount() {
+  const GamePosition& now = gamePositions[gamePly];
+  int back = fiftyHistory[gamePly] < kClaimWindow ? fiftyHistory[gamePly] : kClaimWindow;
+  if (back > gamePly) back = gamePly;
+  int count = 0;
+  for (int p = gamePly - 1; p >= gamePly - back; --p) {
+    const GamePosition& then = gamePositions[p];
+    if (then.key == now.key && then.castling == now.castling && then.side == now.side &&
+        then.epFile == now.epFile)
+      ++count;
+  }
+  return count;
+}
+
 int RepetitionCount() {
   const int n = gamePly + Board.makeDepth;
   if (fiftyHistory[n] < 4) return 0;
@@ -225,8 +277,10 @@ void SetSideToMove(int side) {
   // A halted engine refuses every move, and its board may lack the kings the generator needs.
   if (engineState.mode == EngineMode::Halted) return;
   RebuildLegalMoves(false);
-  // The new side to move may be mated or stalemated: the game ends here as it would after a move.
-  if (!switched) return;
+  RecordGamePosition();
+  // The new side to move may be mated or stalemated: the game ends here as it would after a move. A game
+  // already over keeps its result, which has been announced.
+  if (!switched || result != kResultNone) return;
   result = GameEndRule();
   if (result != kResultNone) AnnounceResult();
 }

@@ -14,6 +14,7 @@
 #include "eval/lkpk.h"
 #include "records/records.h"
 #include "search/hash.h"
+#include "search/ordering.h"
 #include "search/output.h"
 #include "search/think.h"
 #include "search/timectl.h"
@@ -57,7 +58,9 @@ void UciSetOption(const std::string& line) {
   std::string value = NextWord(line, pos);
   if (name == "Hash") {
     int32_t mb;
-    if (ParseInteger(value, mb) && mb >= 2 && mb <= 1023) {
+    // The size in effect is what the option line announced: a GUI that sends the shown values back keeps
+    // the table, and with it the learned entries loaded at start-up.
+    if (ParseInteger(value, mb) && mb >= 2 && mb <= 1023 && mb != settings.hashSizeMb) {
       FreeHashTable();
       settings.hashSizeMb = mb;
       AllocateHashTable(settings.hashSizeMb);
@@ -109,6 +112,13 @@ void UciPosition(const std::string& line) {
     }
   }
   lastPositionLine = line.substr(0, kShortStringLength);
+}
+
+void UciNewGame() {
+  InvalidateHash();
+  ClearKillers();
+  ClearLearnMarks();
+  lastPositionLine.clear();
 }
 
 // Reads the "go" parameters into the time control and the search limits.
@@ -243,7 +253,9 @@ void RunUciLoop() {
   SendLine("id name Kelb 7.01");
   SendLine("id author P.Dervotin");
   SendLine("option name Ponder type check default false");
-  SendLine("option name Hash type spin default 2 min 2 max 1023");
+  // The table in effect (the ini's "hashsize") is the default a GUI shows; without a table, the smallest.
+  const int32_t hashDefault = settings.hashSizeMb < 2 ? 2 : settings.hashSizeMb;
+  SendLine("option name Hash type spin default " + std::to_string(hashDefault) + " min 2 max 1023");
   SendLine("option name UCI_Elo type spin default 700 min 700 max 2000");
   SendLine("option name UCI_LimitStrength type check default false");
   SendLine("option name DelayOnWeakLevels type check default true");
@@ -273,7 +285,7 @@ void RunUciLoop() {
     } else if (word == "position") {
       UciPosition(InputLine);  // the one command read at full length: long games make long lines
     } else if (word == "ucinewgame") {
-      NewGame();  // as "position": a fresh game, leaving a halt from a refused FEN behind
+      UciNewGame();
     } else if (word == "go") {
       // UciGo consumed its line; a line that stopped the search waits in InputLine for the next pass.
       UciGo(InputLine.substr(0, kShortStringLength));

@@ -27,6 +27,10 @@ std::string NextWord(const std::string& line, size_t& position);
 void UciSetOption(const std::string& line);
 void UciPosition(const std::string& line);
 void UciGo(const std::string& line);
+// "ucinewgame": the next search belongs to another game, so what was learnt about the old one goes (table
+// entries but the learned ones, killers, learning marks, the line a continued game would repeat). The
+// position stays what the last "position" set; the GUI sends the new game's position before its "go".
+void UciNewGame();
 
 // Announces the engine and reads UCI commands until "quit"; returns then.
 void RunUciLoop();

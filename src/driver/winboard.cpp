@@ -83,10 +83,23 @@ static void HandleUserMove() {
   if (engineState.mode == EngineMode::NewGame) engineState.mode = EngineMode::Play;
 }
 
+// "time" and "otim" give the engine's own clock and the opponent's, and tournament managers send them
+// before the "go" that tells the engine its colour: when a command gives the engine the other colour, the
+// two clocks change hands with it. (In Auto mode the engine plays both colours; that flip keeps them.)
+static void SetEngineSide(int side) {
+  TimeControl& tc = timeControl;
+  if (side != engineState.engineSide) {
+    const int32_t own = tc.clock[engineState.engineSide];
+    tc.clock[engineState.engineSide] = tc.clock[side];
+    tc.clock[side] = own;
+  }
+  engineState.engineSide = side;
+}
+
 // The engine takes over the side to move, its clock running from now.
 static void TakeSideToMove(EngineMode mode) {
   SetMode(mode);
-  engineState.engineSide = Board.side;
+  SetEngineSide(Board.side);
   timeControl.lastMoveTick = TickCount();
 }
 
@@ -218,11 +231,11 @@ void HandleCommand(CommandCode code) {
       // The legal moves are rebuilt for the new side to move (a stale list would accept a move of the
       // wrong colour), and a mated or stalemated side gets its result line at once.
       SetSideToMove(kWhite);
-      engineState.engineSide = kBlack;
+      SetEngineSide(kBlack);
       break;
     case CmdBlack:
       SetSideToMove(kBlack);
-      engineState.engineSide = kWhite;
+      SetEngineSide(kWhite);
       break;
     case CmdSetboard:
       HandleSetboard();

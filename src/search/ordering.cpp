@@ -22,6 +22,12 @@ void ClearHistory() {
   historyShift = 0;
 }
 
+void ClearKillers() {
+  std::memset(killer1, 0, sizeof killer1);
+  std::memset(killer2, 0, sizeof killer2);
+  std::memset(killer3, 0, sizeof killer3);
+}
+
 void RecordGoodMove(const Move& move, bool cutoff) {
   const int ply = Board.ply;
   const Move* previous = currentMove[ply - 1];

@@ -14,6 +14,8 @@ void UpdateHistory(int piece, int to);
 
 // Forgets the history (start of every search); killers are kept.
 void ClearHistory();
+// Forgets the killers: they belong to the game they were found in (a new UCI game).
+void ClearKillers();
 
 // A move raised alpha at the current ply: cut-offs (score >= beta) become killers and, when quiet,
 // history; other improvements become the third killer. Recaptures on the square the opponent just

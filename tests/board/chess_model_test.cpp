@@ -114,6 +114,27 @@ TEST(ChessModel, GameEndsAsTheEngineDeclaresThem) {
   EXPECT_EQ(uci.lines, std::vector<std::string>{"1/2-1/2 {Draw by repetition}"});
   EXPECT_EQ(uci.result, 0);
 
+  // A repetition needs the same castling rights and en-passant right (a capture that is legal): the
+  // start position after a rook's trip, and a double step the opponent could take, count anew.
+  ChessModel rook;
+  const char* trip[] = {"g1f3", "b8c6", "h1g1", "c6b8", "g1h1", "b8c6",
+                        "h1g1", "c6b8", "g1h1", "b8c6", "h1g1"};
+  for (int ply = 0; ply < 11; ++ply) {
+    EXPECT_EQ(rook.result, 0) << ply;
+    ASSERT_TRUE(rook.Play(trip[ply]));
+  }
+  EXPECT_EQ(rook.result, 5);
+  for (const char* fen : {"4k3/8/8/8/3p4/8/4P3/4K3 w - -", "8/8/8/8/k2p3R/8/4P3/4K3 w - -"}) {
+    const bool pinned = fen[8] == 'k';  // the capture would leave the black king to the rook
+    ChessModel pawns;
+    pawns.position = FromFen(fen);
+    pawns.Reset();
+    ASSERT_TRUE(pawns.Play("e2e4"));
+    const char* kings[] = {pinned ? "a4a5" : "e8d8", "e1d1", pinned ? "a5a4" : "d8e8", "d1e1"};
+    for (int ply = 0; ply < 8; ++ply) ASSERT_TRUE(pawns.Play(kings[ply % 4])) << fen << ply;
+    EXPECT_EQ(pawns.result, pinned ? 5 : 0) << fen;
+  }
+
   // Material: bishops on one colour and a lone knight are dead draws; two knights offer a draw at 5 and 6.
   for (const char* fen : {"4k3/8/8/2b5/8/8/3B4/4K3 w - -", "4k3/8/8/8/8/8/3N4/4K3 w - -"}) {
     game.position = FromFen(fen);

@@ -56,6 +56,56 @@ TEST_F(GameProtocol, RepetitionByKnightShuffles) {
   EXPECT_EQ(Send({"f6g8"}), Lines{"1/2-1/2 {Draw by repetition}"});
 }
 
+// A position repeats only with the same side to move, castling rights and en-passant right, the right
+// counting only where the capture is legal.
+TEST_F(GameProtocol, RepetitionNeedsTheSameCastlingAndEnPassantRights) {
+  const Lines draw = {"1/2-1/2 {Draw by repetition}"};
+  // The rook's first trip costs White the king-side right: the position after 1.Nf3 stands for the third
+  // time after ply 9, but only the second time with the same rights. The position after 2.Rg1 (ply 3)
+  // has no right left to lose and is the first to stand three times, after ply 11.
+  EXPECT_EQ(Send({"new", "force", "g1f3", "b8c6", "h1g1", "c6b8", "g1h1", "b8c6", "h1g1", "c6b8", "g1h1"}),
+            Lines{});
+  EXPECT_EQ(Send({"b8c6"}), Lines{});
+  EXPECT_EQ(Send({"h1g1"}), draw);
+
+  // After e2e4 Black could take en passant; once the kings have walked round, it can no longer. The
+  // position after e2e4 comes back at plies 5 and 9 without that right; the one after e8d8 (plies 2, 6,
+  // 10) is the first threefold.
+  const std::vector<std::string> walk = {"e8d8", "e1d1", "d8e8", "d1e1", "e8d8", "e1d1", "d8e8", "d1e1"};
+  std::vector<std::string> lines = {"setboard 4k3/8/8/8/3p4/8/4P3/4K3 w - -", "e2e4"};
+  lines.insert(lines.end(), walk.begin(), walk.end());
+  EXPECT_EQ(Send(lines), Lines{});
+  EXPECT_EQ(Send({"e8d8"}), draw);
+
+  // A capture en passant that would leave the king to the rook is no right: all three count.
+  const std::vector<std::string> round = {"a4a5", "e1d1", "a5a4", "d1e1", "a4a5", "e1d1", "a5a4"};
+  lines = {"setboard 8/8/8/8/k2p3R/8/4P3/4K3 w - -", "e2e4"};
+  lines.insert(lines.end(), round.begin(), round.end());
+  EXPECT_EQ(Send(lines), Lines{});
+  EXPECT_EQ(Send({"d1e1"}), draw);
+}
+
+// A game is announced over once: commands that give the move to the other side or start the engine do not
+// repeat the result; a new position, or a move that ends the game again, does.
+TEST_F(GameProtocol, AFinishedGameIsAnnouncedOnce) {
+  const std::string bishops = "setboard 2b1k3/8/8/8/8/8/8/4KB2 w - -";
+  const Lines material = {"1/2-1/2 {Draw by insufficient material}"};
+  EXPECT_EQ(Send({bishops}), material);
+  EXPECT_EQ(Send({"black", "white", "black", "go", "force", "white", "hard", "easy", "post", "nopost"}),
+            Lines{});
+  EXPECT_EQ(Send({"e1e2"}), Lines{"Illegal move"});
+  EXPECT_EQ(Send({bishops}), material);
+  EXPECT_EQ(Send({"new", "force"}), Lines{});
+
+  // A mated side handed the move back and forth: still mated, moves still refused.
+  const Lines mate = {"0-1 {Black mates}"};
+  EXPECT_EQ(Send({"f2f3", "e7e5", "g2g4", "d8h4"}), mate);
+  EXPECT_EQ(Send({"black", "white", "go", "force"}), Lines{});
+  EXPECT_EQ(Send({"black", "e8d8"}), Lines{"Illegal move"});
+  // A take-back reopens the game (Black to move again); the mate played anew is announced anew.
+  EXPECT_EQ(Send({"undo", "d8h4"}), mate);
+}
+
 TEST_F(GameProtocol, InsufficientMaterialAfterACaptureAndDrawOffers) {
   EXPECT_EQ(Send({"setboard 4k3/8/8/8/8/8/3r4/4K1N1 w - - 0 1", "e1d2"}),
             Lines{"1/2-1/2 {Draw by insufficient material}"});

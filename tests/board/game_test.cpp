@@ -299,11 +299,14 @@ TEST_F(GameTest, SideSwitchToAStalematedSideEndsTheGame) {
   EXPECT_EQ(result, kResultStalemate);
   EXPECT_EQ(engineState.mode, EngineMode::GameOver);
   EXPECT_EQ(legalMoveCount, 0);
-  // Back to White, who has moves: the result is recomputed as after a take-back, the mode stays.
+  // Back to White, who has moves: the game is over all the same, and it was announced once. Only a
+  // take-back or a new position reopens it.
   SetSideToMove(kWhite);
-  EXPECT_EQ(result, kResultNone);
+  EXPECT_EQ(result, kResultStalemate);
   EXPECT_EQ(engineState.mode, EngineMode::GameOver);
-  SetSideToMove(kWhite);  // no change of side: nothing is decided or sent again
+  EXPECT_NE(legalMoveCount, 0);  // the list is the new side's, for "hint", "bk" and "savepos"
+  SetSideToMove(kBlack);
+  SetSideToMove(kBlack);  // no change of side: nothing is decided or sent again
   EXPECT_EQ(Count(Output(), "1/2-1/2 {Stalemate}"), 1u);
 }
 

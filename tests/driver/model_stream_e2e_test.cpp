@@ -30,6 +30,9 @@ using test::ModelMove;
 using test::ModelPosition;
 
 constexpr int kLineTimeoutMs = 10000;
+// One string object for the refusal line: pushing copies of a literal made the optimiser warn
+// (-Wstringop-overread) about a copy it had inlined itself.
+const std::string kIllegalPosition = "tellusererror illegal position";
 constexpr int kSearchTimeoutMs = 60000;  // a depth-2 search, generous for a loaded sanitizer build
 
 class Random {
@@ -212,6 +215,65 @@ static std::string SomeLegalMove(Random& random, const ChessModel& game) {
     if (!fresh.empty()) return random.Pick(fresh).Text();
   }
   return random.Pick(legal).Text();
+}
+
+static bool Reversible(const ModelPosition& position, const ModelMove& move) {
+  const char piece = position.squares[move.from];
+  return piece != 'P' && piece != 'p' && position.squares[move.to] == '.';
+}
+
+// Both sides step out and back, once or twice, so that positions repeat: mostly with a king or rook that
+// leaves its home square (the first position then had castling rights the later ones lack); from a position
+// with an en-passant right, the repetitions lack that right. Plays the moves on the game; stops where a step
+// is not legal or the game has ended.
+static std::vector<std::string> Cycle(Random& random, ChessModel& game) {
+  std::vector<std::string> played;
+  auto play = [&](const ModelMove& move) {
+    if (game.result != 0 || move.from == move.to || !game.Play(move.Text())) return false;
+    played.push_back(move.Text());
+    return true;
+  };
+  ModelMove out[2];
+  for (ModelMove& step : out) {
+    std::vector<ModelMove> quiet, leavingHome;
+    for (const ModelMove& move : game.Legal()) {
+      if (!Reversible(game.position, move)) continue;
+      quiet.push_back(move);
+      const char piece = game.position.squares[move.from];
+      if (std::string("KRkr").find(piece) != std::string::npos &&
+          move.from / 8 == (game.position.side == 0 ? 0 : 7))
+        leavingHome.push_back(move);
+    }
+    if (quiet.empty()) return played;
+    step = !leavingHome.empty() && random.Chance(70) ? random.Pick(leavingHome) : random.Pick(quiet);
+    if (!play(step)) return played;
+  }
+  for (uint32_t round = 1 + random.Next(2); round > 0; --round) {
+    if (!play({out[0].to, out[0].from, 0}) || !play({out[1].to, out[1].from, 0})) return played;
+    if (round > 1 && (!play(out[0]) || !play(out[1]))) return played;
+  }
+  return played;
+}
+
+// Moves for a game longer than the engine's record of 1,000: mostly those of SomeLegalMove, never one that
+// mates or stalemates (a UCI game goes on through draws by rule).
+static void ExtendLong(Random& random, ChessModel& game, std::vector<std::string>& tail, int plies) {
+  for (int n = 0; n < plies; ++n) {
+    const std::vector<ModelMove> legal = game.Legal();
+    std::string chosen;
+    for (int attempt = 0; attempt < 8 && chosen.empty(); ++attempt) {
+      const std::string text = attempt < 2 ? SomeLegalMove(random, game) : random.Pick(legal).Text();
+      for (const ModelMove& move : legal) {
+        if (move.Text() != text) continue;
+        ModelPosition next = game.position;
+        next.Make(move);
+        if (!next.LegalMoves().empty()) chosen = text;
+      }
+    }
+    if (chosen.empty()) return;
+    game.Play(chosen);
+    tail.push_back(chosen);
+  }
 }
 
 // Move text that is mostly, but not always, illegal: the other side's moves, castling, promotions in the
@@ -433,7 +495,7 @@ class WinBoardStream : public Session {
       Changed();
       return;
     }
-    expected.push_back("tellusererror illegal position");
+    expected.push_back(kIllegalPosition);
     NewGame();
     mode = Mode::Halted;
   }
@@ -506,7 +568,7 @@ class WinBoardStream : public Session {
       Changed();
     } else {
       mode = Mode::Halted;
-      expected.push_back("tellusererror illegal position");
+      expected.push_back(kIllegalPosition);
       game.Reset(false);
     }
     return text;
@@ -563,6 +625,10 @@ class WinBoardStream : public Session {
     const std::vector<ModelMove> legal = game.Legal();
     if (r < 2) {
       LoadPosition();
+    } else if (r < 6 && mode == Mode::Force && !legal.empty()) {
+      // Only while the engine does not answer moves: positions that repeat, with rights that do not.
+      ChessModel probe = game;
+      for (const std::string& move : Cycle(random, probe)) UserMove(move, random.Chance(70));
     } else if (r < 34 && !legal.empty() && !Halted()) {
       UserMove(SomeLegalMove(random, game), random.Chance(70));
     } else if (r < 42) {
@@ -649,7 +715,7 @@ class WinBoardStream : public Session {
       if (game.KingCanBeTaken()) {
         // A side to move that could take the king: no search from there. The refusal comes from the idle
         // step, that is only once no line is waiting, so it is awaited before anything more is sent.
-        const std::string refusal = "tellusererror illegal position";
+        const std::string& refusal = kIllegalPosition;
         std::string line;
         if (!ReadUntil(refusal, line, seen, kLineTimeoutMs)) return "no refusal to move";
         if (std::string e = CompareLines(before, seen, game); !e.empty()) return "before the refusal: " + e;
@@ -748,11 +814,8 @@ class UciStream : public Session {
     if (r < 90) return Go();
     std::vector<std::string> expected;
     if (r < 94) {
+      // Only the next search belongs to another game: the position stays what the last "position" set.
       Send("ucinewgame");
-      game.NewGame();
-      halted = false;
-      fromStart = true;
-      moves.clear();
     } else {
       bookEnabled = random.Chance(50);
       Send(std::string("setoption name OwnBook value ") + (bookEnabled ? "true" : "false"));
@@ -793,7 +856,7 @@ class UciStream : public Session {
         next.Reset();
         expected = next.lines;
       } else {
-        expected.push_back("tellusererror illegal position");
+        expected.push_back(kIllegalPosition);
         next.NewGame();
         halted = true;
         fromStart = true;
@@ -809,12 +872,20 @@ class UciStream : public Session {
       tail.push_back(lastBest);
       probe.Play(lastBest);
     }
-    const uint32_t length =
-        !probe.position.HasPawns() && random.Chance(30) ? 110 : random.Next(again ? 8 : 30);
-    for (uint32_t n = length; n > 0 && !probe.Legal().empty() && !probe.gameOver; --n) {
-      tail.push_back(SomeLegalMove(random, probe));
-      probe.Play(tail.back());
+    if (!probe.gameOver && random.Chance(again ? 3 : 5)) {
+      // Longer than the engine's record of 1,000 plies: the engine must keep the part of the game that
+      // repetitions and the fifty-move rule need, and answer for the last position.
+      ExtendLong(random, probe, tail, 1000 + static_cast<int>(random.Next(400)) - probe.Ply());
+    } else {
+      const uint32_t length =
+          !probe.position.HasPawns() && random.Chance(30) ? 110 : random.Next(again ? 8 : 30);
+      for (uint32_t n = length; n > 0 && !probe.Legal().empty() && !probe.gameOver; --n) {
+        tail.push_back(SomeLegalMove(random, probe));
+        probe.Play(tail.back());
+      }
     }
+    if (!probe.gameOver && random.Chance(15))
+      for (const std::string& move : Cycle(random, probe)) tail.push_back(move);
     if (random.Chance(20)) {
       const size_t at = random.Next(static_cast<uint32_t>(tail.size() + 1));
       tail.insert(tail.begin() + static_cast<long>(at),

@@ -15,6 +15,7 @@
 #include "board/game.h"
 #include "game_mirror.h"
 #include "records/records.h"
+#include "support/chess_model.h"
 #include "support/engine_process.h"
 
 namespace kelb {
@@ -640,14 +641,26 @@ TEST(RobustnessUci, HugePositionLines) {
       << line;
   IsReady(engine);
 
-  // The whole record and more: the moves beyond 1,000 are dropped, the engine still answers.
+  // The whole record and more: a UCI game has no move limit, and the answer is for the last position.
+  test::ChessModel model(true);
+  for (const std::string& m : moves) ASSERT_TRUE(model.Play(m)) << m;
   lineText = "position startpos moves";
   for (const std::string& m : moves) lineText += " " + m;
-  for (int i = 0; i < 40; ++i) lineText += i % 2 ? " g1f3" : " f3g1";
+  for (int i = 0; i < 41; ++i) {
+    for (const test::ModelMove& m : model.Legal()) {
+      test::ModelPosition next = model.position;
+      next.Make(m);
+      if (next.LegalMoves().empty()) continue;  // no mate or stalemate: the list goes on
+      model.Play(m);
+      lineText += " " + m.Text();
+      break;
+    }
+  }
+  ASSERT_EQ(model.Ply(), kMaxGameMoves + 41);
   engine.WriteLine(lineText);
   engine.WriteLine("go depth 1");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter(moves, BestMove(line))) << line;
+  EXPECT_TRUE(model.IsLegal(BestMove(line))) << line << " in " << model.position.Fen();
   IsReady(engine);
   // A long line of garbage words, and a "position" line that is nothing but garbage.
   engine.WriteLine("position " + std::string(100000, 'x'));

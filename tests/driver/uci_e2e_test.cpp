@@ -1,6 +1,10 @@
 // The UCI front end through the engine binary.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "game_mirror.h"
 #include "support/engine_process.h"
 
@@ -47,6 +51,31 @@ TEST(UciE2E, IdentityAndOptionsInOrder) {
   EXPECT_EQ(line, "info string Opening book (kelb701.bok) not found!");
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// The Hash option's default is the table in effect: the ini's "hashsize", or the smallest the option allows
+// when the ini asks for less (no table, or 1 MB). A GUI that sends the shown value back changes nothing.
+TEST(UciE2E, HashOptionAnnouncesTheTableInEffect) {
+  for (const auto& [ini, announced] : std::vector<std::pair<std::string, std::string>>{
+           {"hashsize=64\n", "64"}, {"hashsize=1\n", "2"}, {"hashsize=0\n", "2"}}) {
+    SCOPED_TRACE(ini);
+    EngineProcess engine;
+    engine.WriteFile("kelb701.ini", ini);
+    engine.Start();
+    engine.WriteLine("uci");
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("option name Hash ", &line));
+    EXPECT_EQ(line, "option name Hash type spin default " + announced + " min 2 max 1023");
+    engine.WriteLine("setoption name Hash value " + announced);
+    engine.WriteLine("position startpos moves e2e4");
+    engine.WriteLine("go depth 3");
+    ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
+    GameMirror game;
+    ASSERT_TRUE(game.Play("e2e4"));
+    EXPECT_TRUE(game.Play(BestMove(line))) << line;
+    engine.WriteLine("quit");
+    EXPECT_EQ(engine.WaitExit(), 0);
+  }
 }
 
 TEST(UciE2E, GoWithDepthAnswersALegalBestMove) {

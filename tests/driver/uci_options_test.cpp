@@ -4,6 +4,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
+#include "board/movegen.h"
 #include "book/learn.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
@@ -62,6 +63,43 @@ TEST_F(UciTest, HashReallocatesOnlyInRange) {
   }
   UciSetOption("setoption name Hash value 2");
   EXPECT_EQ(settings.hashSizeMb, 2);
+}
+
+// The option line announces the size in effect, and GUIs send the shown values back: the same size keeps
+// the table with its learned entries; another size is a new, empty table.
+TEST_F(UciTest, HashOfTheSizeInEffectKeepsTheTable) {
+  UciSetOption("setoption name Hash value 2");
+  ASSERT_EQ(settings.hashSizeMb, 2);
+  Board.ply = 1;
+  StoreLearned(-95, 6);
+  int32_t score = 0;
+  UciSetOption("setoption name Hash value 2");
+  Board.ply = 1;
+  ASSERT_TRUE(ProbeHash(-1000, 1000, 6, 0, score));
+  EXPECT_EQ(score, -95);
+  UciSetOption("setoption name Hash value 3");
+  EXPECT_EQ(settings.hashSizeMb, 3);
+  Board.ply = 1;
+  EXPECT_FALSE(ProbeHash(-1000, 1000, 6, 0, score));
+}
+
+// "ucinewgame" forgets what belongs to the old game and keeps the position the last "position" set.
+TEST_F(UciTest, NewGameForgetsTheOldGameButNotThePosition) {
+  UciSetOption("setoption name Hash value 2");
+  UciPosition("position startpos moves e2e4 e7e5");
+  const std::string fen = WriteFen();
+  killer1[3] = {52, 54};
+  killer3[5] = {71, 63};
+  learnMarks[2] = true;
+  const int32_t generation = HashTable.generation;
+  UciNewGame();
+  EXPECT_EQ(WriteFen(), fen);
+  EXPECT_EQ(gamePly, 2);
+  EXPECT_EQ(killer1[3].from, 0);
+  EXPECT_EQ(killer3[5].to, 0);
+  EXPECT_FALSE(learnMarks[2]);
+  EXPECT_EQ(HashTable.generation, generation + 10);
+  EXPECT_TRUE(lastPositionLine.empty());
 }
 
 TEST_F(UciTest, ClearHashStartsAFreshGeneration) {

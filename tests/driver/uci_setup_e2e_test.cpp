@@ -1,18 +1,23 @@
-// UCI set-ups through the engine binary: every "position" and "ucinewgame" starts a fresh game, so a
-// refused FEN halts only itself, and "searchmoves" keeps a book move out of a restricted search.
+// UCI set-ups through the engine binary: every "position" starts a fresh game, so a refused FEN halts only
+// itself; "ucinewgame" keeps the position; move lists of any length are followed to their end, with the
+// draw claims of the rules of chess on the way; "searchmoves" keeps a book move out of a restricted search.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/chess_model.h"
 #include "support/engine_process.h"
 
 namespace kelb {
 namespace {
 
+using test::ChessModel;
 using test::EngineProcess;
+using test::ModelMove;
 
 static void StartUci(EngineProcess& engine) {
   engine.Start();
@@ -66,14 +71,156 @@ TEST(UciSetupE2E, RefusedFenHaltsOnlyItsOwnPosition) {
   EXPECT_TRUE(LinesUntilReady(engine).empty());
   EXPECT_NE(BestMove(engine, "depth 2"), "0000");
 
-  // "ucinewgame" after a refusal also gives back a game: the start position.
+  // "ucinewgame" does not replace a refused position: only the next "position" does.
   engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1");
   engine.WriteLine("ucinewgame");
   lines = LinesUntilReady(engine);
   ASSERT_EQ(lines.size(), 1u);  // only the refusal
+  EXPECT_EQ(BestMove(engine, "depth 2"), "0000");
+  engine.WriteLine("position startpos");
   const std::string first = BestMove(engine, "depth 2");
   EXPECT_FALSE(first.empty());
   EXPECT_NE(first, "0000");
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// The model game of a "position" line: the start position or a FEN, then the moves; lines collects what
+// the engine must send on the way (draw claims and offers).
+static ChessModel ModelGame(const std::string& fen, const std::vector<std::string>& moves,
+                            std::vector<std::string>& lines) {
+  ChessModel game(true);
+  if (!fen.empty()) {
+    EXPECT_TRUE(game.position.ReadFen(fen) && game.position.Accept()) << fen;
+    game.Reset();
+    lines = game.lines;
+  }
+  for (const std::string& move : moves) {
+    EXPECT_TRUE(game.Play(move)) << move;
+    lines.insert(lines.end(), game.lines.begin(), game.lines.end());
+  }
+  return game;
+}
+
+static std::string PositionLine(const std::string& fen, const std::vector<std::string>& moves) {
+  std::string line = fen.empty() ? "position startpos" : "position fen " + fen;
+  if (!moves.empty()) line += " moves";
+  for (const std::string& move : moves) line += " " + move;
+  return line;
+}
+
+// The first difference of two line lists ("" when equal); whole lists of thousands of claims say little.
+static std::string FirstDifference(const std::vector<std::string>& expected,
+                                   const std::vector<std::string>& got) {
+  for (size_t i = 0; i < expected.size() || i < got.size(); ++i) {
+    const std::string e = i < expected.size() ? expected[i] : "(nothing)";
+    const std::string g = i < got.size() ? got[i] : "(nothing)";
+    if (e != g)
+      return "line " + std::to_string(i + 1) + " of " + std::to_string(expected.size()) + ": expected [" + e +
+             "], got [" + g + "] (" + std::to_string(got.size()) + " lines)";
+  }
+  return "";
+}
+
+// Knights out and back from the start position: every position repeats, ply after ply.
+static std::vector<std::string> KnightShuffle(int plies) {
+  static const char* const knights[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+  std::vector<std::string> moves;
+  for (int ply = 0; ply < plies; ++ply) moves.push_back(knights[ply % 4]);
+  return moves;
+}
+
+// Quiet moves into positions the game has not seen, none of them mating or stalemating: no repetition,
+// only the fifty-move count grows.
+static std::vector<std::string> QuietWalk(const std::string& fen, int plies) {
+  std::vector<std::string> lines, moves;
+  ChessModel game = ModelGame(fen, {}, lines);
+  std::set<std::string> seen = {game.position.Fen()};
+  uint32_t seed = 7;
+  for (int ply = 0; ply < plies; ++ply) {
+    const std::vector<ModelMove> legal = game.Legal();
+    seed = seed * 1664525u + 1013904223u;
+    bool played = false;
+    for (size_t k = 0; k < legal.size() && !played; ++k) {
+      const ModelMove& move = legal[(k + (seed >> 8)) % legal.size()];
+      if (game.position.squares[move.to] != '.') continue;
+      test::ModelPosition next = game.position;
+      next.Make(move);
+      if (next.LegalMoves().empty() || !seen.insert(next.Fen()).second) continue;
+      game.Play(move);
+      moves.push_back(move.Text());
+      played = true;
+    }
+    if (!played) break;
+  }
+  return moves;
+}
+
+// The GUI sends the whole game with every "position": the engine keeps its recent part, whatever the
+// length (the record holds 1,000 moves), so that the claims by repetition and by the fifty-move rule stay
+// those of the whole game, and it answers with a move of the last position.
+TEST(UciSetupE2E, MoveListsLongerThanTheRecordAreFollowedToTheEnd) {
+  struct Case {
+    std::string fen;
+    std::vector<std::string> moves;
+  };
+  const std::string rooks = "r3k3/8/8/8/8/8/8/4K2R w - - 0 1";
+  const std::vector<Case> cases = {
+      {"", KnightShuffle(1001)},        // Black to move after the last Nf3; repetitions across the end
+      {rooks, QuietWalk(rooks, 1100)},  // the fifty-move count runs on past the end of the record
+      {"", KnightShuffle(10001)},       // a line of 50,000 characters
+  };
+  EngineProcess engine;
+  StartUci(engine);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.moves.size()) + " moves from " + (c.fen.empty() ? "the start" : c.fen));
+    ASSERT_GT(c.moves.size(), 1000u);
+    std::vector<std::string> expected;
+    const ChessModel game = ModelGame(c.fen, c.moves, expected);
+    engine.WriteLine(PositionLine(c.fen, c.moves));
+    const std::vector<std::string> lines = LinesUntilReady(engine);
+    EXPECT_EQ(FirstDifference(expected, lines), "");
+    const std::string move = BestMove(engine, "depth 3");
+    EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
+  }
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// A repetition claim under UCI too needs the same castling rights: after 1.Nf3 Nc6 2.Rg1 Nb8 3.Rh1 Nc6
+// 4.Rg1 Nb8 5.Rh1 the position after 1.Nf3 has stood three times, twice with the same rights.
+TEST(UciSetupE2E, RepetitionClaimNeedsTheSameCastlingRights) {
+  EngineProcess engine;
+  StartUci(engine);
+  const std::vector<std::string> moves = {"g1f3", "b8c6", "h1g1", "c6b8", "g1h1",
+                                          "b8c6", "h1g1", "c6b8", "g1h1"};
+  engine.WriteLine(PositionLine("", moves));
+  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  std::vector<std::string> longer = moves;
+  longer.push_back("b8c6");
+  longer.push_back("h1g1");  // the position after 2.Rg1 stands for the third time
+  engine.WriteLine(PositionLine("", longer));
+  EXPECT_EQ(LinesUntilReady(engine), std::vector<std::string>{"1/2-1/2 {Draw by repetition}"});
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// "ucinewgame" tells the engine that the next search belongs to another game; the position to search is
+// still the one the last "position" set.
+TEST(UciSetupE2E, UcinewgameKeepsThePosition) {
+  EngineProcess engine;
+  StartUci(engine);
+  for (const auto& [fen, moves] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"7k/8/8/8/8/8/8/KR6 w - - 0 1", {"a1a2", "h8g8"}}, {"", {"e2e4"}}}) {
+    SCOPED_TRACE(PositionLine(fen, moves));
+    std::vector<std::string> lines;
+    const ChessModel game = ModelGame(fen, moves, lines);
+    engine.WriteLine(PositionLine(fen, moves));
+    engine.WriteLine("ucinewgame");
+    EXPECT_TRUE(LinesUntilReady(engine).empty());
+    const std::string move = BestMove(engine, "depth 2");
+    EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
+  }
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "game_mirror.h"
 #include "support/engine_process.h"
@@ -105,6 +106,44 @@ TEST(WinBoardE2E, ConsoleStyleNumbersMovesAndPrompts) {
   EXPECT_EQ(line, "Your next?");
   engine.WriteLine("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+// "time" is the engine's own clock and "otim" the opponent's, whatever colour a later "go", "white" or
+// "black" gives the engine: tournament managers send both before the "go" that tells it its colour. One
+// clock reads 1 s, the other 1,000 s. With 1 s the engine's search is stopped after 125 ms; with 1,000 s it
+// starts iterations for 12.5 s, so a move within the first seconds can only come from the short clock.
+TEST(WinBoardE2E, TimeIsTheEnginesClockWhateverColourItGetsLater) {
+  struct Case {
+    std::vector<std::string> commands;
+    bool engineHasOneSecond;
+  };
+  const std::vector<Case> cases = {
+      {{"new", "level 0 5 0", "force", "time 100", "otim 100000", "go"}, true},
+      {{"new", "level 0 5 0", "force", "time 100", "otim 100000", "white", "go"}, true},
+      {{"new", "level 0 5 0", "force", "e2e4", "time 100", "otim 100000", "black", "go"}, true},
+      {{"new", "level 0 5 0", "force", "time 100000", "otim 100", "go"}, false},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const std::string& command : c.commands) trace += command + " | ";
+    SCOPED_TRACE(trace);
+    EngineProcess engine;
+    StartXboard(engine);
+    for (const std::string& command : c.commands) engine.WriteLine(command);
+    std::string line;
+    if (c.engineHasOneSecond) {
+      EXPECT_TRUE(engine.WaitFor("move ", &line, test::Scaled(8000)));
+    } else {
+      std::vector<std::string> seen;
+      ASSERT_TRUE(engine.WaitUntilSearching(&seen));
+      for (const std::string& l : seen) EXPECT_NE(l.rfind("move ", 0), 0u) << l;
+      EXPECT_FALSE(engine.WaitFor("move ", &line, 2500)) << line;
+      engine.WriteLine("?");
+      EXPECT_TRUE(engine.WaitFor("move ", &line, 20000));
+    }
+    engine.WriteLine("quit");
+    EXPECT_EQ(engine.WaitExit(), 0);
+  }
 }
 
 TEST(WinBoardE2E, PingAnsweredInForceMode) {

@@ -352,9 +352,7 @@ void ChessModel::NewGame() {
 void ChessModel::Reset(bool check) {
   moves.clear();
   before.clear();
-  keySideBefore.clear();
-  keySide = position.side;
-  keyHistory.assign(2, CurrentKey());
+  identities.assign(1, CurrentIdentity());
   fifty.assign(1, 0);
   lines.clear();
   result = 0;
@@ -379,15 +377,11 @@ bool ChessModel::Play(const std::string& text) {
 }
 
 void ChessModel::Play(const ModelMove& move) {
-  const int ply = Ply() + 1;
-  if (static_cast<int>(keyHistory.size()) <= ply) keyHistory.resize(ply + 1);
-  keyHistory[ply] = CurrentKey();
   before.push_back(position);
-  keySideBefore.push_back(keySide);
   moves.push_back(move);
   const bool irreversible = position.Make(move);
   fifty.push_back(irreversible ? 0 : fifty.back() + 1);
-  keySide = 1 - keySide;
+  identities.push_back(CurrentIdentity());
   lines.clear();
   CheckGameState();
 }
@@ -395,11 +389,10 @@ void ChessModel::Play(const ModelMove& move) {
 void ChessModel::TakeBack() {
   if (moves.empty()) return;
   position = before.back();
-  keySide = keySideBefore.back();
   before.pop_back();
-  keySideBefore.pop_back();
   moves.pop_back();
   fifty.pop_back();
+  identities.pop_back();
   lines.clear();
   CheckGameState();
 }
@@ -410,23 +403,35 @@ void ChessModel::SetSideToMove(int side) {
   if (position.side == side) return;
   position.side = side;
   position.epFile = 0;
-  CheckGameState(false);
+  identities.back() = CurrentIdentity();
+  if (result == 0) CheckGameState(false);
 }
 
 std::string ChessModel::PositionLine() const {
   return position.Fen() + ' ' + std::to_string(fifty.back()) + ' ' + std::to_string(Ply() / 2 + 1);
 }
 
-// Earlier occurrences of the current key, every second position back to the last capture or pawn move,
-// starting four plies back, and only once four reversible plies have been played.
+ChessModel::Identity ChessModel::CurrentIdentity() const {
+  Identity identity{std::string(position.squares, 64), position.side, "", 0};
+  for (int right = 0; right < 4; ++right) identity.castling += position.castle[right] ? '1' : '0';
+  if (position.epFile != 0) {
+    for (const ModelMove& move : position.LegalMoves()) {
+      const char piece = position.squares[move.from];
+      if ((piece == 'P' || piece == 'p') && FileOf(move.from) != FileOf(move.to) &&
+          position.squares[move.to] == '.')
+        identity.epFile = FileOf(move.to) + 1;
+    }
+  }
+  return identity;
+}
+
+// Earlier occurrences of the current position by the rules of chess, among the last 500 positions (the
+// engine's claim window: only a UCI game, where draws by rule do not end play, gets further).
 int ChessModel::RepetitionCount() const {
   const int n = Ply();
-  if (fifty[n] < 4) return 0;
   int count = 0;
-  for (int j = n - 2; j >= 2 && fifty[j] >= 2;) {
-    j -= 2;
-    if (keyHistory[j + 1] == CurrentKey()) ++count;
-  }
+  for (int p = n - 1; p >= 0 && p >= n - 500; --p)
+    if (identities[static_cast<size_t>(p)] == identities[static_cast<size_t>(n)]) ++count;
   return count;
 }
 
@@ -459,7 +464,7 @@ void ChessModel::CheckGameState(bool offerDraw) {
   const int n = Ply();
   if (position.LegalMoves().empty())
     result = position.InCheck(position.side) ? (position.side == 1 ? 1 : 2) : 3;
-  if (result == 0 && n >= 1000) result = 7;
+  if (result == 0 && n >= 1000 && !uciMode) result = 7;  // a UCI game has no move limit
   if (result == 0 && RepetitionCount() >= 2) result = 5;
   if (result == 0 && !position.HasPawns() && position.PieceMaterial(0) + position.PieceMaterial(1) <= 300)
     result = 6;

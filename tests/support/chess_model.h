@@ -70,8 +70,9 @@ class ChessModel {
   bool Play(const std::string& text);
   void Play(const ModelMove& move);
   void TakeBack();  // restores the position before the last move exactly
-  // "white"/"black": a real change of side drops any en-passant right and decides the game end for the new
-  // side to move (without a draw offer); the position key does not change. The same side changes nothing.
+  // "white"/"black": a real change of side drops any en-passant right and, while the game goes on, decides
+  // the game end for the new side to move (without a draw offer). A finished game keeps its result and
+  // sends nothing. The same side changes nothing.
   void SetSideToMove(int side);
   bool IsLegal(const std::string& text) const;
   std::vector<ModelMove> Legal() const { return position.LegalMoves(); }
@@ -84,22 +85,27 @@ class ChessModel {
   bool DrawishMaterial() const;
 
  private:
-  struct Key {  // what the engine's position key distinguishes: the pieces and its side bit
+  // What the rules of chess compare for a repetition: placement, side to move, castling rights, and the
+  // file of an en-passant capture that is legal (0 when none).
+  struct Identity {
     std::string squares;
     int side = 0;
-    bool operator==(const Key& other) const { return side == other.side && squares == other.squares; }
+    std::string castling;
+    int epFile = 0;
+    bool operator==(const Identity& other) const {
+      return side == other.side && epFile == other.epFile && castling == other.castling &&
+             squares == other.squares;
+    }
   };
-  Key CurrentKey() const { return {std::string(position.squares, 64), keySide}; }
+  Identity CurrentIdentity() const;
   int RepetitionCount() const;
   bool BishopsOnly() const;
   void CheckGameState(bool offerDraw = true);
 
   bool uciMode;
-  int keySide = 0;  // the side bit of the key: set at a reset, flipped by every move, kept by "white"/"black"
   std::vector<ModelMove> moves;
   std::vector<ModelPosition> before;  // the position before each move, for take-backs
-  std::vector<int> keySideBefore;
-  std::vector<Key> keyHistory;  // [p]: the key when move p was played; [1] also the key at the reset
+  std::vector<Identity> identities;   // [p]: the position after p moves ("white"/"black" rewrite the last)
   std::vector<int> fifty;       // [p]: reversible half-moves after p moves
 };
 
