@@ -61,6 +61,9 @@ int LoadLearningFile(const char* fileName) {
     bool illegal = false;
     ReadFen(line, illegal);
     if (illegal) continue;
+    // Older files name the file after every double step; the search meets the position without it unless a
+    // capture en passant is possible.
+    Board.epFile = CapturableEnPassantFile();
     int32_t score = 0, depth = 0;
     if (!ParseInteger(OperationText(line, 'c', 'e'), score)) continue;
     if (!ParseInteger(OperationText(line, 'D', 'e'), depth)) continue;
@@ -89,7 +92,6 @@ void UpdateLearning() {
   if (timeControl.lastPollTick >= timeControl.deadlineTick - kLearnPollMargin) return;
   const int32_t depth = lastIteration;
   const int32_t score = iterationScore[depth];
-  StoreLearned(score, depth);
 
   // The first rule that holds writes the position, at most once per rule and game: a score that is bad
   // outright, or one that has fallen far against the iteration six plies shallower.
@@ -106,9 +108,17 @@ void UpdateLearning() {
     else if (!learnMarks[3] && earlier > -120 && drop < -200 && score < -250)
       rule = 4;
   }
-  if (rule == 0) return;
-  AppendPositionLine(kLearnFileName, rootScore, depth);
-  learnMarks[rule - 1] = true;
+
+  // The root is learned as the search will meet it again, with an en-passant file only when a capture en
+  // passant is possible; the game keeps its own.
+  const int32_t gameEpFile = Board.epFile;
+  Board.epFile = CapturableEnPassantFile();
+  StoreLearned(score, depth);
+  if (rule != 0) {
+    AppendPositionLine(kLearnFileName, rootScore, depth);
+    learnMarks[rule - 1] = true;
+  }
+  Board.epFile = gameEpFile;
 }
 
 // Both line forms are built piece by piece and cut after every piece, so an overlong line loses its end.

@@ -3,7 +3,8 @@
 // into the table at start-up so that later games steer away from them.
 //
 // kelb701.epd holds one position per line: the four FEN fields, " ce <score>;" (for the side to move) and
-// " De <depth>;", at most 100 characters, CR LF line ends.
+// " De <depth>;", at most 100 characters, CR LF line ends. The en-passant square is written, and counts when
+// read, only where a capture en passant is possible, as in the positions of the search.
 #pragma once
 #include <cstdint>
 #include <string>
