@@ -55,6 +55,7 @@ static std::string OperationText(const std::string& line, char first, char secon
 int LoadLearningFile(const char* fileName) {
   FILE* file = std::fopen(fileName, "rb");
   if (file == nullptr) return 0;
+  const BoardRecord position = Board;  // every line is set up on the Board
   int stored = 0;
   std::string line;
   while (ReadFileLine(file, line, kLearnReadLength)) {
@@ -75,12 +76,23 @@ int LoadLearningFile(const char* fileName) {
     if (HashTable.enabled && depth >= 1) ++stored;
   }
   std::fclose(file);
+  Board = position;
   return stored;
 }
 
 void LoadLearning() {
   if (!settings.learnEnabled || settings.hashSizeMb == 0) return;
   LoadLearningFile(kLearnFileName);
+}
+
+static void LoadScheduledLearning() { LoadLearningFile(kLearnFileName); }
+
+void ScheduleLearning() {
+  if (settings.learnEnabled && settings.hashSizeMb != 0) deferredWork = LoadScheduledLearning;
+}
+
+void CancelScheduledLearning() {
+  if (deferredWork == LoadScheduledLearning) deferredWork = nullptr;
 }
 
 // The last poll of the search must lie this far before its deadline: a search stopped by the clock may not

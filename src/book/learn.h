@@ -21,10 +21,16 @@ inline constexpr int32_t kPositionLineScore = 1000000;
 extern bool learnMarks[4];
 void ClearLearnMarks();
 
-// Start-up: loads every usable line of kelb701.epd into the transposition table (learning on, table there).
+// Loads every usable line of kelb701.epd into the transposition table (learning on, table there).
 void LoadLearning();
-// The same for any file; returns the number of positions stored.
+// The same for any file; returns the number of positions stored. The position on the Board is kept.
 int LoadLearningFile(const char* fileName);
+// Start-up's way: whether to load is decided now, the loading itself waits as deferredWork (see WBinout),
+// which runs it before the first search at the latest, so that the GUI's handshake is answered first.
+void ScheduleLearning();
+// The table is replaced before the scheduled loading ran: the entries would have been lost with the old
+// table, so they do not go into the new one either.
+void CancelScheduledLearning();
 
 // After a search whose move will be played: stores the root result as a learned entry and appends the
 // position to kelb701.epd when its score has dropped under one of the four rules' thresholds.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,21 +32,39 @@ static std::string fedBytes;
 static size_t fedPosition = 0;
 
 void (*programEndHook)(int exitCode) = nullptr;
+void (*deferredWork)() = nullptr;
+static bool lineTaken = false;  // a line has come from the GUI
+static bool answered = false;   // and a line has been sent after it
+
+void RunDeferredWork() {
+  void (*work)() = deferredWork;
+  deferredWork = nullptr;
+  if (work != nullptr) work();
+}
 
 void* AllocateTableMemory(size_t bytes) {
   constexpr size_t kLargePage = size_t{2} << 20;
+  // Room to move the start up to the next large-page boundary and to keep the block's address before it.
+  constexpr size_t kSlack = kLargePage + sizeof(void*);
+  if (bytes > SIZE_MAX - kSlack - kLargePage) return nullptr;
   const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-  if (rounded < bytes) return nullptr;
-  void* memory = std::aligned_alloc(kLargePage, rounded);
-  if (memory == nullptr) return nullptr;
+  // calloc clears only memory that was used before; a block fresh from the system is zero already and stays
+  // untouched until the search writes to it.
+  void* block = std::calloc(1, rounded + kSlack);
+  if (block == nullptr) return nullptr;
+  const uintptr_t start =
+      (reinterpret_cast<uintptr_t>(block) + sizeof(void*) + kLargePage - 1) & ~uintptr_t{kLargePage - 1};
+  void* memory = reinterpret_cast<void*>(start);
+  static_cast<void**>(memory)[-1] = block;
 #ifdef MADV_HUGEPAGE
   madvise(memory, rounded, MADV_HUGEPAGE);  // only advice: small pages work too
 #endif
-  std::memset(memory, 0, bytes);
   return memory;
 }
 
-void FreeTableMemory(void* memory) { std::free(memory); }
+void FreeTableMemory(void* memory) {
+  if (memory != nullptr) std::free(static_cast<void**>(memory)[-1]);
+}
 
 void EndProgram(int exitCode, bool orderly) {
   if (programEndHook != nullptr) programEndHook(exitCode);
@@ -81,6 +100,7 @@ void InitChannel() {
   fedInput = false;
   fedBytes.clear();
   fedPosition = 0;
+  lineTaken = answered = false;
   // GUIs of the xboard family send SIGINT to "interrupt" an engine behind a pipe; the default action would
   // kill us mid-game. At a terminal Ctrl-C keeps its usual meaning.
   if (!isatty(STDIN_FILENO)) signal(SIGINT, SIG_IGN);
@@ -167,7 +187,10 @@ void PollLine() {
     // A failed peek leads to an ordinary read attempt; a hang-up must be read to learn of the end.
     if (ready != 0) ReadInput();
   }
-  if (!InputLine.empty()) LogEntry("from WB> ", InputLine);
+  if (!InputLine.empty()) {
+    lineTaken = true;
+    LogEntry("from WB> ", InputLine);
+  }
 }
 
 void WaitLine() {
@@ -183,9 +206,13 @@ void WaitLine() {
       return;
     }
   } else {
+    if (answered) RunDeferredWork();  // the GUI has its answer and nothing else waits: time for it now
     ReadInput();
   }
-  if (!InputLine.empty()) LogEntry("from WB> ", InputLine);
+  if (!InputLine.empty()) {
+    lineTaken = true;
+    LogEntry("from WB> ", InputLine);
+  }
 }
 
 bool InputEnded() { return inputEnded; }
@@ -194,6 +221,7 @@ void SendLine(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fputc('\n', stdout) == EOF ||
       std::fflush(stdout) == EOF)
     WriteFailed("standard output", true);
+  answered = answered || lineTaken;
   LogEntry("into WB< ", text);
 }
 

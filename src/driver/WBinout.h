@@ -42,6 +42,14 @@ bool InputEnded();
 // pipe, and nothing it feeds can ever block.
 void FeedInput(std::string_view bytes);
 
+// Start-up work that can wait until the GUI's first command has been answered: loading the learning file
+// costs a page fault of the table per learned position, which with a large table and a long file adds up to
+// a delay GUIs do not wait for in the handshake. It runs once: the first time the channel would wait for
+// input after it has answered a command, or earlier through RunDeferredWork when a search needs it. nullptr
+// when nothing waits.
+extern void (*deferredWork)();
+void RunDeferredWork();
+
 // Ends the process with the exit code. An orderly end runs the C library's exit handlers (streams are
 // flushed); otherwise the process stops at once. Every deliberate end of the program passes here.
 [[noreturn]] void EndProgram(int exitCode, bool orderly);
@@ -50,10 +58,11 @@ void FeedInput(std::string_view bytes);
 // outlive the engine's ends (the fuzz targets) installs one that does not return, e.g. by throwing.
 extern void (*programEndHook)(int exitCode);
 
-// Zeroed memory for the transposition table, nullptr when there is not enough. It starts on a large-page
-// boundary and the kernel is asked to back it with large pages: the table is probed at random, and with small
-// pages nearly every probe would also miss the processor's address-translation cache. Freed by
-// FreeTableMemory (which takes nullptr).
+// Zeroed memory for the transposition table, nullptr when there is not enough. Memory fresh from the system
+// is zero already and is not cleared again, so a large table costs nothing until the search touches it; only
+// memory used before is cleared. It starts on a large-page boundary and the kernel is asked to back it with
+// large pages: the table is probed at random, and with small pages nearly every probe would also miss the
+// processor's address-translation cache. Freed by FreeTableMemory (which takes nullptr).
 void* AllocateTableMemory(size_t bytes);
 void FreeTableMemory(void* memory);
 

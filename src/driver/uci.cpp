@@ -58,6 +58,7 @@ void UciSetOption(const std::string& line) {
   if (name == "Hash") {
     int32_t mb;
     if (ParseInteger(value, mb) && mb >= 2 && mb <= 1023) {
+      CancelScheduledLearning();  // learned entries go with the old table
       FreeHashTable();
       settings.hashSizeMb = mb;
       AllocateHashTable(settings.hashSizeMb);

@@ -76,7 +76,7 @@ class LearnTest : public ::testing::Test {
   }
   static const HashEntry* LearnedEntry() {
     const HashEntry* e = HashBucket(Board.key);
-    return e->key == Board.key && e->age == kLearnedAge ? e : nullptr;
+    return e->key == Board.key && EntryAge(*e) == kLearnedAge ? e : nullptr;
   }
 
   std::string dir;

@@ -157,6 +157,14 @@ int64_t EngineProcess::CpuTimeMs() const {
   return ticks > 0 ? (utime + stime) * 1000 / ticks : -1;
 }
 
+int64_t EngineProcess::ResidentKb() const {
+  if (pid <= 0) return -1;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6);
+  return -1;
+}
+
 void EngineProcess::Signal(int sig) {
   if (pid > 0 && Running()) kill(pid, sig);
 }

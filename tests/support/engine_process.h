@@ -38,6 +38,8 @@ class EngineProcess {
   void SetErrorFile(const std::string& name) { errorFile = name; }
   // Processor time the running engine has used so far (user + system, ms); -1 when it cannot be read.
   int64_t CpuTimeMs() const;
+  // Memory of the running engine resident in RAM (kB); -1 when it cannot be read.
+  int64_t ResidentKb() const;
 
   // Next line of standard output without its line end; false when the deadline passes or output ends.
   bool ReadLine(std::string& line, int timeoutMs = 5000);
