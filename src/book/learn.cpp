@@ -1,7 +1,9 @@
 #include "book/learn.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "board/board.h"
 #include "board/fen.h"
@@ -53,7 +55,7 @@ static std::string OperationText(const std::string& line, char first, char secon
 }
 
 int LoadLearningFile(const char* fileName) {
-  FILE* file = std::fopen(fileName, "rb");
+  FILE* file = OpenDataFile(fileName, DataFileMode::Read);
   if (file == nullptr) return 0;
   const BoardRecord position = Board;  // every line is set up on the Board
   int stored = 0;
@@ -99,6 +101,30 @@ void CancelScheduledLearning() {
 // have finished the iteration its score comes from.
 static constexpr int64_t kLearnPollMargin = 2000;
 
+// False once kelb701.epd could not be written: the file is left alone for the rest of the run, and the user
+// has been told so once.
+static bool learnFileUsable = true;
+
+// Appends a learned line to kelb701.epd. The file is a side record: a failure must not cost the game.
+static void AppendLearnedLine(int32_t score, int32_t depth) {
+  if (!learnFileUsable) return;
+  const std::string text = PositionLineText(score, depth);
+  std::string why;
+  FILE* file = OpenDataFile(kLearnFileName, DataFileMode::Append, &why);
+  if (file != nullptr) {
+    errno = 0;
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int writeError = errno;
+    written = std::fclose(file) == 0 && written;
+    if (written) return;
+    const int error = writeError != 0 ? writeError : errno;
+    why = error != 0 ? std::strerror(error) : "write failed";
+  }
+  learnFileUsable = false;
+  TellUser(std::string("Cannot write ") + kLearnFileName + " (" + why +
+           "); learned positions are not saved in this run");
+}
+
 void UpdateLearning() {
   if (!settings.learnEnabled || settings.weakLevel != 0 || !gameFromStartPosition) return;
   if (timeControl.lastPollTick >= timeControl.deadlineTick - kLearnPollMargin) return;
@@ -127,7 +153,7 @@ void UpdateLearning() {
   Board.epFile = CapturableEnPassantFile();
   StoreLearned(score, depth);
   if (rule != 0) {
-    AppendPositionLine(kLearnFileName, rootScore, depth);
+    AppendLearnedLine(rootScore, depth);
     learnMarks[rule - 1] = true;
   }
   Board.epFile = gameEpFile;
@@ -139,7 +165,7 @@ static void AppendCut(std::string& text, const std::string& piece) {
   if (text.size() > static_cast<size_t>(kLearnLineLength)) text.resize(kLearnLineLength);
 }
 
-void AppendPositionLine(const std::string& fileName, int32_t score, int32_t depth) {
+std::string PositionLineText(int32_t score, int32_t depth) {
   std::string text;
   AppendCut(text, WriteFen());
   if (score == kPositionLineScore) {
@@ -150,7 +176,11 @@ void AppendPositionLine(const std::string& fileName, int32_t score, int32_t dept
     AppendCut(text, std::string(" ce ") += std::to_string(score) += ';');
     if (depth > 0) AppendCut(text, std::string(" De ") += std::to_string(depth) += ';');
   }
-  text += "\r\n";
+  return text + "\r\n";
+}
+
+void AppendPositionLine(const std::string& fileName, int32_t score, int32_t depth) {
+  const std::string text = PositionLineText(score, depth);
   FILE* file = std::fopen(fileName.c_str(), "ab");
   if (file == nullptr) FileWriteFailed(fileName);
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

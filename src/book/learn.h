@@ -33,15 +33,20 @@ void ScheduleLearning();
 void CancelScheduledLearning();
 
 // After a search whose move will be played: stores the root result as a learned entry and appends the
-// position to kelb701.epd when its score has dropped under one of the four rules' thresholds.
+// position to kelb701.epd when its score has dropped under one of the four rules' thresholds. When the file
+// cannot be opened or written, the user is told once and the file is left alone for the rest of the run.
 void UpdateLearning();
 
-// Appends one line for the current position to the file (created when missing): with score
-// kPositionLineScore the position-file form (FEN, half-move clock, move number), otherwise the learning form
-// (FEN, " ce ", and " De " when depth > 0).
+// One line for the current position, with its CR LF: with score kPositionLineScore the position-file form
+// (FEN, half-move clock, move number), otherwise the learning form (FEN, " ce ", and " De " when depth > 0).
+std::string PositionLineText(int32_t score, int32_t depth);
+
+// Appends PositionLineText to the file (created when missing); a failed write ends the program
+// (FileWriteFailed). "savepos" uses it.
 void AppendPositionLine(const std::string& fileName, int32_t score, int32_t depth);
 
-// A text file of the engine's could not be written: the program stops with a run-time error.
+// A file the user asked for (or standard output) could not be written: the program stops with a run-time
+// error.
 [[noreturn]] void FileWriteFailed(const std::string& fileName);
 
 }  // namespace kelb

@@ -1,8 +1,10 @@
 #include "driver/WBinout.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,20 +74,81 @@ void EndProgram(int exitCode, bool orderly) {
   std::_Exit(exitCode);
 }
 
-// A failed write to the GUI or the log cannot be reported to anybody: stop. When the GUI has gone, the log
-// still gets what was written so far, for a post-mortem.
-[[noreturn]] static void WriteFailed(const char* what, bool logUsable = false) {
-  std::fprintf(stderr, "Runtime error: cannot write to %s\n", what);
-  if (logUsable && logFile != nullptr) std::fclose(logFile);
+// A failed write to the GUI cannot be reported to it: stop. The log still gets what was written so far, for
+// a post-mortem.
+[[noreturn]] static void OutputFailed() {
+  std::fprintf(stderr, "Runtime error: cannot write to standard output\n");
+  if (logFile != nullptr) std::fclose(logFile);
   ReleaseTables();
   EndProgram(1, false);
 }
 
+static constexpr char kNotRegularFile[] = "not a regular file";
+
+FILE* OpenDataFile(const char* name, DataFileMode mode, std::string* why) {
+  int flags = O_RDONLY;
+  const char* streamMode = "rb";
+  if (mode == DataFileMode::Create) {
+    flags = O_WRONLY | O_CREAT | O_TRUNC;
+    streamMode = "wb";
+  } else if (mode == DataFileMode::Append) {
+    flags = O_WRONLY | O_CREAT | O_APPEND;
+    streamMode = "ab";
+  }
+  // Not blocking, a FIFO opens at once for reading and fails at once (ENXIO) for writing without a reader;
+  // the type is then taken from what was opened, so nothing can be swapped in between.
+  int fd;
+  do {
+    fd = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (why != nullptr) *why = errno == ENXIO ? kNotRegularFile : std::strerror(errno);
+    return nullptr;
+  }
+  struct stat status;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(fd);
+    if (why != nullptr) *why = kNotRegularFile;
+    return nullptr;
+  }
+  const int statusFlags = fcntl(fd, F_GETFL);
+  if (statusFlags >= 0) fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK);
+  FILE* file = fdopen(fd, streamMode);
+  if (file == nullptr) {
+    if (why != nullptr) *why = std::strerror(errno);
+    close(fd);
+  }
+  return file;
+}
+
+void TellUser(const std::string& text) {
+  SendLine((engineState.uciMode ? "info string " : "telluser ") + text);
+}
+
+static std::string logNotice;  // why logging was switched off; empty while the log works
+
+static std::string WriteErrorReason() { return errno != 0 ? std::strerror(errno) : "write failed"; }
+
+// The log can no longer be written: logging stops for the rest of the run (so the user is told only once),
+// and the game goes on.
+static void LogUnusable(const std::string& why, bool tellNow) {
+  if (logFile != nullptr) std::fclose(logFile);  // a second failure here changes nothing
+  logFile = nullptr;
+  settings.logEnabled = false;
+  logNotice = std::string("Cannot write ") + kLogName + " (" + why + "); logging is off for this run";
+  if (tellNow) SendLogNotice();
+}
+
+void SendLogNotice() {
+  if (!logNotice.empty()) TellUser(logNotice);
+}
+
 static void LogEntry(const char* prefix, const std::string& text) {
   if (!settings.logEnabled || logFile == nullptr) return;
+  errno = 0;
   if (std::fputs(prefix, logFile) == EOF ||
       std::fwrite(text.data(), 1, text.size(), logFile) != text.size() || std::fputs("\r\n", logFile) == EOF)
-    WriteFailed(kLogName);
+    LogUnusable(WriteErrorReason(), true);
 }
 
 void InitChannel() {
@@ -106,6 +169,8 @@ void InitChannel() {
   if (!isatty(STDIN_FILENO)) signal(SIGINT, SIG_IGN);
   // A GUI that closes our output must not kill us silently: the failed write is seen and reported.
   signal(SIGPIPE, SIG_IGN);
+  // Nor a file-size limit: a write beyond it then fails like one to a full disk.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 // Moves the first complete line of pipeBuffer into InputLine, or, without a line feed, everything into
@@ -220,30 +285,41 @@ bool InputEnded() { return inputEnded; }
 void SendLine(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fputc('\n', stdout) == EOF ||
       std::fflush(stdout) == EOF)
-    WriteFailed("standard output", true);
+    OutputFailed();
   answered = answered || lineTaken;
   LogEntry("into WB< ", text);
 }
 
 void OpenLog() {
+  logNotice.clear();
   if (!settings.logEnabled) return;
-  logFile = std::fopen(kLogName, "wb");
-  if (logFile == nullptr) settings.logEnabled = false;
+  std::string why;
+  logFile = OpenDataFile(kLogName, DataFileMode::Create, &why);
+  if (logFile == nullptr) LogUnusable(why, false);
 }
 
 void LogLine(const std::string& text) { LogEntry("", text); }
 
 void CloseLog() {
   if (logFile == nullptr) return;
-  if (std::fclose(logFile) != 0) WriteFailed(kLogName);
+  FILE* file = logFile;
   logFile = nullptr;
+  errno = 0;
+  if (std::fclose(file) != 0) LogUnusable(WriteErrorReason(), true);
 }
 
 void LogCheckpoint() {
   if (!settings.logEnabled || logFile == nullptr) return;
-  if (std::fclose(logFile) != 0) WriteFailed(kLogName);
-  logFile = std::fopen(kLogName, "ab");
-  if (logFile == nullptr) WriteFailed(kLogName);
+  FILE* file = logFile;
+  logFile = nullptr;
+  errno = 0;
+  if (std::fclose(file) != 0) {
+    LogUnusable(WriteErrorReason(), true);
+    return;
+  }
+  std::string why;
+  logFile = OpenDataFile(kLogName, DataFileMode::Append, &why);
+  if (logFile == nullptr) LogUnusable(why, true);
 }
 
 }  // namespace kelb

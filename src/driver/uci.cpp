@@ -253,6 +253,7 @@ void RunUciLoop() {
   SendLine("option name Learning type check default true");
   SendLine("uciok");
   if (!engineState.bookOpen) SendLine("info string Opening book (kelb701.bok) not found!");
+  SendLogNotice();  // start-up told it before the protocol was known
   settings.weakLevel = 0;
   settings.weakDelay = true;
   uciElo = 700;

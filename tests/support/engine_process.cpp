@@ -1,8 +1,10 @@
 #include "support/engine_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,6 +96,12 @@ void EngineProcess::Start(const std::string& program, const std::vector<std::str
     close(in[1]);
     close(out[0]);
     close(out[1]);
+    if (fileSizeLimit >= 0) {
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    if (userId >= 0 && (setgroups(0, nullptr) != 0 || setgid(groupId) != 0 || setuid(userId) != 0))
+      _exit(126);
     if (chdir(dir.c_str()) != 0) _exit(126);
     if (!errorFile.empty()) {
       int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
