@@ -83,7 +83,8 @@ TEST(SideFilesE2E, AFolderTheEngineCannotWriteCostsNoGame) {
   engine.Start();
   engine.WriteLine("uci");
   std::vector<std::string> seen;
-  ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 10000, &seen));
+  ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 10000, &seen))
+      << "run as nobody, the engine must be open to all";
   // Start-up does not know the protocol yet: the notice follows its own lines in WinBoard form...
   const std::string logNotice = "Cannot write kelb701.log (Permission denied); logging is off for this run";
   ASSERT_GE(seen.size(), 3u);
