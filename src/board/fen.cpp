@@ -134,6 +134,15 @@ static void ValidateEnPassantFile() {
     Board.epFile = 0;
 }
 
+int32_t CapturableEnPassantFile() {
+  if (Board.epFile == 0) return 0;
+  const int mover = Board.xside;
+  const int landing = SquareAt(Board.epFile, mover == kWhite ? 4 : 5);
+  const int capturer = PieceCode(Board.side, kPawn);
+  if (Board.squares[landing] != PieceCode(mover, kPawn)) return 0;
+  return Board.squares[landing - 10] == capturer || Board.squares[landing + 10] == capturer ? Board.epFile : 0;
+}
+
 void BuildPieceLists(bool& illegal) {
   illegal = true;
   RebuildPieceSets();  // the sets read only the squares, so they are right even for a refused position

@@ -1,6 +1,7 @@
 // Setting up positions: FEN text, piece-list building with the consistency check, the start position and
 // the edit dialogue; writing a position back as FEN.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,10 @@ void BuildPieceLists(bool& illegal);
 void CheckConsistency(bool capturableKing = false);
 // The four FEN fields of the current position (placement, side, castling, en passant).
 std::string WriteFen();
+// The en-passant file as the search's positions carry it: Board.epFile when a pawn of the side to move
+// stands beside the pawn that made the double step, so that a capture en passant is possible; 0 otherwise.
+// The game's own position keeps the file after every double step.
+int32_t CapturableEnPassantFile();
 
 // "new": the start position, engine plays Black, fresh game history.
 void NewGame();

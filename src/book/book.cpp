@@ -26,7 +26,7 @@ static constexpr int32_t kNoChildrenValue = -32767;
 bool ReadBookFile(const char* fileName) {
   for (int32_t& entry : BookEntries) entry = 0;
   BookCount = 0;
-  FILE* file = std::fopen(fileName, "rb");
+  FILE* file = OpenDataFile(fileName, DataFileMode::Read);
   if (file == nullptr) return false;
   unsigned char bytes[4];
   // The records are little-endian whatever the host; a short tail is not a record.

@@ -36,7 +36,8 @@ inline int32_t MoveCode(const Move& move) { return 100 * move.from + move.to; }
 // has the file.
 void OpenBook();
 
-// Reads a book file into BookEntries; false (and an empty book) when it cannot be opened.
+// Reads a book file into BookEntries; false (and an empty book) when it cannot be opened or is not a
+// regular file (a directory of that name is no book).
 bool ReadBookFile(const char* fileName);
 
 // Negamax value of a record, seen from the side to move after its move.

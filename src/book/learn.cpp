@@ -1,7 +1,9 @@
 #include "book/learn.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "board/board.h"
 #include "board/fen.h"
@@ -53,14 +55,18 @@ static std::string OperationText(const std::string& line, char first, char secon
 }
 
 int LoadLearningFile(const char* fileName) {
-  FILE* file = std::fopen(fileName, "rb");
+  FILE* file = OpenDataFile(fileName, DataFileMode::Read);
   if (file == nullptr) return 0;
+  const BoardRecord position = Board;  // every line is set up on the Board
   int stored = 0;
   std::string line;
   while (ReadFileLine(file, line, kLearnReadLength)) {
     bool illegal = false;
     ReadFen(line, illegal);
     if (illegal) continue;
+    // Older files name the file after every double step; the search meets the position without it unless a
+    // capture en passant is possible.
+    Board.epFile = CapturableEnPassantFile();
     int32_t score = 0, depth = 0;
     if (!ParseInteger(OperationText(line, 'c', 'e'), score)) continue;
     if (!ParseInteger(OperationText(line, 'D', 'e'), depth)) continue;
@@ -72,6 +78,7 @@ int LoadLearningFile(const char* fileName) {
     if (HashTable.enabled && depth >= 1) ++stored;
   }
   std::fclose(file);
+  Board = position;
   return stored;
 }
 
@@ -80,16 +87,49 @@ void LoadLearning() {
   LoadLearningFile(kLearnFileName);
 }
 
+static void LoadScheduledLearning() { LoadLearningFile(kLearnFileName); }
+
+void ScheduleLearning() {
+  if (settings.learnEnabled && settings.hashSizeMb != 0) deferredWork = LoadScheduledLearning;
+}
+
+void CancelScheduledLearning() {
+  if (deferredWork == LoadScheduledLearning) deferredWork = nullptr;
+}
+
 // The last poll of the search must lie this far before its deadline: a search stopped by the clock may not
 // have finished the iteration its score comes from.
 static constexpr int64_t kLearnPollMargin = 2000;
+
+// False once kelb701.epd could not be written: the file is left alone for the rest of the run, and the user
+// has been told so once.
+static bool learnFileUsable = true;
+
+// Appends a learned line to kelb701.epd. The file is a side record: a failure must not cost the game.
+static void AppendLearnedLine(int32_t score, int32_t depth) {
+  if (!learnFileUsable) return;
+  const std::string text = PositionLineText(score, depth);
+  std::string why;
+  FILE* file = OpenDataFile(kLearnFileName, DataFileMode::Append, &why);
+  if (file != nullptr) {
+    errno = 0;
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int writeError = errno;
+    written = std::fclose(file) == 0 && written;
+    if (written) return;
+    const int error = writeError != 0 ? writeError : errno;
+    why = error != 0 ? std::strerror(error) : "write failed";
+  }
+  learnFileUsable = false;
+  TellUser(std::string("Cannot write ") + kLearnFileName + " (" + why +
+           "); learned positions are not saved in this run");
+}
 
 void UpdateLearning() {
   if (!settings.learnEnabled || settings.weakLevel != 0 || !gameFromStartPosition) return;
   if (timeControl.lastPollTick >= timeControl.deadlineTick - kLearnPollMargin) return;
   const int32_t depth = lastIteration;
   const int32_t score = iterationScore[depth];
-  StoreLearned(score, depth);
 
   // The first rule that holds writes the position, at most once per rule and game: a score that is bad
   // outright, or one that has fallen far against the iteration six plies shallower.
@@ -106,9 +146,17 @@ void UpdateLearning() {
     else if (!learnMarks[3] && earlier > -120 && drop < -200 && score < -250)
       rule = 4;
   }
-  if (rule == 0) return;
-  AppendPositionLine(kLearnFileName, rootScore, depth);
-  learnMarks[rule - 1] = true;
+
+  // The root is learned as the search will meet it again, with an en-passant file only when a capture en
+  // passant is possible; the game keeps its own.
+  const int32_t gameEpFile = Board.epFile;
+  Board.epFile = CapturableEnPassantFile();
+  StoreLearned(score, depth);
+  if (rule != 0) {
+    AppendLearnedLine(rootScore, depth);
+    learnMarks[rule - 1] = true;
+  }
+  Board.epFile = gameEpFile;
 }
 
 // Both line forms are built piece by piece and cut after every piece, so an overlong line loses its end.
@@ -117,7 +165,7 @@ static void AppendCut(std::string& text, const std::string& piece) {
   if (text.size() > static_cast<size_t>(kLearnLineLength)) text.resize(kLearnLineLength);
 }
 
-void AppendPositionLine(const std::string& fileName, int32_t score, int32_t depth) {
+std::string PositionLineText(int32_t score, int32_t depth) {
   std::string text;
   AppendCut(text, WriteFen());
   if (score == kPositionLineScore) {
@@ -128,7 +176,11 @@ void AppendPositionLine(const std::string& fileName, int32_t score, int32_t dept
     AppendCut(text, std::string(" ce ") += std::to_string(score) += ';');
     if (depth > 0) AppendCut(text, std::string(" De ") += std::to_string(depth) += ';');
   }
-  text += "\r\n";
+  return text + "\r\n";
+}
+
+void AppendPositionLine(const std::string& fileName, int32_t score, int32_t depth) {
+  const std::string text = PositionLineText(score, depth);
   FILE* file = std::fopen(fileName.c_str(), "ab");
   if (file == nullptr) FileWriteFailed(fileName);
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

@@ -1,12 +1,15 @@
 #include "driver/WBinout.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,21 +34,39 @@ static std::string fedBytes;
 static size_t fedPosition = 0;
 
 void (*programEndHook)(int exitCode) = nullptr;
+void (*deferredWork)() = nullptr;
+static bool lineTaken = false;  // a line has come from the GUI
+static bool answered = false;   // and a line has been sent after it
+
+void RunDeferredWork() {
+  void (*work)() = deferredWork;
+  deferredWork = nullptr;
+  if (work != nullptr) work();
+}
 
 void* AllocateTableMemory(size_t bytes) {
   constexpr size_t kLargePage = size_t{2} << 20;
+  // Room to move the start up to the next large-page boundary and to keep the block's address before it.
+  constexpr size_t kSlack = kLargePage + sizeof(void*);
+  if (bytes > SIZE_MAX - kSlack - kLargePage) return nullptr;
   const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-  if (rounded < bytes) return nullptr;
-  void* memory = std::aligned_alloc(kLargePage, rounded);
-  if (memory == nullptr) return nullptr;
+  // calloc clears only memory that was used before; a block fresh from the system is zero already and stays
+  // untouched until the search writes to it.
+  void* block = std::calloc(1, rounded + kSlack);
+  if (block == nullptr) return nullptr;
+  const uintptr_t start =
+      (reinterpret_cast<uintptr_t>(block) + sizeof(void*) + kLargePage - 1) & ~uintptr_t{kLargePage - 1};
+  void* memory = reinterpret_cast<void*>(start);
+  static_cast<void**>(memory)[-1] = block;
 #ifdef MADV_HUGEPAGE
   madvise(memory, rounded, MADV_HUGEPAGE);  // only advice: small pages work too
 #endif
-  std::memset(memory, 0, bytes);
   return memory;
 }
 
-void FreeTableMemory(void* memory) { std::free(memory); }
+void FreeTableMemory(void* memory) {
+  if (memory != nullptr) std::free(static_cast<void**>(memory)[-1]);
+}
 
 void EndProgram(int exitCode, bool orderly) {
   if (programEndHook != nullptr) programEndHook(exitCode);
@@ -53,20 +74,81 @@ void EndProgram(int exitCode, bool orderly) {
   std::_Exit(exitCode);
 }
 
-// A failed write to the GUI or the log cannot be reported to anybody: stop. When the GUI has gone, the log
-// still gets what was written so far, for a post-mortem.
-[[noreturn]] static void WriteFailed(const char* what, bool logUsable = false) {
-  std::fprintf(stderr, "Runtime error: cannot write to %s\n", what);
-  if (logUsable && logFile != nullptr) std::fclose(logFile);
+// A failed write to the GUI cannot be reported to it: stop. The log still gets what was written so far, for
+// a post-mortem.
+[[noreturn]] static void OutputFailed() {
+  std::fprintf(stderr, "Runtime error: cannot write to standard output\n");
+  if (logFile != nullptr) std::fclose(logFile);
   ReleaseTables();
   EndProgram(1, false);
 }
 
+static constexpr char kNotRegularFile[] = "not a regular file";
+
+FILE* OpenDataFile(const char* name, DataFileMode mode, std::string* why) {
+  int flags = O_RDONLY;
+  const char* streamMode = "rb";
+  if (mode == DataFileMode::Create) {
+    flags = O_WRONLY | O_CREAT | O_TRUNC;
+    streamMode = "wb";
+  } else if (mode == DataFileMode::Append) {
+    flags = O_WRONLY | O_CREAT | O_APPEND;
+    streamMode = "ab";
+  }
+  // Not blocking, a FIFO opens at once for reading and fails at once (ENXIO) for writing without a reader;
+  // the type is then taken from what was opened, so nothing can be swapped in between.
+  int fd;
+  do {
+    fd = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (why != nullptr) *why = errno == ENXIO ? kNotRegularFile : std::strerror(errno);
+    return nullptr;
+  }
+  struct stat status;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(fd);
+    if (why != nullptr) *why = kNotRegularFile;
+    return nullptr;
+  }
+  const int statusFlags = fcntl(fd, F_GETFL);
+  if (statusFlags >= 0) fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK);
+  FILE* file = fdopen(fd, streamMode);
+  if (file == nullptr) {
+    if (why != nullptr) *why = std::strerror(errno);
+    close(fd);
+  }
+  return file;
+}
+
+void TellUser(const std::string& text) {
+  SendLine((engineState.uciMode ? "info string " : "telluser ") + text);
+}
+
+static std::string logNotice;  // why logging was switched off; empty while the log works
+
+static std::string WriteErrorReason() { return errno != 0 ? std::strerror(errno) : "write failed"; }
+
+// The log can no longer be written: logging stops for the rest of the run (so the user is told only once),
+// and the game goes on.
+static void LogUnusable(const std::string& why, bool tellNow) {
+  if (logFile != nullptr) std::fclose(logFile);  // a second failure here changes nothing
+  logFile = nullptr;
+  settings.logEnabled = false;
+  logNotice = std::string("Cannot write ") + kLogName + " (" + why + "); logging is off for this run";
+  if (tellNow) SendLogNotice();
+}
+
+void SendLogNotice() {
+  if (!logNotice.empty()) TellUser(logNotice);
+}
+
 static void LogEntry(const char* prefix, const std::string& text) {
   if (!settings.logEnabled || logFile == nullptr) return;
+  errno = 0;
   if (std::fputs(prefix, logFile) == EOF ||
       std::fwrite(text.data(), 1, text.size(), logFile) != text.size() || std::fputs("\r\n", logFile) == EOF)
-    WriteFailed(kLogName);
+    LogUnusable(WriteErrorReason(), true);
 }
 
 void InitChannel() {
@@ -81,11 +163,14 @@ void InitChannel() {
   fedInput = false;
   fedBytes.clear();
   fedPosition = 0;
+  lineTaken = answered = false;
   // GUIs of the xboard family send SIGINT to "interrupt" an engine behind a pipe; the default action would
   // kill us mid-game. At a terminal Ctrl-C keeps its usual meaning.
   if (!isatty(STDIN_FILENO)) signal(SIGINT, SIG_IGN);
   // A GUI that closes our output must not kill us silently: the failed write is seen and reported.
   signal(SIGPIPE, SIG_IGN);
+  // Nor a file-size limit: a write beyond it then fails like one to a full disk.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 // Moves the first complete line of pipeBuffer into InputLine, or, without a line feed, everything into
@@ -167,7 +252,10 @@ void PollLine() {
     // A failed peek leads to an ordinary read attempt; a hang-up must be read to learn of the end.
     if (ready != 0) ReadInput();
   }
-  if (!InputLine.empty()) LogEntry("from WB> ", InputLine);
+  if (!InputLine.empty()) {
+    lineTaken = true;
+    LogEntry("from WB> ", InputLine);
+  }
 }
 
 void WaitLine() {
@@ -183,9 +271,13 @@ void WaitLine() {
       return;
     }
   } else {
+    if (answered) RunDeferredWork();  // the GUI has its answer and nothing else waits: time for it now
     ReadInput();
   }
-  if (!InputLine.empty()) LogEntry("from WB> ", InputLine);
+  if (!InputLine.empty()) {
+    lineTaken = true;
+    LogEntry("from WB> ", InputLine);
+  }
 }
 
 bool InputEnded() { return inputEnded; }
@@ -193,29 +285,41 @@ bool InputEnded() { return inputEnded; }
 void SendLine(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fputc('\n', stdout) == EOF ||
       std::fflush(stdout) == EOF)
-    WriteFailed("standard output", true);
+    OutputFailed();
+  answered = answered || lineTaken;
   LogEntry("into WB< ", text);
 }
 
 void OpenLog() {
+  logNotice.clear();
   if (!settings.logEnabled) return;
-  logFile = std::fopen(kLogName, "wb");
-  if (logFile == nullptr) settings.logEnabled = false;
+  std::string why;
+  logFile = OpenDataFile(kLogName, DataFileMode::Create, &why);
+  if (logFile == nullptr) LogUnusable(why, false);
 }
 
 void LogLine(const std::string& text) { LogEntry("", text); }
 
 void CloseLog() {
   if (logFile == nullptr) return;
-  if (std::fclose(logFile) != 0) WriteFailed(kLogName);
+  FILE* file = logFile;
   logFile = nullptr;
+  errno = 0;
+  if (std::fclose(file) != 0) LogUnusable(WriteErrorReason(), true);
 }
 
 void LogCheckpoint() {
   if (!settings.logEnabled || logFile == nullptr) return;
-  if (std::fclose(logFile) != 0) WriteFailed(kLogName);
-  logFile = std::fopen(kLogName, "ab");
-  if (logFile == nullptr) WriteFailed(kLogName);
+  FILE* file = logFile;
+  logFile = nullptr;
+  errno = 0;
+  if (std::fclose(file) != 0) {
+    LogUnusable(WriteErrorReason(), true);
+    return;
+  }
+  std::string why;
+  logFile = OpenDataFile(kLogName, DataFileMode::Append, &why);
+  if (logFile == nullptr) LogUnusable(why, true);
 }
 
 }  // namespace kelb

@@ -2,6 +2,7 @@
 // blocking, protocol lines out to standard output, and the optional protocol log kelb701.log.
 #pragma once
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -24,14 +25,30 @@ void WaitLine();
 // Writes one line to standard output, flushes it and copies it into the log.
 void SendLine(const std::string& text);
 
-// Log entries: the log opened afresh (settings.logEnabled is switched off when that fails), an extra line
-// such as a board dump (written only while logging), and the log closed.
+// A notice for the user in the form of the protocol in use: "info string " + text under UCI, "telluser "
+// + text otherwise.
+void TellUser(const std::string& text);
+
+// Log entries: the log opened afresh, an extra line such as a board dump (written only while logging), and
+// the log closed. The log is a side record, not the game: when it cannot be created or written, logging is
+// switched off for the rest of the run, the user is told (TellUser) and the game goes on.
 void OpenLog();
 void LogLine(const std::string& text);
 void CloseLog();
 
 // Makes everything logged so far reach the disk (close and reopen for appending).
 void LogCheckpoint();
+
+// The notice of a log that could not be used (nothing while it can). A log that cannot be created is
+// found before the start-up lines are sent and before the GUI has chosen its protocol: start-up sends the
+// notice after its own lines, and the UCI front end once more in its own form.
+void SendLogNotice();
+
+// The engine's own files (kelb701.ini, .bok, .epd, .log) count only when they are regular files: the open
+// never blocks (a FIFO of that name would wait for a partner for ever) and anything else is refused as if it
+// were missing. Returns nullptr when the file cannot be used, with the reason in why (if given).
+enum class DataFileMode { Read, Create, Append };
+FILE* OpenDataFile(const char* name, DataFileMode mode, std::string* why = nullptr);
 
 // True once standard input has reached its end (the channel then delivers "quit").
 bool InputEnded();
@@ -42,6 +59,14 @@ bool InputEnded();
 // pipe, and nothing it feeds can ever block.
 void FeedInput(std::string_view bytes);
 
+// Start-up work that can wait until the GUI's first command has been answered: loading the learning file
+// costs a page fault of the table per learned position, which with a large table and a long file adds up to
+// a delay GUIs do not wait for in the handshake. It runs once: the first time the channel would wait for
+// input after it has answered a command, or earlier through RunDeferredWork when a search needs it. nullptr
+// when nothing waits.
+extern void (*deferredWork)();
+void RunDeferredWork();
+
 // Ends the process with the exit code. An orderly end runs the C library's exit handlers (streams are
 // flushed); otherwise the process stops at once. Every deliberate end of the program passes here.
 [[noreturn]] void EndProgram(int exitCode, bool orderly);
@@ -50,10 +75,11 @@ void FeedInput(std::string_view bytes);
 // outlive the engine's ends (the fuzz targets) installs one that does not return, e.g. by throwing.
 extern void (*programEndHook)(int exitCode);
 
-// Zeroed memory for the transposition table, nullptr when there is not enough. It starts on a large-page
-// boundary and the kernel is asked to back it with large pages: the table is probed at random, and with small
-// pages nearly every probe would also miss the processor's address-translation cache. Freed by
-// FreeTableMemory (which takes nullptr).
+// Zeroed memory for the transposition table, nullptr when there is not enough. Memory fresh from the system
+// is zero already and is not cleared again, so a large table costs nothing until the search touches it; only
+// memory used before is cleared. It starts on a large-page boundary and the kernel is asked to back it with
+// large pages: the table is probed at random, and with small pages nearly every probe would also miss the
+// processor's address-translation cache. Freed by FreeTableMemory (which takes nullptr).
 void* AllocateTableMemory(size_t bytes);
 void FreeTableMemory(void* memory);
 

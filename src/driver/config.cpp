@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 #include "board/board.h"
 #include "board/movegen.h"
@@ -121,6 +120,21 @@ static void ApplyConfigLine(const std::string& line) {
     settings.logEnabled = settings.logEnabled || ValueInRange(value, 0, 1, 0) == 1;
 }
 
+// One line of the file without its line end: a carriage return before the line feed is dropped, so a file
+// written with CR LF line ends reads the same as one with bare line feeds. At most kShortStringLength
+// characters are kept. False at the end of the file.
+static bool ReadConfigLine(FILE* file, std::string& line) {
+  line.clear();
+  int c = std::fgetc(file);
+  if (c == EOF) return false;
+  // One character more than is kept, so that a carriage return right behind the kept part is still seen.
+  for (; c != EOF && c != '\n'; c = std::fgetc(file))
+    if (line.size() <= static_cast<size_t>(kShortStringLength)) line.push_back(static_cast<char>(c));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.size() > static_cast<size_t>(kShortStringLength)) line.resize(kShortStringLength);
+  return true;
+}
+
 bool ReadSettingsFile(const char* fileName) {
   settings.hashSizeMb = 0;
   settings.weakLevel = 0;
@@ -130,20 +144,21 @@ bool ReadSettingsFile(const char* fileName) {
   settings.learnEnabled = true;
   settings.logEnabled = false;
 
-  std::ifstream file(fileName, std::ios::binary);
-  if (file) {
-    std::string line;
-    while (std::getline(file, line)) {
-      // A file written with CR LF line ends reads the same as one with bare line feeds.
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.size() > kShortStringLength) line.resize(kShortStringLength);
-      ApplyConfigLine(line);
-    }
-  }
-  return file.is_open();
+  FILE* file = OpenDataFile(fileName, DataFileMode::Read);
+  if (file == nullptr) return false;
+  // Some editors begin a text file with the UTF-8 byte-order mark; it is no part of the first key.
+  unsigned char mark[3];
+  if (std::fread(mark, 1, 3, file) != 3 || mark[0] != 0xEF || mark[1] != 0xBB || mark[2] != 0xBF)
+    std::rewind(file);
+  std::string line;
+  while (ReadConfigLine(file, line)) ApplyConfigLine(line);
+  std::fclose(file);
+  return true;
 }
 
 void ReadConfiguration() {
+  // A directory or FIFO of the name is no configuration file: as for a missing one, the installed copy
+  // (if any) is read.
   if (!ReadSettingsFile(kConfigName) && !installedDataFolder.empty())
     ReadSettingsFile((installedDataFolder + "/" + kConfigName).c_str());
   OpenLog();
@@ -151,6 +166,7 @@ void ReadConfiguration() {
   SendLine("hash size = " + std::to_string(settings.hashSizeMb) + " MB");
   if (settings.weakLevel != 0)
     SendLine("telluser Weak level " + std::to_string(settings.weakLevel) + " is enabled!");
+  SendLogNotice();  // a log that could not be created
 }
 
 void InitEngineState() {

@@ -49,8 +49,8 @@ extern EngineState engineState;
 
 // The folder an installed engine keeps its default kelb701.ini and kelb701.bok in, fixed when the program is
 // built for installation; empty in a developer build. Either file is read from here only when the working
-// directory has none, so a player's own files always win; the learning file and the log stay in the working
-// directory.
+// directory has none (only a regular file counts), so a player's own files always win; the learning file
+// and the log stay in the working directory.
 extern std::string installedDataFolder;
 
 // Every short text buffer of the front ends holds at most this many characters.
@@ -66,7 +66,7 @@ bool ParseInteger(const std::string& text, int32_t& value);
 int32_t IntegerOfWord(const std::string& word);
 
 // The settings from a configuration file: defaults first, then every line that sets a key to a valid value.
-// A missing file leaves the defaults and returns false.
+// A missing file, or anything but a regular file, leaves the defaults and returns false.
 bool ReadSettingsFile(const char* fileName);
 
 // Reads kelb701.ini, opens the log, sizes the transposition table and sends the start-up notices.

@@ -22,7 +22,7 @@ int main() {
   installedDataFolder = KELB_DATA_DIR;
   ReadConfiguration();  // log, table and keys, start-up notices
   InitEngineState();
-  LoadLearning();
+  ScheduleLearning();  // loaded once the handshake is answered, before the first search at the latest
   OpenBook();
   NewGame();
   RunWinBoardLoop();

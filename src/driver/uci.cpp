@@ -61,6 +61,7 @@ void UciSetOption(const std::string& line) {
     // The size in effect is what the option line announced: a GUI that sends the shown values back keeps
     // the table, and with it the learned entries loaded at start-up.
     if (ParseInteger(value, mb) && mb >= 2 && mb <= 1023 && mb != settings.hashSizeMb) {
+      CancelScheduledLearning();  // learned entries go with the old table
       FreeHashTable();
       settings.hashSizeMb = mb;
       AllocateHashTable(settings.hashSizeMb);
@@ -264,6 +265,7 @@ void RunUciLoop() {
   SendLine("option name Learning type check default true");
   SendLine("uciok");
   if (!engineState.bookOpen) SendLine("info string Opening book (kelb701.bok) not found!");
+  SendLogNotice();  // start-up told it before the protocol was known
   settings.weakLevel = 0;
   settings.weakDelay = true;
   uciElo = 700;

@@ -31,9 +31,8 @@ void AllocateHashTable(int32_t& sizeMb) {
     HashTable.enabled = false;
     HashTable.entryCount = 0;
     sizeMb = 0;
-  } else {
-    for (uint32_t i = 0; i < HashTable.entryCount; i++) HashTable.entries[i].age = kEmptyAge;
   }
+  // Zeroed memory: every entry reads as empty (kEmptyAge) as it is.
   InitKeys();
   HashTable.generation = 0;
   HashTable.freshWrites = 0;
@@ -122,9 +121,10 @@ bool ProbeHash(int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFla
   else if (bucket[1].key == Board.key)
     e = &bucket[1];
   if (e == nullptr) return false;
-  if (e->age != kLearnedAge && !InGenerationWindow(e->age)) return false;
+  const uint8_t age = EntryAge(*e);
+  if (age != kLearnedAge && !InGenerationWindow(age)) return false;
   if (!SamePosition(*e, repetitionFlag)) return false;
-  if (e->age != kLearnedAge) e->age = static_cast<uint8_t>(HashTable.generation);
+  if (age != kLearnedAge) SetEntryAge(*e, static_cast<uint8_t>(HashTable.generation));
 
   const int ply = Board.ply;
   hashMoveFrom[ply] = e->bestFrom;
@@ -148,8 +148,9 @@ bool ProbeHash(int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFla
 
 // A slot keeps its entry against a shallower store of this generation, and learned entries always.
 static bool Protected(const HashEntry& e, int32_t depth) {
-  if (e.age == kLearnedAge) return true;
-  if (e.age != HashTable.generation) return false;
+  const uint8_t age = EntryAge(e);
+  if (age == kLearnedAge) return true;
+  if (age != HashTable.generation) return false;
   return e.depth > depth || (e.depth == depth && e.bound == kExactBound);
 }
 
@@ -164,7 +165,7 @@ void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_
   } else {
     e = &bucket[0];
   }
-  if (e->age != HashTable.generation) HashTable.freshWrites++;
+  if (EntryAge(*e) != HashTable.generation) HashTable.freshWrites++;
 
   const int ply = Board.ply;
   e->key = Board.key;
@@ -173,7 +174,7 @@ void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_
   e->epFile = static_cast<uint8_t>(Board.epFile);
   e->depth = static_cast<int16_t>(depth);
   e->nodeDepth = static_cast<int16_t>(nodeDepth[ply]);
-  e->age = static_cast<uint8_t>(HashTable.generation);
+  SetEntryAge(*e, static_cast<uint8_t>(HashTable.generation));
   e->bestFrom = static_cast<uint8_t>(hashMoveFrom[ply]);
   e->bestTo = static_cast<uint8_t>(hashMoveTo[ply]);
   e->staticEval = static_cast<int16_t>(fullEval[ply]);
@@ -220,7 +221,7 @@ void StoreLearned(int32_t score, int32_t depth) {
   e.epFile = static_cast<uint8_t>(Board.epFile);
   e.depth = static_cast<int16_t>(depth);
   e.nodeDepth = static_cast<int16_t>(nodeDepth[Board.ply]);
-  e.age = kLearnedAge;
+  SetEntryAge(e, kLearnedAge);
   e.bestFrom = e.bestTo = 0;
   e.staticEval = kNoEval;
   e.bound = kExactBound;

@@ -224,6 +224,7 @@ static bool Iterate(int32_t depth, int32_t* list, int count, int legalCount, int
 
 void Think() {
   TimeControl& tc = timeControl;
+  RunDeferredWork();  // the learned positions start-up left for later must be in the table
 
   // 1-2. Fresh search state.
   tc.nodeLimit = WeakNodeLimit(settings.weakLevel);

@@ -238,5 +238,44 @@ TEST(LearnEngineTest, ASearchThatEndsFarBehindIsWrittenToTheLearningFile) {
   EXPECT_NE(learned.find("; De 3;\r\n"), std::string::npos) << learned;
 }
 
+// After a double step that no pawn can take en passant the search's positions carry no en-passant file: the
+// learned line names none either, and a line of an older file that names one is still found by the search.
+TEST(LearnEngineTest, LearnedPositionsAfterADoubleStepMatchTheSearch) {
+  EngineProcess writer;
+  writer.WriteFile("kelb701.ini", "hashsize=2\n");
+  writer.Start();
+  writer.WriteLine("xboard");
+  // White gives away the queen, then Black's a-pawn passes the white one on a3 without standing beside it.
+  for (const char* command :
+       {"new", "force", "e2e4", "d7d5", "d1g4", "c8g4", "a2a3", "a7a5", "level 0 60 0", "sd 4", "go"})
+    writer.WriteLine(command);
+  ASSERT_TRUE(writer.WaitFor("move "));
+  writer.WriteLine("quit");
+  EXPECT_EQ(writer.WaitExit(), 0);
+  const std::string learned = writer.ReadFile("kelb701.epd");
+  const std::string position = "rn1qkbnr/1pp1pppp/8/p2p4/4P1b1/P7/1PPP1PPP/RNB1KBNR w KQkq - ce -";
+  EXPECT_EQ(learned.compare(0, position.size(), position), 0) << learned;
+
+  // 1.e4 a5 learned in the older form as lost for White: Black's search scores 1...a5 as learned.
+  EngineProcess reader;
+  reader.WriteFile("kelb701.ini", "hashsize=2\n");
+  reader.WriteFile("kelb701.epd",
+                   "rnbqkbnr/1ppppppp/8/p7/4P3/8/PPPP1PPP/RNBQKBNR w KQkq a6 ce -3000; De 20;\r\n");
+  reader.Start();
+  for (const char* command : {"xboard", "new", "post", "level 0 60 0", "sd 3", "e2e4"})
+    reader.WriteLine(command);
+  std::vector<std::string> seen;
+  ASSERT_TRUE(reader.WaitFor("move ", nullptr, 30000, &seen));
+  int learnedLines = 0;  // thinking lines "depth score time nodes a7a5"
+  for (const std::string& line : seen) {
+    std::istringstream words(line);
+    std::string depth, score, time, nodes, move;
+    if (words >> depth >> score >> time >> nodes >> move) learnedLines += score == "3000" && move == "a7a5";
+  }
+  EXPECT_GT(learnedLines, 0);
+  reader.WriteLine("quit");
+  EXPECT_EQ(reader.WaitExit(), 0);
+}
+
 }  // namespace
 }  // namespace kelb

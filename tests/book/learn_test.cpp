@@ -76,7 +76,7 @@ class LearnTest : public ::testing::Test {
   }
   static const HashEntry* LearnedEntry() {
     const HashEntry* e = HashBucket(Board.key);
-    return e->key == Board.key && e->age == kLearnedAge ? e : nullptr;
+    return e->key == Board.key && EntryAge(*e) == kLearnedAge ? e : nullptr;
   }
 
   std::string dir;
@@ -236,6 +236,33 @@ TEST_F(LearnTest, NothingIsLearnedOffTheStartOrWeakOrSwitchedOffOrLate) {
   UpdateLearning();
   EXPECT_NE(LearnedEntry(), nullptr);
   EXPECT_EQ(LineCount(), 1);
+}
+
+// As in the search's positions: the file of a double step counts only when a pawn stands beside to take.
+TEST_F(LearnTest, TheEnPassantFileIsKeptOnlyWhereACaptureIsPossible) {
+  Play("e2e4 a7a6 e4e5 d7d5");  // e5xd6 is possible
+  Searched(3, 0, -70);
+  UpdateLearning();
+  EXPECT_NE(Read(kLearnFileName).find(" w KQkq d6 ce -70; De 3;\r\n"), std::string::npos)
+      << Read(kLearnFileName);
+  ASSERT_NE(LearnedEntry(), nullptr);
+  EXPECT_EQ(LearnedEntry()->epFile, 4);
+
+  std::ofstream("kelb701.epd", std::ios::binary)
+      << "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 ce -70; De 9;\r\n"    // nothing takes on e3
+      << "rnbqkbnr/ppp1pppp/8/8/2PpP3/8/PP1P1PPP/RNBQKBNR b KQkq e3 ce 40; De 5;\r\n";  // d4xe3 is possible
+  LoadLearning();
+  const struct {
+    const char* fen;
+    uint8_t epFile;
+  } expected[] = {{"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3", 0},
+                  {"rnbqkbnr/ppp1pppp/8/8/2PpP3/8/PP1P1PPP/RNBQKBNR b KQkq e3", 5}};
+  for (const auto& position : expected) {
+    SetUpPosition(position.fen);
+    const HashEntry* e = LearnedEntry();
+    ASSERT_NE(e, nullptr) << position.fen;
+    EXPECT_EQ(e->epFile, position.epFile) << position.fen;
+  }
 }
 
 TEST_F(LearnTest, ALearnedPositionIsFoundAfterARestart) {

@@ -151,6 +151,38 @@ TEST_F(ChannelTest, WaitLineAfterAnIgnoredEndOfInputExits) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// What start-up leaves for later must not hold up the handshake: it waits for the first answer to the GUI,
+// then runs when the engine would wait for input, once.
+TEST_F(ChannelTest, DeferredWorkRunsAtTheFirstWaitAfterAnAnswer) {
+  static int runs;
+  runs = 0;
+  deferredWork = [] { ++runs; };
+  io.Feed("xboard\n");
+  WaitLine();
+  WaitLine();
+  EXPECT_EQ(InputLine, "xboard");  // no answer to it
+  InputLine.clear();
+  io.Feed("protover 2\n");
+  WaitLine();
+  EXPECT_EQ(runs, 0);
+  WaitLine();
+  EXPECT_EQ(InputLine, "protover 2");
+  InputLine.clear();
+  SendLine("feature done=1");
+  io.Feed("ping 1\n");
+  WaitLine();
+  EXPECT_EQ(runs, 1);
+  WaitLine();
+  EXPECT_EQ(InputLine, "ping 1");
+  InputLine.clear();
+  SendLine("pong 1");
+  io.Feed("quit\n");
+  WaitLine();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(deferredWork, nullptr);
+  EXPECT_EQ(io.Output(), "feature done=1\npong 1\n");
+}
+
 TEST_F(ChannelTest, LogHoldsBothDirectionsWithCrLf) {
   settings.logEnabled = true;
   OpenLog();

@@ -1,8 +1,11 @@
 // Where the engine finds kelb701.ini and kelb701.bok. An install build (here kelb701-installed, whose data
 // folder lies in the build tree and holds copies of the shipped files) reads them from its data folder when
 // the working directory has none, so a GUI starting it from any folder gets the table and the book; files in
-// the working directory win, and the log stays there. The developer build has no such fallback.
+// the working directory win, and the log stays there. The developer build has no such fallback. Only regular
+// files count: a directory or a FIFO of one of the four names is taken as missing, and never holds up the
+// start.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -141,6 +144,75 @@ TEST(InstalledDataE2E, FilesInTheWorkingDirectoryWin) {
   EXPECT_EQ(BookCandidates(ownBook), std::vector<std::string>(8, "a2a3"));
   ownBook.WriteLine("quit");
   EXPECT_EQ(ownBook.WaitExit(), 0);
+}
+
+TEST(InstalledDataE2E, DirectoriesAreNoBookAndNoConfiguration) {
+  EngineProcess developer;
+  std::filesystem::create_directory(developer.Dir() + "/kelb701.bok");
+  std::filesystem::create_directory(developer.Dir() + "/kelb701.ini");
+  developer.Start();
+  std::vector<std::string> lines = StartUpLines(developer);
+  EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
+  EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
+  developer.WriteLine("quit");
+  EXPECT_EQ(developer.WaitExit(), 0);
+
+  // As missing ones, they leave the installed copies in force.
+  EngineProcess installed;
+  std::filesystem::create_directory(installed.Dir() + "/kelb701.bok");
+  std::filesystem::create_directory(installed.Dir() + "/kelb701.ini");
+  installed.Start(kInstalledEngine);
+  lines = StartUpLines(installed);
+  EXPECT_TRUE(Contains(lines, "hash size = 64 MB"));
+  EXPECT_FALSE(Contains(lines, "tellusererror kelb701.bok not found"));
+  installed.WriteLine("xboard");
+  EXPECT_EQ(BookCandidates(installed).size(), 8u);
+  installed.WriteLine("quit");
+  EXPECT_EQ(installed.WaitExit(), 0);
+}
+
+TEST(InstalledDataE2E, FifosDoNotHoldUpTheStart) {
+  // Nobody ever writes into these: an engine that opened them waiting would never answer.
+  EngineProcess readOnes;
+  for (const char* name : {"kelb701.ini", "kelb701.bok"})
+    ASSERT_EQ(mkfifo((readOnes.Dir() + "/" + name).c_str(), 0644), 0);
+  readOnes.Start();
+  std::vector<std::string> lines = StartUpLines(readOnes);
+  EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
+  EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
+  readOnes.WriteLine("quit");
+  EXPECT_EQ(readOnes.WaitExit(), 0);
+
+  // The learning file is read at the start and written later, the log written from the start on.
+  EngineProcess written;
+  written.WriteFile("kelb701.ini", "hashsize=2\nlog=1\n");
+  for (const char* name : {"kelb701.epd", "kelb701.log"})
+    ASSERT_EQ(mkfifo((written.Dir() + "/" + name).c_str(), 0644), 0);
+  written.Start();
+  lines = StartUpLines(written);
+  EXPECT_TRUE(
+      Contains(lines, "telluser Cannot write kelb701.log (not a regular file); logging is off for this run"));
+  written.WriteLine("xboard");
+  for (const char* command : {"new", "force", "e2e4", "d7d5", "d1g4", "c8g4", "level 0 60 0", "sd 4", "go"})
+    written.WriteLine(command);
+  std::vector<std::string> seen;
+  ASSERT_TRUE(written.WaitFor("move ", nullptr, 30000, &seen));
+  EXPECT_TRUE(Contains(
+      seen,
+      "telluser Cannot write kelb701.epd (not a regular file); learned positions are not saved in this run"));
+  written.WriteLine("quit");
+  EXPECT_EQ(written.WaitExit(), 0);
+}
+
+TEST(InstalledDataE2E, AByteOrderMarkDoesNotHideTheFirstKey) {
+  EngineProcess engine;
+  engine.WriteFile("kelb701.ini", "\xEF\xBB\xBFhashsize=64\r\nweak=3\r\n");
+  engine.Start();
+  std::vector<std::string> lines = StartUpLines(engine);
+  EXPECT_TRUE(Contains(lines, "hash size = 64 MB"));
+  EXPECT_TRUE(Contains(lines, "telluser Weak level 3 is enabled!"));
+  engine.WriteLine("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The engine binary from start-up to its end, through real pipes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/engine_process.h"
 
 namespace kelb {
@@ -109,6 +111,31 @@ TEST(StartupE2E, LogRecordsTheTraffic) {
   const std::string tail = "from WB> quit\r\n";
   ASSERT_GE(log.size(), tail.size());
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail) << log;
+}
+
+// GUIs wait about two seconds for the first feature line. The table's memory comes from the system already
+// zero and is not cleared again, so a gigabyte table is not even in memory when the handshake is answered;
+// clearing it would have made it resident first (a test on what is resident, which holds on any machine,
+// rather than on time).
+TEST(StartupE2E, ALargeTableIsNotClearedBeforeTheHandshake) {
+  if (std::getenv("KELB_ENGINE_WRAPPER") != nullptr) GTEST_SKIP() << "a memory checker clears memory itself";
+  constexpr int64_t kTableKb = 1023 * 1024;
+  for (const char* protocol : {"xboard", "uci"}) {
+    EngineProcess engine;
+    engine.WriteFile("kelb701.ini", "hashsize=1023\n");
+    engine.Start();
+    engine.WriteLine(protocol);
+    engine.WriteLine("protover 2");  // under UCI an unknown command, ignored
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("hash size", &line));
+    EXPECT_EQ(line, "hash size = 1023 MB");
+    ASSERT_TRUE(engine.WaitFor(std::string(protocol) == "uci" ? "id name" : "feature "));
+    const int64_t residentKb = engine.ResidentKb();
+    ASSERT_GT(residentKb, 0) << protocol;
+    EXPECT_LT(residentKb, kTableKb / 4) << protocol;
+    engine.WriteLine("quit");
+    ExpectOrderlyQuit(engine);
+  }
 }
 
 TEST(StartupE2E, EndOfInputEndsTheEngineAsQuit) {

@@ -1,8 +1,10 @@
 #include "support/engine_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,6 +96,12 @@ void EngineProcess::Start(const std::string& program, const std::vector<std::str
     close(in[1]);
     close(out[0]);
     close(out[1]);
+    if (fileSizeLimit >= 0) {
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    if (userId >= 0 && (setgroups(0, nullptr) != 0 || setgid(groupId) != 0 || setuid(userId) != 0))
+      _exit(126);
     if (chdir(dir.c_str()) != 0) _exit(126);
     if (!errorFile.empty()) {
       int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -155,6 +163,14 @@ int64_t EngineProcess::CpuTimeMs() const {
   if (utime < 0 || stime < 0) return -1;
   const long ticks = sysconf(_SC_CLK_TCK);
   return ticks > 0 ? (utime + stime) * 1000 / ticks : -1;
+}
+
+int64_t EngineProcess::ResidentKb() const {
+  if (pid <= 0) return -1;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6);
+  return -1;
 }
 
 void EngineProcess::Signal(int sig) {

@@ -36,8 +36,19 @@ class EngineProcess {
   void Signal(int sig);  // sends a signal to the running engine
   // Standard error of the next Start() goes to this file in Dir() (otherwise it is the test's own).
   void SetErrorFile(const std::string& name) { errorFile = name; }
+  // The next Start() runs the program with this limit on the size of the files it writes (bytes), as a
+  // user's "ulimit -f" would.
+  void SetFileSizeLimit(int64_t bytes) { fileSizeLimit = bytes; }
+  // The next Start() runs the program as this user and group: a test running as root can then see file
+  // permissions bind the engine as they bind anybody else. Root only.
+  void SetUser(int uid, int gid) {
+    userId = uid;
+    groupId = gid;
+  }
   // Processor time the running engine has used so far (user + system, ms); -1 when it cannot be read.
   int64_t CpuTimeMs() const;
+  // Memory of the running engine resident in RAM (kB); -1 when it cannot be read.
+  int64_t ResidentKb() const;
 
   // Next line of standard output without its line end; false when the deadline passes or output ends.
   bool ReadLine(std::string& line, int timeoutMs = 5000);
@@ -73,6 +84,9 @@ class EngineProcess {
   int exitCode = -1;
   std::string buffer;
   std::string errorFile;
+  int64_t fileSizeLimit = -1;
+  int userId = -1;
+  int groupId = -1;
 };
 
 // Runs kelb701-tool with the arguments; returns its exit code, output in out (deadline in ms).

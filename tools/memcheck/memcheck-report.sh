@@ -30,7 +30,7 @@ for log in "${logs[@]}"; do
   fi
   if grep -q "in use at exit: [1-9]" "$log"; then
     inuse=$((inuse + 1))
-    if grep -A12 "are still reachable" "$log" | grep -qE "AllocateHashTable|BuildKpkBitbase|fopen"; then
+    if grep -A12 "are still reachable" "$log" | grep -qE "AllocateHashTable|BuildKpkBitbase|fopen|fdopen"; then
       tables=$((tables + 1))
       echo "memcheck: a table or a file was not released: $log"
       sed -n '/HEAP SUMMARY/,/LEAK SUMMARY/p' "$log"
