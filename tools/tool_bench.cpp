@@ -7,6 +7,7 @@
 #include <ctime>
 #include <vector>
 
+#include "bench_positions.h"
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
@@ -19,7 +20,6 @@
 #include "search/search.h"
 #include "search/think.h"
 #include "search/timectl.h"
-#include "bench_positions.h"
 #include "tool.h"
 
 namespace kelb {
@@ -119,9 +119,10 @@ static int64_t Median(std::vector<int64_t> values) {
 
 }  // namespace kelb
 
-KELB_TOOL(bench,
-          "bench [depth] [--repeat N]   fixed-depth search of the bench positions; prints the node signature, "
-          "with N runs also the best and median speed") {
+KELB_TOOL(
+    bench,
+    "bench [depth] [--repeat N]   fixed-depth search of the bench positions; prints the node signature, "
+    "with N runs also the best and median speed") {
   using namespace kelb;
   int depth = kDefaultBenchDepth;
   int repeat = 1;
@@ -181,8 +182,8 @@ KELB_TOOL(bench,
     std::printf("Best nodes/second: %lld (processor time: %lld)\n",
                 static_cast<long long>(*std::max_element(wallRates.begin(), wallRates.end())),
                 static_cast<long long>(*std::max_element(cpuRates.begin(), cpuRates.end())));
-    std::printf("Median nodes/second: %lld (processor time: %lld)\n", static_cast<long long>(Median(wallRates)),
-                static_cast<long long>(Median(cpuRates)));
+    std::printf("Median nodes/second: %lld (processor time: %lld)\n",
+                static_cast<long long>(Median(wallRates)), static_cast<long long>(Median(cpuRates)));
   }
   FreeHashTable();
   return 0;

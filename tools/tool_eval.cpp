@@ -1,10 +1,10 @@
 // "eval": the static evaluation of a FEN position, optionally with the sums after each stage.
 // "evalbench": evaluations per second over fixed middlegame positions, and the bitbase build time.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "board/board.h"
 #include "board/fen.h"

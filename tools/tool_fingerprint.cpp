@@ -131,7 +131,8 @@ static void Walk(int depth) {
 
 }  // namespace kelb
 
-KELB_TOOL(fingerprint, "fingerprint [depth]   digest of evaluations and move lists below the test positions") {
+KELB_TOOL(fingerprint,
+          "fingerprint [depth]   digest of evaluations and move lists below the test positions") {
   using namespace kelb;
   const int depth = argc > 0 ? std::atoi(argv[0]) : 3;
   if (depth < 0 || depth > 6) {
@@ -148,7 +149,8 @@ KELB_TOOL(fingerprint, "fingerprint [depth]   digest of evaluations and move lis
   uint64_t total = 0;
   int64_t totalNodes = 0;
   for (int p = 0; p < kBenchPositionCount + extras; p++) {
-    const char* fen = p < kBenchPositionCount ? kBenchPositions[p] : kFingerprintExtras[p - kBenchPositionCount];
+    const char* fen =
+        p < kBenchPositionCount ? kBenchPositions[p] : kFingerprintExtras[p - kBenchPositionCount];
     engineState.mode = EngineMode::Force;
     SetUpPosition(fen);
     if (engineState.mode == EngineMode::Halted) {

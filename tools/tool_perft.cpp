@@ -48,7 +48,8 @@ static bool ReadArguments(int argc, char** argv, int& depth) {
 
 }  // namespace kelb
 
-KELB_TOOL(perft, "perft \"<FEN>\" <depth>: leaf nodes of the legal-move tree, with time and nodes per second") {
+KELB_TOOL(perft,
+          "perft \"<FEN>\" <depth>: leaf nodes of the legal-move tree, with time and nodes per second") {
   using namespace kelb;
   int depth = 0;
   if (!ReadArguments(argc, argv, depth)) {

@@ -43,9 +43,10 @@ static inline bool AttackedBy(int square) {
     }
   }
   const uint64_t diagonal = sets[bishop] | sets[queen], straight = sets[rook] | sets[queen];
-  if (!((kAttackSets.anyDiagonal[square] & diagonal) | (kAttackSets.anyStraight[square] & straight))) return false;
-  // Rays: walk over empty squares; the border numbers around the board are empty and off-board, so the
-  // walk ends on them at the latest. The first piece met decides the direction.
+  if (!((kAttackSets.anyDiagonal[square] & diagonal) | (kAttackSets.anyStraight[square] & straight)))
+    return false;
+    // Rays: walk over empty squares; the border numbers around the board are empty and off-board, so the
+    // walk ends on them at the latest. The first piece met decides the direction.
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
     const int d = kingSteps[i];

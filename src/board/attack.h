@@ -58,8 +58,8 @@ inline bool LineThroughAttacked(int king, int opened, int bySide) {
   // kStepDirection[step + 11]: the index in kingSteps of a step -11..11 (unused for others).
   static constexpr int8_t kStepDirection[23] = {0, 4, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0,
                                                 6, 0, 0, 0, 0, 0, 0, 0, 2, 7, 3};
-  const uint64_t sliders =
-      Board.pieceSet[PieceCode(bySide, kQueen)] | Board.pieceSet[PieceCode(bySide, diagonal ? kBishop : kRook)];
+  const uint64_t sliders = Board.pieceSet[PieceCode(bySide, kQueen)] |
+                           Board.pieceSet[PieceCode(bySide, diagonal ? kBishop : kRook)];
   if (!(kAttackSets.ray[kStepDirection[step + 11]][king] & sliders)) return false;
   const auto& sq = Board.squares;
   int t = king + step;

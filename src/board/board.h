@@ -109,25 +109,26 @@ inline constexpr char fileLetters[10] = " abcdefgh";
 // A set-up position holds at most 8 pawns, 10 knights, bishops or rooks and 9 queens per side. Promotions
 // append to a list behind every slot used so far, so a list can grow by up to 8 more slots.
 constexpr int kMaxPawnSlots = 8;
-constexpr int kMaxPieceSlots = 10;  // knights, bishops, rooks at set-up
-constexpr int kMaxQueenSlots = 9;   // queens at set-up
+constexpr int kMaxPieceSlots = 10;                             // knights, bishops, rooks at set-up
+constexpr int kMaxQueenSlots = 9;                              // queens at set-up
 constexpr int kMaxListSlots = kMaxPieceSlots + kMaxPawnSlots;  // slots a list can ever reach
 
 struct BoardRecord {
-  SquareArray<int32_t> squares;  // piece code per square, 0 on every off-board number
-  int32_t queenSideLost[2];      // 1 = castling with the a-file rook no longer allowed
-  int32_t kingSideLost[2];       // 1 = castling with the h-file rook no longer allowed
-  int32_t epFile;                // 0, or the file of a pawn that has just advanced two squares
-  int32_t ply;                   // search ply of the current node; 1 at the root and at game level
-  int32_t side;                  // side to move
-  int32_t xside;                 // 1 - side
-  int32_t king[2];               // king squares (0 only while setting up)
-  int32_t pawns[2][kMaxPawnSlots + 1];     // slots 1..8, 0 = empty slot
+  SquareArray<int32_t> squares;           // piece code per square, 0 on every off-board number
+  int32_t queenSideLost[2];               // 1 = castling with the a-file rook no longer allowed
+  int32_t kingSideLost[2];                // 1 = castling with the h-file rook no longer allowed
+  int32_t epFile;                         // 0, or the file of a pawn that has just advanced two squares
+  int32_t ply;                            // search ply of the current node; 1 at the root and at game level
+  int32_t side;                           // side to move
+  int32_t xside;                          // 1 - side
+  int32_t king[2];                        // king squares (0 only while setting up)
+  int32_t pawns[2][kMaxPawnSlots + 1];    // slots 1..8, 0 = empty slot
   int32_t knights[2][kMaxListSlots + 1];  // slots 1..count
   int32_t bishops[2][kMaxListSlots + 1];
-  int32_t rooks[2][kMaxListSlots + 1];  // slot 1 queen-side rook, slot 2 king-side rook while castling is kept
+  int32_t rooks[2]
+               [kMaxListSlots + 1];  // slot 1 queen-side rook, slot 2 king-side rook while castling is kept
   int32_t queens[2][kMaxListSlots + 1];
-  int32_t knightCount[2];                 // highest slot in use, not the number of pieces
+  int32_t knightCount[2];  // highest slot in use, not the number of pieces
   int32_t bishopCount[2];
   int32_t rookCount[2];
   int32_t queenCount[2];
@@ -137,7 +138,7 @@ struct BoardRecord {
   int32_t makeDepth;         // moves made by MakeMove and not yet unmade
   // The same placement as sets: bit 8 * (file - 1) + rank - 1 of pieceSet[code] for every square holding
   // that piece code. Kept by make and unmake beside the squares.
-  uint64_t pieceSet[13];     // [0] is scratch for make and unmake, never read
+  uint64_t pieceSet[13];  // [0] is scratch for make and unmake, never read
 };
 
 extern BoardRecord Board;
@@ -156,7 +157,9 @@ constexpr SquareBitTable MakeSquareBits() {
 }
 inline constexpr SquareBitTable kSquareBitTable = MakeSquareBits();
 }  // namespace detail
-inline constexpr uint64_t SquareBit(int square) { return detail::kSquareBitTable.bit[square - kFirstSquareIndex]; }
+inline constexpr uint64_t SquareBit(int square) {
+  return detail::kSquareBitTable.bit[square - kFirstSquareIndex];
+}
 // The mailbox square of bit index i (0..63).
 inline constexpr int SquareOfBit(int i) { return 10 * (i / 8 + 1) + i % 8 + 1; }
 
@@ -184,19 +187,28 @@ inline uint64_t OccupiedSquares() {
 // The slot list and its count for a piece kind of a side (pawns have the fixed count 8).
 inline int32_t* PieceList(int side, int kind) {
   switch (kind) {
-    case kPawn: return Board.pawns[side];
-    case kKnight: return Board.knights[side];
-    case kBishop: return Board.bishops[side];
-    case kRook: return Board.rooks[side];
-    default: return Board.queens[side];
+    case kPawn:
+      return Board.pawns[side];
+    case kKnight:
+      return Board.knights[side];
+    case kBishop:
+      return Board.bishops[side];
+    case kRook:
+      return Board.rooks[side];
+    default:
+      return Board.queens[side];
   }
 }
 inline int32_t* PieceCountOf(int side, int kind) {
   switch (kind) {
-    case kKnight: return &Board.knightCount[side];
-    case kBishop: return &Board.bishopCount[side];
-    case kRook: return &Board.rookCount[side];
-    default: return &Board.queenCount[side];
+    case kKnight:
+      return &Board.knightCount[side];
+    case kBishop:
+      return &Board.bishopCount[side];
+    case kRook:
+      return &Board.rookCount[side];
+    default:
+      return &Board.queenCount[side];
   }
 }
 

@@ -14,19 +14,32 @@ namespace kelb {
 
 static int PieceFromLetter(char c) {
   switch (c) {
-    case 'P': return kWhitePawn;
-    case 'N': return kWhiteKnight;
-    case 'B': return kWhiteBishop;
-    case 'R': return kWhiteRook;
-    case 'Q': return kWhiteQueen;
-    case 'K': return kWhiteKing;
-    case 'p': return kBlackPawn;
-    case 'n': return kBlackKnight;
-    case 'b': return kBlackBishop;
-    case 'r': return kBlackRook;
-    case 'q': return kBlackQueen;
-    case 'k': return kBlackKing;
-    default: return kEmpty;
+    case 'P':
+      return kWhitePawn;
+    case 'N':
+      return kWhiteKnight;
+    case 'B':
+      return kWhiteBishop;
+    case 'R':
+      return kWhiteRook;
+    case 'Q':
+      return kWhiteQueen;
+    case 'K':
+      return kWhiteKing;
+    case 'p':
+      return kBlackPawn;
+    case 'n':
+      return kBlackKnight;
+    case 'b':
+      return kBlackBishop;
+    case 'r':
+      return kBlackRook;
+    case 'q':
+      return kBlackQueen;
+    case 'k':
+      return kBlackKing;
+    default:
+      return kEmpty;
   }
 }
 
@@ -85,12 +98,22 @@ void ReadFen(std::string_view text, bool& illegal) {
     const char c = fen[pos++];
     if (c == ' ') break;
     switch (c) {
-      case 'K': Board.kingSideLost[kWhite] = 0; break;
-      case 'Q': Board.queenSideLost[kWhite] = 0; break;
-      case 'k': Board.kingSideLost[kBlack] = 0; break;
-      case 'q': Board.queenSideLost[kBlack] = 0; break;
-      case '-': break;
-      default: return;
+      case 'K':
+        Board.kingSideLost[kWhite] = 0;
+        break;
+      case 'Q':
+        Board.queenSideLost[kWhite] = 0;
+        break;
+      case 'k':
+        Board.kingSideLost[kBlack] = 0;
+        break;
+      case 'q':
+        Board.queenSideLost[kBlack] = 0;
+        break;
+      case '-':
+        break;
+      default:
+        return;
     }
   }
 
@@ -140,7 +163,8 @@ int32_t CapturableEnPassantFile() {
   const int landing = SquareAt(Board.epFile, mover == kWhite ? 4 : 5);
   const int capturer = PieceCode(Board.side, kPawn);
   if (Board.squares[landing] != PieceCode(mover, kPawn)) return 0;
-  return Board.squares[landing - 10] == capturer || Board.squares[landing + 10] == capturer ? Board.epFile : 0;
+  return Board.squares[landing - 10] == capturer || Board.squares[landing + 10] == capturer ? Board.epFile
+                                                                                            : 0;
 }
 
 void BuildPieceLists(bool& illegal) {
@@ -164,15 +188,21 @@ void BuildPieceLists(bool& illegal) {
     const int s = isBlackPiece[code];
     bool fits = true;
     switch (pieceType[code]) {
-      case kPawn: fits = AppendToList(Board.pawns[s], pawnCount[s], kMaxPawnSlots, square); break;
+      case kPawn:
+        fits = AppendToList(Board.pawns[s], pawnCount[s], kMaxPawnSlots, square);
+        break;
       case kKnight:
         fits = AppendToList(Board.knights[s], Board.knightCount[s], kMaxPieceSlots, square);
         break;
       case kBishop:
         fits = AppendToList(Board.bishops[s], Board.bishopCount[s], kMaxPieceSlots, square);
         break;
-      case kRook: fits = AppendToList(Board.rooks[s], Board.rookCount[s], kMaxPieceSlots, square); break;
-      case kQueen: fits = AppendToList(Board.queens[s], Board.queenCount[s], kMaxQueenSlots, square); break;
+      case kRook:
+        fits = AppendToList(Board.rooks[s], Board.rookCount[s], kMaxPieceSlots, square);
+        break;
+      case kQueen:
+        fits = AppendToList(Board.queens[s], Board.queenCount[s], kMaxQueenSlots, square);
+        break;
       default:
         fits = Board.king[s] == 0;
         Board.king[s] = square;
@@ -311,7 +341,8 @@ static int FirstInconsistency(bool capturableKing) {
     listed += (Board.king[s] != 0) + CountListed(Board.pawns[s], kMaxPawnSlots) +
               CountListed(Board.knights[s], Board.knightCount[s]) +
               CountListed(Board.bishops[s], Board.bishopCount[s]) +
-              CountListed(Board.rooks[s], Board.rookCount[s]) + CountListed(Board.queens[s], Board.queenCount[s]);
+              CountListed(Board.rooks[s], Board.rookCount[s]) +
+              CountListed(Board.queens[s], Board.queenCount[s]);
   }
   if (listed != piecesOnBoard) return 31;
   if ((Board.side != kWhite && Board.side != kBlack) || Board.side + Board.xside != 1 ||
@@ -413,13 +444,26 @@ static int EditSquare(const std::string& line) {
 
 static int EditKind(char c) {
   switch (c) {
-    case 'P': case 'p': return kPawn;
-    case 'N': case 'n': return kKnight;
-    case 'B': case 'b': return kBishop;
-    case 'R': case 'r': return kRook;
-    case 'Q': case 'q': return kQueen;
-    case 'K': case 'k': return kKing;
-    default: return 0;
+    case 'P':
+    case 'p':
+      return kPawn;
+    case 'N':
+    case 'n':
+      return kKnight;
+    case 'B':
+    case 'b':
+      return kBishop;
+    case 'R':
+    case 'r':
+      return kRook;
+    case 'Q':
+    case 'q':
+      return kQueen;
+    case 'K':
+    case 'k':
+      return kKing;
+    default:
+      return 0;
   }
 }
 

@@ -31,7 +31,7 @@ static inline void ToggleCastlingSets(const Move& move, int rookFrom, int rookTo
 
 // Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
 static inline __attribute__((always_inline)) void ApplyMove(const Move& move, int historyIndex,
-                                                        bool anyDoubleStepSetsEp) {
+                                                            bool anyDoubleStepSetsEp) {
   auto& sq = Board.squares;
   const int side = Board.side;
   const int xside = Board.xside;
@@ -59,9 +59,15 @@ static inline __attribute__((always_inline)) void ApplyMove(const Move& move, in
             PieceList(side, kind)[++*count] = to;
           }
           break;
-        case kKnight: Board.knights[side][move.pieceSlot] = to; break;
-        case kBishop: Board.bishops[side][move.pieceSlot] = to; break;
-        case kQueen: Board.queens[side][move.pieceSlot] = to; break;
+        case kKnight:
+          Board.knights[side][move.pieceSlot] = to;
+          break;
+        case kBishop:
+          Board.bishops[side][move.pieceSlot] = to;
+          break;
+        case kQueen:
+          Board.queens[side][move.pieceSlot] = to;
+          break;
         case kRook:
           Board.rooks[side][move.pieceSlot] = to;
           if (move.pieceSlot == 1) Board.queenSideLost[side] = 1;
@@ -122,7 +128,8 @@ static inline __attribute__((always_inline)) void ApplyMove(const Move& move, in
       const int rookTo = SquareAt(kingSide ? 6 : 4, back);
       const int rook = PieceCode(side, kRook);
       ToggleCastlingSets(move, rookFrom, rookTo);
-      Board.key ^= pieceKey[piece][from] ^ pieceKey[piece][to] ^ pieceKey[rook][rookFrom] ^ pieceKey[rook][rookTo];
+      Board.key ^=
+          pieceKey[piece][from] ^ pieceKey[piece][to] ^ pieceKey[rook][rookFrom] ^ pieceKey[rook][rookTo];
       Board.king[side] = to;
       Board.rooks[side][kingSide ? 2 : 1] = rookTo;
       Board.queenSideLost[side] = 1;

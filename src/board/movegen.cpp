@@ -49,9 +49,9 @@ namespace {
 
 // What every stored candidate of one generation needs to know, gathered once.
 struct GenContext {
-  Move* out;          // record before the first of this level
-  int count;          // moves stored so far
-  int capacity;       // moves that still fit into the buffer
+  Move* out;     // record before the first of this level
+  int count;     // moves stored so far
+  int capacity;  // moves that still fit into the buffer
   int ply;
   bool inCheck;
   bool checksOnly;
@@ -162,8 +162,8 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
                          static_cast<uint64_t>(piece) << 24 | static_cast<uint64_t>(captured) << 32 |
                          g.recordBits | static_cast<uint64_t>(Kind) << 40 |
                          static_cast<uint64_t>(pieceSlot) << 56;
-  const uint64_t second = static_cast<uint64_t>(capturedSlot) | static_cast<uint64_t>(static_cast<uint32_t>(score))
-                                                                    << 32;
+  const uint64_t second =
+      static_cast<uint64_t>(capturedSlot) | static_cast<uint64_t>(static_cast<uint32_t>(score)) << 32;
   Move& m = g.out[++g.count];
   std::memcpy(reinterpret_cast<char*>(&m), &first, 8);
   std::memcpy(reinterpret_cast<char*>(&m) + 8, &second, 8);
@@ -171,7 +171,8 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
 
 // Moves of a non-sliding piece along its steps.
 template <int Side, bool Filters>
-inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps, int pieceSlot) {
+inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps,
+                          int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
   for (int i = 0; i < 8; ++i) {
@@ -219,7 +220,8 @@ inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from
     int to = from + d;
     int onTo;
     while ((onTo = sq[to]) == kEmpty && onBoard[to]) to += d;
-    if (onTo != kEmpty && targets[onTo] == -2) AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
+    if (onTo != kEmpty && targets[onTo] == -2)
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
   }
 }
 
@@ -254,16 +256,19 @@ void Generate(GenContext& g, bool capturesOnly) {
     if (!Board.queenSideLost[Side] && sq[SquareAt(2, back)] == kEmpty && sq[SquareAt(3, back)] == kEmpty &&
         sq[SquareAt(4, back)] == kEmpty && !IsAttacked(SquareAt(4, back), xside) &&
         !IsAttacked(SquareAt(3, back), xside))
-      AddMove<Side, kCastleQueenSide, Filters>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
+      AddMove<Side, kCastleQueenSide, Filters>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)],
+                                               kEmpty, 0, 1);
     if (!Board.kingSideLost[Side] && sq[SquareAt(6, back)] == kEmpty && sq[SquareAt(7, back)] == kEmpty &&
         !IsAttacked(SquareAt(6, back), xside) && !IsAttacked(SquareAt(7, back), xside))
-      AddMove<Side, kCastleKingSide, Filters>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)], kEmpty, 0, 1);
+      AddMove<Side, kCastleKingSide, Filters>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)],
+                                              kEmpty, 0, 1);
   }
 
   if (capturesOnly) {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
-      if (from && (kAttackSets.knight[from] & enemies)) GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
+      if (from && (kAttackSets.knight[from] & enemies))
+        GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
@@ -407,11 +412,13 @@ void GenerateMoves(bool capturesOnly) {
   g.shift = historyShift;
   // The bit of a hash or killer destination; 0 stands for none, and any other number is a real square.
   auto toBit = [](int square) { return square > 0 && square <= kLastSquareIndex ? SquareBit(square) : 0; };
-  g.specialTo = toBit(hashMoveTo[ply]) | toBit(killer1[ply].to) | toBit(killer2[ply].to) | toBit(killer3[ply].to);
+  g.specialTo =
+      toBit(hashMoveTo[ply]) | toBit(killer1[ply].to) | toBit(killer2[ply].to) | toBit(killer3[ply].to);
   // Enemy pawns stand on ranks 2 to 7: their capture steps never carry over into the next file's column.
   const uint64_t enemyPawns = Board.pieceSet[PieceCode(1 - side, kPawn)];
   g.pawnGuarded = side == kWhite ? (enemyPawns << 7 | enemyPawns >> 9) : (enemyPawns << 9 | enemyPawns >> 7);
-  g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff) << 48;
+  g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff)
+                                                                    << 48;
 
   // Most generations run with every filter off (not in check, all moves kept, no futility: a piece value
   // is never below a threshold of 0 or less); they get a generator without the filter tests.

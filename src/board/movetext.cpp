@@ -2,7 +2,8 @@
 
 namespace kelb {
 
-// Positions 1..8 file letters, 9..16 rank digits, 17 a blank, 18..29 the lower-case letter of piece code 1..12.
+// Positions 1..8 file letters, 9..16 rank digits, 17 a blank, 18..29 the lower-case letter of piece
+// code 1..12.
 static constexpr char kMoveLetters[] = " abcdefgh12345678 pnbrqkpnbrqk";
 
 std::string MoveToText(const Move& move) {

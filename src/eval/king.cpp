@@ -59,7 +59,8 @@ static inline int BackRankRooks() {
   return k;
 }
 
-// The files of the wings from the edge inwards: a, b, c, d, e on the queen side; h, g, f, e, d on the king side.
+// The files of the wings from the edge inwards: a, b, c, d, e on the queen side; h, g, f, e, d on the king
+// side.
 static constexpr int kWingFiles[2][5] = {{1, 2, 3, 4, 5}, {8, 7, 6, 5, 4}};
 
 // The pawn part of a castled shelter on one wing (kept in the pawn-structure cache).
@@ -162,7 +163,8 @@ static int KingShelterPawns(const EvalContext& e, int side, int square, bool& co
   if (f == 8 || HasPawn(side, f + 1, r + 1)) v += 25;
   covered = false;
   if (r == 1) {
-    covered = HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
+    covered =
+        HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
     if (f <= 2 || f >= 7) v += 20;
   } else {
     if (f < 3 || HasPawn(side, f - 1, r)) v += 20;

@@ -100,8 +100,10 @@ static int PiecePatterns(const EvalContext& e) {
     v -= 65;
 
   // Knights and bishops trapped in the enemy's corners; most positions have no piece there to look at.
-  const uint64_t cornerKnights = SquareBit(RelativeSquare(side, 1, 8)) | SquareBit(RelativeSquare(side, 8, 8));
-  const uint64_t cornerBishops = SquareBit(RelativeSquare(side, 1, 7)) | SquareBit(RelativeSquare(side, 8, 7));
+  const uint64_t cornerKnights =
+      SquareBit(RelativeSquare(side, 1, 8)) | SquareBit(RelativeSquare(side, 8, 8));
+  const uint64_t cornerBishops =
+      SquareBit(RelativeSquare(side, 1, 7)) | SquareBit(RelativeSquare(side, 8, 7));
   if ((Board.pieceSet[knight] & cornerKnights) | (Board.pieceSet[bishop] & cornerBishops)) {
     if (at(1, 8) == knight && (at(1, 7) == enemyPawn || at(3, 7) == enemyPawn)) v -= 80;
     if (at(8, 8) == knight && (at(8, 7) == enemyPawn || at(6, 7) == enemyPawn)) v -= 80;

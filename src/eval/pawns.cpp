@@ -99,11 +99,11 @@ static void FillPawnFiles(EvalContext& e) {
 
 // A passed pawn: what its score needs besides the kings, the rooks and the squares in front.
 struct PawnCachePasser {
-  uint8_t square, file, rank;   // rank seen from its side
-  uint8_t undoubled;            // no second pawn of its side on the file
+  uint8_t square, file, rank;  // rank seen from its side
+  uint8_t undoubled;           // no second pawn of its side on the file
   uint8_t noEnemyPawnOnFile;
-  int16_t base[2];              // rank bonus, support and doubling, by whether the enemy has 500 in pieces
-  int16_t connected;            // bonus for passed neighbours
+  int16_t base[2];    // rank bonus, support and doubling, by whether the enemy has 500 in pieces
+  int16_t connected;  // bonus for passed neighbours
 };
 
 struct PawnCacheSide {
@@ -129,7 +129,8 @@ constexpr bool WeightsZeroOutsideCache() {
       return false;
   return true;
 }
-static_assert(WeightsZeroOutsideCache(), "the pawn terms weigh real squares only, all inside the cached span");
+static_assert(WeightsZeroOutsideCache(),
+              "the pawn terms weigh real squares only, all inside the cached span");
 
 // A whole map from the cached squares, the border numbers around them 0 as in every map.
 static inline void CopyCachedWeights(SquareArray<int8_t>& map, const int8_t* cached) {
@@ -141,7 +142,7 @@ static inline void CopyCachedWeights(SquareArray<int8_t>& map, const int8_t* cac
 }
 
 struct PawnCacheEntry {
-  uint64_t pawns[2];  // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
+  uint64_t pawns[2];   // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
   int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
   int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
   WingPawnShelter wingShelter[2][2];
@@ -285,7 +286,8 @@ static void AnalysePawn(EvalContext& e, int s, PawnCacheSide& ps) {
     pp.rank = static_cast<uint8_t>(r);
     pp.undoubled = doubled == 0;
     pp.noEnemyPawnOnFile = EnemyRear(e, side, f) == 0;
-    for (int m = 0; m < 2; m++) pp.base[m] = static_cast<int16_t>(kPassedPawnBonus[r] + uBy[m] / 4 + 2 * doubled);
+    for (int m = 0; m < 2; m++)
+      pp.base[m] = static_cast<int16_t>(kPassedPawnBonus[r] + uBy[m] / 4 + 2 * doubled);
     int connected = 0;
     if (r > 4) {
       for (int df = -1; df <= 1; df += 2) {
@@ -333,7 +335,8 @@ static void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black)
     if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
   }
   for (int side = kWhite; side <= kBlack; side++) {
-    for (int wing = 0; wing < 2; wing++) entry.wingShelter[side][wing] = WingPawnShelter{0, kWingShelterUnknown, 0};
+    for (int wing = 0; wing < 2; wing++)
+      entry.wingShelter[side][wing] = WingPawnShelter{0, kWingShelterUnknown, 0};
     entry.homeShelter[side] = HomePawnShelter{0, kHomeShelterUnknown};
   }
   std::memcpy(entry.rear[0], e.whiteRear, 10);
@@ -355,7 +358,7 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
   const auto& sq = Board.squares;
   const uint64_t occupied = OccupiedSquares();
   PawnValues& pv = e.pawnValues[side];
-  pv = PawnValues{ps.count, ps.squareSum, ps.structure[enemyHasPieces], 0, ps.darkCount, ps.lightCount,
+  pv = PawnValues{ps.count,   ps.squareSum, ps.structure[enemyHasPieces], 0, ps.darkCount, ps.lightCount,
                   ps.lowFile, ps.highFile};
 
   // A step forward would fork two pieces: the square ahead empty, an enemy knight..king on both squares

@@ -107,18 +107,20 @@ static constexpr RayTable MakeRayTable(int side, const int8_t (&direct)[13], con
   return t;
 }
 // [side]
-static constexpr RayTable kBishopRays[2] = {MakeRayTable(kWhite, kBishopDirect, kBishopBeyond, kBishopRayClass),
-                                            MakeRayTable(kBlack, kBishopDirect, kBishopBeyond, kBishopRayClass)};
+static constexpr RayTable kBishopRays[2] = {
+    MakeRayTable(kWhite, kBishopDirect, kBishopBeyond, kBishopRayClass),
+    MakeRayTable(kBlack, kBishopDirect, kBishopBeyond, kBishopRayClass)};
 static constexpr RayTable kRookRays[2] = {MakeRayTable(kWhite, kRookDirect, kRookBeyond, kRookRayClass),
                                           MakeRayTable(kBlack, kRookDirect, kRookBeyond, kRookRayClass)};
 static constexpr RayTable kQueenDiagonalRays[2] = {
     MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kBishopRayClass),
     MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kBishopRayClass)};
-static_assert(kBishopDirect[0] == 0 && kRookDirect[0] == 0 && kQueenDirect[0] == 0 && kBishopRayClass[0] == kRayPass &&
-                  kRookRayClass[0] == kRayPass,
+static_assert(kBishopDirect[0] == 0 && kRookDirect[0] == 0 && kQueenDirect[0] == 0 &&
+                  kBishopRayClass[0] == kRayPass && kRookRayClass[0] == kRayPass,
               "the ray walk skips empty squares without a lookup");
-static constexpr RayTable kQueenStraightRays[2] = {MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kRookRayClass),
-                                                   MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kRookRayClass)};
+static constexpr RayTable kQueenStraightRays[2] = {
+    MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kRookRayClass),
+    MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kRookRayClass)};
 
 // length[direction][square], direction as in kingSteps: the real squares from the square to the edge.
 struct RayLengths {
@@ -142,8 +144,9 @@ static constexpr RayLengths kRayLengths = MakeRayLengths();
 // x-ray mode behind a blocker up to the next piece, 2 per square plus the x-ray values, added to beyond.
 // Returns the first occupied square behind the blocker (0 if none) and sets blocker with it.
 template <int side, int dir>
-static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from, const RayTable& table,
-                                                        int& direct, int& beyond, int& zone, int& blocker) {
+static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from,
+                                                         const RayTable& table, int& direct, int& beyond,
+                                                         int& zone, int& blocker) {
   const SquareArray<int8_t>& weights = WeightsOf(e, side);
   const KingZoneView kingZone = KingZoneOf(e, 1 - side);
   constexpr int step = kingSteps[dir];

@@ -24,8 +24,8 @@ void AllocateHashTable(int32_t& sizeMb) {
   HashTable.enabled = sizeMb != 0;
   HashTable.entryCount = HashEntryCount(sizeMb);
   HashTable.indexMagic = UINT64_MAX / HashTable.entryCount + 1;
-  HashTable.entries =
-      static_cast<HashEntry*>(AllocateTableMemory(static_cast<size_t>(HashTable.entryCount) * sizeof(HashEntry)));
+  HashTable.entries = static_cast<HashEntry*>(
+      AllocateTableMemory(static_cast<size_t>(HashTable.entryCount) * sizeof(HashEntry)));
   if (HashTable.entries == nullptr) {
     // Not enough memory: run without a table rather than crash.
     HashTable.enabled = false;
@@ -78,8 +78,8 @@ static inline void PackBoard(uint8_t packed[32]) {
   for (int half = 0; half < 2; half++)
     for (int i = 0; i < 16; i++) {
       const int file = 4 * half + 1 + i / 8, rank = i % 8 + 1;
-      packed[16 * half + i] = static_cast<uint8_t>(codes[10 * (file - 1) + rank - 1] |
-                                                   codes[10 * (file + 1) + rank - 1] << 4);
+      packed[16 * half + i] =
+          static_cast<uint8_t>(codes[10 * (file - 1) + rank - 1] | codes[10 * (file + 1) + rank - 1] << 4);
     }
 #endif
 }

@@ -34,7 +34,7 @@ extern int32_t nodeList[kMaxPly][kMaxListMoves + 1];
 extern bool noNullMove;  // set by a table probe whose entry says the null move would fail
 extern int32_t iterationDepth;
 extern bool mateSearchMode;  // a mate was seen: search for the shortest one, no risky pruning
-extern bool nodeLimitStop;  // the stop came from the weak levels' node limit, not from a command
+extern bool nodeLimitStop;   // the stop came from the weak levels' node limit, not from a command
 // The input poll from inside the tree; tools that search without a console (bench) switch it off.
 extern bool pollDuringSearch;
 

@@ -1,7 +1,8 @@
 // The attack test: hits, misses, probe order and the attacker record the evasion generator relies on.
+#include "board/attack.h"
+
 #include <gtest/gtest.h>
 
-#include "board/attack.h"
 #include "board/board_test_util.h"
 
 namespace kelb::test {
@@ -76,9 +77,9 @@ TEST(IsAttacked, SlidersDoNotWrapAroundTheBoardEdge) {
   EXPECT_FALSE(Attacked(SquareAt(8, 2), kWhite));  // h2
   EXPECT_TRUE(Attacked(SquareAt(8, 1), kWhite));   // h1
   EmptyBoard();
-  Board.squares[SquareAt(8, 1)] = kBlackQueen;          // h1
-  EXPECT_FALSE(Attacked(SquareAt(1, 3), kBlack));     // a3: not across the border
-  EXPECT_TRUE(Attacked(SquareAt(1, 8), kBlack));      // a8 along the long diagonal
+  Board.squares[SquareAt(8, 1)] = kBlackQueen;     // h1
+  EXPECT_FALSE(Attacked(SquareAt(1, 3), kBlack));  // a3: not across the border
+  EXPECT_TRUE(Attacked(SquareAt(1, 8), kBlack));   // a8 along the long diagonal
   EXPECT_EQ(attackDirection[3], 9);
 }
 
@@ -106,7 +107,7 @@ TEST(IsAttacked, FirstAttackerInProbeOrderIsRecorded) {
   EXPECT_EQ(attackerSquare[3], 32);
   // A rook on a diagonal and a bishop on a file attack nothing along them.
   EmptyBoard();
-  Board.squares[SquareAt(8, 4)] = kBlackRook;    // h4
+  Board.squares[SquareAt(8, 4)] = kBlackRook;  // h4
   Board.squares[kE8] = kBlackBishop;
   EXPECT_FALSE(Attacked(kE1, kBlack));
   // Nothing recorded on a miss.
@@ -120,7 +121,7 @@ TEST(IsAttacked, FirstAttackerInProbeOrderIsRecorded) {
 
 TEST(IsAttacked, SquareContentIsNotLookedAt) {
   EmptyBoard();
-  Board.squares[SquareAt(4, 8)] = kWhiteRook;  // d8
+  Board.squares[SquareAt(4, 8)] = kWhiteRook;   // d8
   Board.squares[SquareAt(4, 4)] = kWhiteQueen;  // d4 occupied by white itself
   EXPECT_TRUE(Attacked(SquareAt(4, 4), kWhite));
   EXPECT_EQ(attackerSquare[3], 48);

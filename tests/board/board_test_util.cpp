@@ -72,10 +72,13 @@ std::string BoardDifference(const BoardRecord& a, const BoardRecord& b) {
   for (int s = 0; s < 2 && d.empty(); ++s) {
     const std::string side = s == 0 ? "white " : "black ";
     if (d.empty()) d = ArrayDifference((side + "pawns").c_str(), a.pawns[s], b.pawns[s], kMaxPawnSlots + 1);
-    if (d.empty()) d = ArrayDifference((side + "knights").c_str(), a.knights[s], b.knights[s], kMaxListSlots + 1);
-    if (d.empty()) d = ArrayDifference((side + "bishops").c_str(), a.bishops[s], b.bishops[s], kMaxListSlots + 1);
+    if (d.empty())
+      d = ArrayDifference((side + "knights").c_str(), a.knights[s], b.knights[s], kMaxListSlots + 1);
+    if (d.empty())
+      d = ArrayDifference((side + "bishops").c_str(), a.bishops[s], b.bishops[s], kMaxListSlots + 1);
     if (d.empty()) d = ArrayDifference((side + "rooks").c_str(), a.rooks[s], b.rooks[s], kMaxListSlots + 1);
-    if (d.empty()) d = ArrayDifference((side + "queens").c_str(), a.queens[s], b.queens[s], kMaxListSlots + 1);
+    if (d.empty())
+      d = ArrayDifference((side + "queens").c_str(), a.queens[s], b.queens[s], kMaxListSlots + 1);
   }
   if (d.empty()) d = ArrayDifference("knightCount", a.knightCount, b.knightCount, 2);
   if (d.empty()) d = ArrayDifference("bishopCount", a.bishopCount, b.bishopCount, 2);

@@ -1,13 +1,14 @@
 // FEN reading and writing, piece-list building with its slot rules, and the consistency check.
+#include "board/fen.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "board/board_test_util.h"
-#include "board/fen.h"
-#include "records/records.h"
 #include "board/game.h"
 #include "driver/config.h"
+#include "records/records.h"
 
 namespace kelb::test {
 namespace {
@@ -36,7 +37,7 @@ TEST(ReadFen, SyntaxRules) {
   EXPECT_FALSE(Reads("4k3/8/8/2/2/8/8/8/4K3 w - -"));  // slash inside a rank
   EXPECT_FALSE(Reads(""));
   EXPECT_TRUE(Reads("rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR w KQkq -"));
-  EXPECT_TRUE(Reads("//4k3//8/8/8/8/8/8/4K3 w - -"));  // repeated and leading slashes
+  EXPECT_TRUE(Reads("//4k3//8/8/8/8/8/8/4K3 w - -"));    // repeated and leading slashes
   EXPECT_TRUE(Reads("4k3/8/8/8/8/8/8/4K3 w KkQqK- -"));  // free order and repetition of rights
   EXPECT_TRUE(Reads("4k3/8/8/8/8/8/8/4K3 b - e3 whatever follows"));
   std::string longText(300, '/');
@@ -57,20 +58,20 @@ TEST(ReadFen, FieldsAreStored) {
 }
 
 TEST(BuildPieceLists, RefusesImpossiblePositions) {
-  EXPECT_FALSE(Accepted("8/8/8/8/8/8/8/8 w - -"));                          // no kings
-  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/4K2R w KQ - 0 1"));                // queen side without a1 rook
+  EXPECT_FALSE(Accepted("8/8/8/8/8/8/8/8 w - -"));            // no kings
+  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/4K2R w KQ - 0 1"));  // queen side without a1 rook
   EXPECT_TRUE(Accepted("4k2r/8/8/8/8/8/8/R3K3 w k - 0 1"));
-  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/4K2R w k - 0 1"));                 // black right without h8 rook
-  EXPECT_FALSE(Accepted("3k3r/8/8/8/8/8/8/4K3 w k - 0 1"));                 // black king not on e8
-  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/R4K2 w Q - 0 1"));                 // king not on e1
-  EXPECT_FALSE(Accepted("4k3/4R3/8/8/8/8/8/4K3 w - - 0 1"));                // side not to move in check
-  EXPECT_TRUE(Accepted("4k3/4R3/8/8/8/8/8/4K3 b - - 0 1"));                 // side to move in check is fine
-  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/3KK3 w - - 0 1"));                 // two white kings
-  EXPECT_FALSE(Accepted("4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1"));          // nine pawns
-  EXPECT_FALSE(Accepted("4k3/8/8/8/8/QQQ5/QQQ5/QQQQK3 w - - 0 1"));         // ten queens
-  EXPECT_TRUE(Accepted("4k3/8/8/8/8/QQQ5/QQQ5/QQQ1K3 w - - 0 1"));          // nine queens
-  EXPECT_FALSE(Accepted("4k3/8/8/8/NNNNN3/NNNNN3/N7/4K3 w - - 0 1"));        // eleven knights
-  EXPECT_TRUE(Accepted("4k3/8/8/8/NNNNN3/NNNNN3/8/4K3 w - - 0 1"));          // ten knights
+  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/4K2R w k - 0 1"));            // black right without h8 rook
+  EXPECT_FALSE(Accepted("3k3r/8/8/8/8/8/8/4K3 w k - 0 1"));            // black king not on e8
+  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/R4K2 w Q - 0 1"));            // king not on e1
+  EXPECT_FALSE(Accepted("4k3/4R3/8/8/8/8/8/4K3 w - - 0 1"));           // side not to move in check
+  EXPECT_TRUE(Accepted("4k3/4R3/8/8/8/8/8/4K3 b - - 0 1"));            // side to move in check is fine
+  EXPECT_FALSE(Accepted("4k3/8/8/8/8/8/8/3KK3 w - - 0 1"));            // two white kings
+  EXPECT_FALSE(Accepted("4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1"));     // nine pawns
+  EXPECT_FALSE(Accepted("4k3/8/8/8/8/QQQ5/QQQ5/QQQQK3 w - - 0 1"));    // ten queens
+  EXPECT_TRUE(Accepted("4k3/8/8/8/8/QQQ5/QQQ5/QQQ1K3 w - - 0 1"));     // nine queens
+  EXPECT_FALSE(Accepted("4k3/8/8/8/NNNNN3/NNNNN3/N7/4K3 w - - 0 1"));  // eleven knights
+  EXPECT_TRUE(Accepted("4k3/8/8/8/NNNNN3/NNNNN3/8/4K3 w - - 0 1"));    // ten knights
 }
 
 TEST(BuildPieceLists, PawnOnFirstOrLastRankIsRefused) {

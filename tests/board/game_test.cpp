@@ -1,4 +1,6 @@
 // Game level: playing and taking back moves, the end of the game, draw offers, move text.
+#include "board/game.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 
 #include "board/board_test_util.h"
 #include "board/fen.h"
-#include "board/game.h"
 #include "board/movetext.h"
 #include "driver/config.h"
 
@@ -341,14 +342,14 @@ TEST_F(GameTest, MaterialTests) {
     EXPECT_TRUE(SetUpPosition(fen)) << fen;
     return DrawishMaterial();
   };
-  EXPECT_TRUE(drawish("4k3/8/8/8/8/8/8/1NN1K3 w - - 0 1"));   // two knights
-  EXPECT_TRUE(drawish("4kn2/8/8/8/8/8/8/2B1K3 w - - 0 1"));   // equal minor pieces
-  EXPECT_TRUE(drawish("3rk3/8/8/8/8/8/8/3RK3 w - - 0 1"));    // equal rooks
-  EXPECT_FALSE(drawish("3rk3/8/8/8/8/8/8/2B1K3 w - - 0 1"));  // rook against bishop
-  EXPECT_FALSE(drawish("3nk3/8/8/8/8/8/8/3RK3 w - - 0 1"));  // rook against knight
-  EXPECT_FALSE(drawish("4k3/8/8/8/8/8/8/2BNK3 w - - 0 1"));   // bishop and knight
-  EXPECT_FALSE(drawish("4k3/8/8/8/8/8/8/3QK3 w - - 0 1"));    // queen
-  EXPECT_FALSE(drawish("4k3/8/8/8/8/8/8/2B1K3 w - - 0 1"));   // a lone bishop: too little
+  EXPECT_TRUE(drawish("4k3/8/8/8/8/8/8/1NN1K3 w - - 0 1"));    // two knights
+  EXPECT_TRUE(drawish("4kn2/8/8/8/8/8/8/2B1K3 w - - 0 1"));    // equal minor pieces
+  EXPECT_TRUE(drawish("3rk3/8/8/8/8/8/8/3RK3 w - - 0 1"));     // equal rooks
+  EXPECT_FALSE(drawish("3rk3/8/8/8/8/8/8/2B1K3 w - - 0 1"));   // rook against bishop
+  EXPECT_FALSE(drawish("3nk3/8/8/8/8/8/8/3RK3 w - - 0 1"));    // rook against knight
+  EXPECT_FALSE(drawish("4k3/8/8/8/8/8/8/2BNK3 w - - 0 1"));    // bishop and knight
+  EXPECT_FALSE(drawish("4k3/8/8/8/8/8/8/3QK3 w - - 0 1"));     // queen
+  EXPECT_FALSE(drawish("4k3/8/8/8/8/8/8/2B1K3 w - - 0 1"));    // a lone bishop: too little
   EXPECT_FALSE(drawish("4k3/p7/8/8/8/8/8/1NN1K3 w - - 0 1"));  // any pawn
   EXPECT_TRUE(SetUpPosition("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
   EXPECT_TRUE(BishopsOnly());

@@ -1,4 +1,6 @@
 // Make/unmake restore every field of the Board, and the incremental key always equals a fresh one.
+#include "board/makemove.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include "board/board_test_util.h"
 #include "board/fen.h"
 #include "board/game.h"
-#include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "driver/config.h"

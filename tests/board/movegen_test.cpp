@@ -1,11 +1,12 @@
 // Generation order, modes, filters and ordering scores, and the sorting utilities.
+#include "board/movegen.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "board/attack.h"
 #include "board/board_test_util.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
 
 namespace kelb::test {
@@ -19,7 +20,8 @@ void Generate(bool capturesOnly) {
 }
 
 const Move* Find(const std::string& text) {
-  for (int i = moveStart[Board.makeDepth] + 1; i <= moveStart[Board.makeDepth] + moveCount[Board.makeDepth]; ++i) {
+  for (int i = moveStart[Board.makeDepth] + 1; i <= moveStart[Board.makeDepth] + moveCount[Board.makeDepth];
+       ++i) {
     if (MoveToText(moveBuffer[i]) == text) return &moveBuffer[i];
   }
   return nullptr;
@@ -34,8 +36,9 @@ int ScoreOf(const std::string& text) {
 TEST(GenerateMoves, StartPositionOrder) {
   ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
   Generate(false);
-  EXPECT_EQ(GeneratedMovesText(),
-            "b1a3 b1c3 g1f3 g1h3 a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4");
+  EXPECT_EQ(
+      GeneratedMovesText(),
+      "b1a3 b1c3 g1f3 g1h3 a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4");
   EXPECT_EQ(moveStart[0], 0);
   const Move* a4 = Find("a2a4");
   EXPECT_EQ(a4->piece, kWhitePawn);
@@ -56,8 +59,8 @@ TEST(GenerateMoves, KindOrderKingCastlingKnightsBishopsRooksQueensPawns) {
   EXPECT_EQ(ScoreOf("e1g1"), 1);
   ASSERT_NE(Find("e1g1"), nullptr);
   EXPECT_EQ(Find("e1g1")->flags & kMoveKindMask, kCastleKingSide);
-  EXPECT_EQ(Find("e1g1")->flags & ~kMoveKindMask, kFlagWhiteQueenSideLost | kFlagBlackKingSideLost |
-                                                     kFlagBlackQueenSideLost);
+  EXPECT_EQ(Find("e1g1")->flags & ~kMoveKindMask,
+            kFlagWhiteQueenSideLost | kFlagBlackKingSideLost | kFlagBlackQueenSideLost);
 }
 
 TEST(GenerateMoves, CapturesModeKeepsCapturesQueenPromotionsAndEnPassant) {
@@ -117,16 +120,16 @@ TEST(GenerateMoves, CapturesModeIsTheFullListsCapturesInOrder) {
 // enemy pieces straight ahead, and positions with nothing at all to take.
 TEST(GenerateMoves, CapturesModeSkipsOnlyWhatReachesNoEnemyPiece) {
   const char* const positions[] = {
-      "4k3/8/8/8/8/2P5/1P6/B3K2n w - - 0 1",      // the bishop's diagonal is shut by its own pawns
-      "4k3/7p/8/8/8/8/P7/4K3 w - - 0 1",          // a- and h-pawns, nothing to take
-      "4k3/8/8/1p6/P6p/6P1/8/4K3 w - - 0 1",      // a4xb5 and g3xh4 on the edge files
-      "4k3/8/8/1p6/P6p/6P1/8/4K3 b - - 0 1",      // b5xa4 and h4xg3 for Black
-      "4k3/8/p6p/P6P/8/8/8/4K3 w - - 0 1",        // pawns blocked head on: no capture
-      "4k3/p7/8/8/8/8/7P/4K3 w - - 0 1",          // no wrap from h2 onto a-file squares
-      "7k/8/8/8/3N4/8/8/n3K3 w - - 0 1",          // a knight and a king with no enemy on their squares
-      "r3k3/8/8/8/8/8/P6K/R7 w - - 0 1",          // an enemy rook on the file behind an own pawn
-      "4k3/1P6/8/8/8/8/8/4K3 w - - 0 1",          // a promotion without a capture
-      "4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1",        // en passant is the only capture
+      "4k3/8/8/8/8/2P5/1P6/B3K2n w - - 0 1",  // the bishop's diagonal is shut by its own pawns
+      "4k3/7p/8/8/8/8/P7/4K3 w - - 0 1",      // a- and h-pawns, nothing to take
+      "4k3/8/8/1p6/P6p/6P1/8/4K3 w - - 0 1",  // a4xb5 and g3xh4 on the edge files
+      "4k3/8/8/1p6/P6p/6P1/8/4K3 b - - 0 1",  // b5xa4 and h4xg3 for Black
+      "4k3/8/p6p/P6P/8/8/8/4K3 w - - 0 1",    // pawns blocked head on: no capture
+      "4k3/p7/8/8/8/8/7P/4K3 w - - 0 1",      // no wrap from h2 onto a-file squares
+      "7k/8/8/8/3N4/8/8/n3K3 w - - 0 1",      // a knight and a king with no enemy on their squares
+      "r3k3/8/8/8/8/8/P6K/R7 w - - 0 1",      // an enemy rook on the file behind an own pawn
+      "4k3/1P6/8/8/8/8/8/4K3 w - - 0 1",      // a promotion without a capture
+      "4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1",    // en passant is the only capture
   };
   for (const char* fen : positions) ExpectCapturesModeMatchesTheFullList(fen);
 }
@@ -232,10 +235,10 @@ TEST(GenerateMoves, SearchStateAdjustsScores) {
   previous.to = SquareAt(3, 3);  // c3
   currentMove[1] = &previous;
   hashMoveFrom[2] = 21;
-  hashMoveTo[2] = 13;  // b1a3
-  killer1[2] = {51, 61};  // e1f1
-  killer2[2] = {51, 41};  // e1d1
-  killer3[2] = {51, 52};  // e1e2
+  hashMoveTo[2] = 13;                          // b1a3
+  killer1[2] = {51, 61};                       // e1f1
+  killer2[2] = {51, 41};                       // e1d1
+  killer3[2] = {51, 52};                       // e1e2
   history[kWhiteKnight][SquareAt(4, 2)] = 12;  // d2
   historyShift = 2;
   inCheck[2] = 0;
@@ -266,7 +269,7 @@ TEST(GenerateMoves, GuardAndBonusesBelongToTheirSquaresAndMoves) {
   Board.ply = 2;
   currentMove[1] = nullptr;
   hashMoveFrom[2] = 21;
-  hashMoveTo[2] = 13;  // b1a3
+  hashMoveTo[2] = 13;     // b1a3
   killer1[2] = {11, 12};  // a1a2
   killer2[2] = {51, 52};  // e1e2
   killer3[2] = {0, 0};
@@ -398,7 +401,8 @@ TEST(SortUtilities, StepwiseSortMatchesTheWholeSort) {
     while (sorted < stopAt) {
       if (!SortStep(stepped, ++sorted, n)) sorted = n;
     }
-    for (int i = 1; i <= stopAt; ++i) ASSERT_EQ(stepped[i], whole[i]) << "round " << round << " position " << i;
+    for (int i = 1; i <= stopAt; ++i)
+      ASSERT_EQ(stepped[i], whole[i]) << "round " << round << " position " << i;
     while (sorted < n) {
       if (!SortStep(stepped, ++sorted, n)) sorted = n;
     }

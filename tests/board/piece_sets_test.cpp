@@ -27,7 +27,8 @@ void ExpectSetsMatchSquares(const std::string& where) {
       sets[code] |= bit;
       occupied |= bit;
     }
-  for (int code = 1; code <= 12; ++code) EXPECT_EQ(Board.pieceSet[code], sets[code]) << where << ", code " << code;
+  for (int code = 1; code <= 12; ++code)
+    EXPECT_EQ(Board.pieceSet[code], sets[code]) << where << ", code " << code;
   EXPECT_EQ(OccupiedSquares(), occupied) << where;
 }
 

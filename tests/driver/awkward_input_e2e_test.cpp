@@ -221,7 +221,8 @@ TEST(AwkwardInput, WinBoardQuitOrEndOfInputDuringEverySearch) {
       } else {
         EXPECT_TRUE(moves.empty()) << moves.front();
       }
-      for (const std::string& h : LinesStartingWith(seen, "Hint: ")) EXPECT_TRUE(LegalAfter(game, MoveWord(h))) << h;
+      for (const std::string& h : LinesStartingWith(seen, "Hint: "))
+        EXPECT_TRUE(LegalAfter(game, MoveWord(h))) << h;
       EXPECT_TRUE(LinesStartingWith(seen, "Error").empty());
     }
   }
@@ -229,8 +230,8 @@ TEST(AwkwardInput, WinBoardQuitOrEndOfInputDuringEverySearch) {
 
 // Under UCI the search answers "bestmove" (legal) before the line that stopped it is handled.
 TEST(AwkwardInput, UciQuitOrEndOfInputDuringEverySearch) {
-  for (const char* go : {"go infinite", "go ponder wtime 60000 btime 60000", "go depth 30",
-                         "go movetime 600000"}) {
+  for (const char* go :
+       {"go infinite", "go ponder wtime 60000 btime 60000", "go depth 30", "go movetime 600000"}) {
     for (const bool endOfInput : {false, true}) {
       SCOPED_TRACE(std::string(go) + (endOfInput ? ", end of input" : ", quit"));
       EngineProcess engine;
@@ -293,8 +294,8 @@ TEST(AwkwardInput, NewOrSetboardDuringAWinBoardSearch) {
         std::string status;
         ASSERT_TRUE(engine.WaitFor("stat01: ", &status, 10000, &after));
         int centis = 0, nodes = 0, depth = 0, left = 0, total = 0;
-        ASSERT_EQ(std::sscanf(status.c_str(), "stat01: %d %d %d %d %d", &centis, &nodes, &depth, &left, &total),
-                  5)
+        ASSERT_EQ(
+            std::sscanf(status.c_str(), "stat01: %d %d %d %d %d", &centis, &nodes, &depth, &left, &total), 5)
             << status;
         Mirror position(kItalian);
         EXPECT_EQ(total, legalMoveCount);

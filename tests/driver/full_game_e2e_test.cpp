@@ -1,9 +1,10 @@
 // One whole game between two engine processes, refereed here: White speaks WinBoard (pondering, thinking
 // output, the log), Black speaks UCI, both with the opening book, the learning file and a table. Fixed depths
 // decide the moves, so no clock and no machine speed matters. The game runs until the rules end it (mate,
-// stalemate, repetition, fifty moves, material, or the full record of 1,000 moves): White may not resign. Every
-// move must be legal in the refereed game, the WinBoard engine must announce the result the rules give, and
-// both engines must save their records and end cleanly. `make valgrind` runs this under the memory checker.
+// stalemate, repetition, fifty moves, material, or the full record of 1,000 moves): White may not resign.
+// Every move must be legal in the refereed game, the WinBoard engine must announce the result the rules give,
+// and both engines must save their records and end cleanly. `make valgrind` runs this under the memory
+// checker.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -74,7 +75,8 @@ TEST(FullGameE2E, WinBoardAgainstUciToTheEnd) {
       std::string line;
       ASSERT_TRUE(black.WaitFor("bestmove ", &line, 60000, &seen)) << "no move from Black at ply " << ply;
       ExpectNoComplaints(seen, ply);
-      move = line.substr(9, line.find(' ', 9) == std::string::npos ? std::string::npos : line.find(' ', 9) - 9);
+      move =
+          line.substr(9, line.find(' ', 9) == std::string::npos ? std::string::npos : line.find(' ', 9) - 9);
       white.WriteLine(move);
     }
     ASSERT_TRUE(game.Play(move)) << "illegal move " << move << " at ply " << ply << " after" << moves;

@@ -186,7 +186,7 @@ int ForkBonus(const std::string& placement, int side) {
 
 TEST(Pawns, ForkThreatsCountEachPawnAndOnlyPiecesAndKings) {
   EXPECT_EQ(ForkBonus("4k3/8/2n1n1b1/8/3P1P2/8/8/4K3", kWhite), 30);  // d4-d5 and f4-f5 both fork
-  EXPECT_EQ(ForkBonus("8/8/2k1r3/8/3P4/8/8/K7", kWhite), 15);          // the king is a target too
+  EXPECT_EQ(ForkBonus("8/8/2k1r3/8/3P4/8/8/K7", kWhite), 15);         // the king is a target too
   EXPECT_EQ(ForkBonus("4k3/8/2n1n3/3p4/3P4/8/8/4K3", kWhite), 0);     // the square ahead is taken
   EXPECT_EQ(ForkBonus("4k3/8/2p1n3/8/3P4/8/8/4K3", kWhite), 0);       // a pawn is no target
   EXPECT_EQ(ForkBonus("4k3/8/2N1N3/8/3P4/8/8/4K3", kWhite), 0);       // nor are own pieces

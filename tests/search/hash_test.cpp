@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "driver/WBinout.h"
-
 #include "search_fixture.h"
 
 namespace kelb {

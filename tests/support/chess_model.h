@@ -106,7 +106,7 @@ class ChessModel {
   std::vector<ModelMove> moves;
   std::vector<ModelPosition> before;  // the position before each move, for take-backs
   std::vector<Identity> identities;   // [p]: the position after p moves ("white"/"black" rewrite the last)
-  std::vector<int> fifty;       // [p]: reversible half-moves after p moves
+  std::vector<int> fifty;             // [p]: reversible half-moves after p moves
 };
 
 }  // namespace kelb::test

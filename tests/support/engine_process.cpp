@@ -192,7 +192,9 @@ bool EngineProcess::FillBuffer(int timeoutMs) {
   return true;
 }
 
-bool EngineProcess::ReadLine(std::string& line, int timeoutMs) { return ReadLineUnscaled(line, Scaled(timeoutMs)); }
+bool EngineProcess::ReadLine(std::string& line, int timeoutMs) {
+  return ReadLineUnscaled(line, Scaled(timeoutMs));
+}
 
 bool EngineProcess::ReadLineUnscaled(std::string& line, int timeoutMs) {
   int64_t deadline = NowMs() + timeoutMs;
