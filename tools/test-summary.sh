@@ -9,7 +9,7 @@ while [ $# -ge 3 ]; do
   name="$1"; status="$2"; report="$3"; shift 3
   if [ -f "$report" ]; then
     # ctest writes one <testsuite> element with the totals; skipped and disabled tests did not run.
-    suite="$(grep -m 1 -o '<testsuite [^>]*>' "$report")"
+    suite="$(head -c 4096 "$report" | tr '\n\t' '  ' | grep -m 1 -o '<testsuite [^>]*>')"
     tests=$(count tests); failures=$(count failures); disabled=$(count disabled); skips=$(count skipped)
     passed=$((passed + tests - failures - disabled - skips))
     failed=$((failed + failures))
