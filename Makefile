@@ -200,13 +200,14 @@ install:
 
 # The Debian package, built the Debian way from debian/ (debhelper: Debian's hardening flags, stripping,
 # compressed documentation, reproducible output) in a copy of the sources under $(BUILD_DEB); the .deb is
-# copied here. Run as root, it first installs the build dependencies; otherwise it names them.
+# copied here. Run as root, it first installs the build dependencies; otherwise it names them. The copy holds
+# what the build reads (not the uci-referee's npm modules).
 DEB_SOURCES := CMakeLists.txt Makefile COPYING README.md DEVELOPING.md cmake data debian dist src tests tools
 package:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
 	rm -rf $(BUILD_DEB)
 	mkdir -p $(BUILD_DEB)/kelb701
-	cp -R $(DEB_SOURCES) $(BUILD_DEB)/kelb701/
+	tar -cf - --exclude=node_modules $(DEB_SOURCES) | tar -xf - -C $(BUILD_DEB)/kelb701
 	cd $(BUILD_DEB)/kelb701 && dpkg-buildpackage -us -uc -b
 	cp $(BUILD_DEB)/kelb701_*.deb .
 	@echo "Built $$(ls kelb701_*.deb) (install: sudo apt-get install ./$$(ls kelb701_*.deb))"
