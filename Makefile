@@ -1,4 +1,4 @@
-# Two entry points on a fresh machine: `make run` and `make test`.
+# Entry points on a fresh machine: `make run` and `make test`; `make package` for the Debian package.
 BUILD      ?= build
 BUILD_SAN  ?= build-san
 BUILD_FUZZ ?= build-fuzz
@@ -10,11 +10,14 @@ PREFIX     ?= /usr/local
 INSTALL_PREFIX = $(abspath $(PREFIX))
 FAST       ?= build-fast
 GENERATOR  := -G Ninja
-PACKAGES   := cmake g++ ninja-build libgtest-dev
+BUILD_DEB  ?= build-deb
+BUILD_PACKAGES := cmake g++ ninja-build
+PACKAGES   := $(BUILD_PACKAGES) libgtest-dev
+DEB_PACKAGES := dpkg-dev debhelper cmake g++
 JOBS       ?= 2
 
 .PHONY: all build fast run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz test-repeat valgrind \
-        gui-check uci-referee model-check clean install package package-deps dist-build install-check bench-check
+        gui-check uci-referee model-check clean install package dist-build install-check bench-check
 
 all: build
 
@@ -33,6 +36,7 @@ deps:
 	fi
 
 build:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BUILD_PACKAGES)"
 	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target kelb701 kelb701-tool
 
@@ -40,7 +44,7 @@ build:
 # than the plain Release build. The instrumented build trains on the bench, then the same directory is
 # rebuilt with the profile. Never copy it to another machine.
 FAST_INPUTS := $(shell find src tools -name '*.cpp' -o -name '*.h') CMakeLists.txt
-$(FAST)/.profiled: $(FAST_INPUTS)
+$(FAST)/.profiled: $(FAST_INPUTS) | deps
 	cmake -S . -B $(FAST) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=OFF -DKELB_NATIVE=ON -DKELB_PGO=GENERATE
 	find $(FAST) -name '*.gcda' -delete
 	cmake --build $(FAST) -j $(JOBS) --target kelb701-tool
@@ -51,22 +55,33 @@ $(FAST)/.profiled: $(FAST_INPUTS)
 
 fast: $(FAST)/.profiled
 
-run: fast
+run: deps fast
 	mkdir -p run
 	@for f in data/kelb701.*; do [ -e "run/$$(basename $$f)" ] || cp "$$f" run/; done
 	cd run && ../$(FAST)/kelb701
 
-test: deps test-release test-sanitize test-fuzz-smoke
+# Every block runs even when one fails; the last line counts the tests of all of them.
+TEST_BLOCKS := release:test-release:$(BUILD) sanitize:test-sanitize:$(BUILD_SAN) fuzz-smoke:test-fuzz-smoke:$(BUILD_FUZZ)
+test: deps
+	@summary=""; status=0; \
+	for block in $(TEST_BLOCKS); do \
+	  name=$${block%%:*}; rest=$${block#*:}; target=$${rest%%:*}; dir=$${rest#*:}; \
+	  rm -f $$dir/ctest-junit.xml; \
+	  $(MAKE) --no-print-directory $$target; s=$$?; [ $$s -eq 0 ] || status=1; \
+	  summary="$$summary $$name $$s $$dir/ctest-junit.xml"; \
+	done; \
+	tools/test-summary.sh $$summary; exit $$status
 
 test-release:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --output-junit $(abspath $(BUILD))/ctest-junit.xml
 
 test-sanitize:
 	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_TESTS=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
-	KELB_SANITIZED=1 ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
+	KELB_SANITIZED=1 ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) \
+	  --output-junit $(abspath $(BUILD_SAN))/ctest-junit.xml
 
 # The libFuzzer targets need clang with its fuzzer runtime; without it the smoke runs are skipped.
 HAVE_LIBFUZZER = $(shell printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' \
@@ -82,7 +97,8 @@ fuzz-build:
 # A few seconds of each fuzz target after its seeds and kept findings (part of `make test` when clang is there).
 test-fuzz-smoke:
 	@if [ "$(HAVE_LIBFUZZER)" = yes ]; then \
-	  $(MAKE) --no-print-directory fuzz-build && ctest --test-dir $(BUILD_FUZZ) --output-on-failure; \
+	  $(MAKE) --no-print-directory fuzz-build && \
+	  ctest --test-dir $(BUILD_FUZZ) --output-on-failure --output-junit $(abspath $(BUILD_FUZZ))/ctest-junit.xml; \
 	else \
 	  echo "fuzz smoke runs skipped: clang++ with libFuzzer not found"; \
 	fi
@@ -128,7 +144,7 @@ valgrind:
 	tools/memcheck/memcheck-report.sh $(BUILD_VG)/memcheck
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_VG) $(BUILD_DIST) $(FAST)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_VG) $(BUILD_DIST) $(BUILD_DEB) $(FAST)
 
 # Opt-in: complete games under xboard against phalanx, fairymax, gnuchess and stockfish at UCI_Elo 1500 and
 # 2000, our engine under WinBoard and under UCI through polyglot (not part of `make test`).
@@ -152,28 +168,49 @@ model-check:
 	MODEL_SEEDS=$(MODEL_SEEDS) MODEL_STEPS=$(MODEL_STEPS) MODEL_FIRST_SEED=$(MODEL_FIRST_SEED) \
 	  MODEL_MINUTES=$(MODEL_MINUTES) $(BUILD)/test_driver --gtest_filter='ModelStreamE2E.*'
 
-# Installation: an install build (plain Release for any x86-64) that knows its data folder, so the engine finds
-# the default kelb701.ini and kelb701.bok from whatever folder a GUI starts it in.
-#   make install [PREFIX=/usr/local] [DESTDIR=<staging folder>]
-#   make package    -> kelb701_7.01_<arch>.deb (everything under /usr)
-# Each reconfigures $(BUILD_DIST) for its prefix; only the program entry is compiled again.
+# Installation: an install build (plain Release for any x86-64, position-independent) that knows its data
+# folder, so the engine finds the default kelb701.ini and kelb701.bok from whatever folder a GUI starts it in.
+#   make dist-build [PREFIX=/usr/local]      as yourself: builds $(BUILD_DIST) for that prefix
+#   sudo make install [DESTDIR=<staging>]    only copies what dist-build built, into the prefix it was built for
+# Installing never compiles, so that no build folder ends up owned by root.
 dist-build:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BUILD_PACKAGES)"
 	cmake -S . -B $(BUILD_DIST) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=OFF -DKELB_PIE=ON \
 	  -DCMAKE_INSTALL_PREFIX="$(INSTALL_PREFIX)" -DKELB_DATA_DIR="$(INSTALL_PREFIX)/share/games/kelb701"
 	cmake --build $(BUILD_DIST) -j $(JOBS) --target kelb701 kelb701-manpage
+	touch $(BUILD_DIST)/.built
 
-install: dist-build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIST) --strip
+install:
+	@built="$$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' $(BUILD_DIST)/CMakeCache.txt 2>/dev/null)"; \
+	want="$(if $(filter command line environment,$(origin PREFIX)),$(INSTALL_PREFIX),$$built)"; \
+	todo="make dist-build$(if $(filter command line environment,$(origin PREFIX)), PREFIX=$(PREFIX))"; \
+	if [ -z "$$built" ] || [ ! -f $(BUILD_DIST)/.built ]; then \
+	  echo "Nothing is built for installing. First, as yourself (not root):"; echo "  $$todo"; \
+	  echo "then install it (as root for a system folder):"; echo "  sudo make install"; exit 1; \
+	elif [ "$$built" != "$$want" ]; then \
+	  echo "$(BUILD_DIST) was built for $$built, not for $$want. First, as yourself (not root):"; \
+	  echo "  $$todo"; exit 1; \
+	elif [ -n "$$(find src cmake CMakeLists.txt dist/kelb701.6 -newer $(BUILD_DIST)/.built | head -n 1)" ]; then \
+	  echo "The sources changed since $(BUILD_DIST) was built. First, as yourself (not root):"; \
+	  echo "  $$todo"; exit 1; \
+	fi; \
+	echo "Installing the engine built in $(BUILD_DIST) into $(DESTDIR)$$built"; \
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIST) --strip && \
+	chown --reference=$(BUILD_DIST) $(BUILD_DIST)/install_manifest.txt
 
-# The build tools without the test library, and what CPack needs to read the engine's dependencies off it.
-package-deps:
-	@$(MAKE) --no-print-directory deps PACKAGES="cmake g++ ninja-build dpkg-dev file"
-
-package: INSTALL_PREFIX = /usr
-package: package-deps dist-build
-	cd $(BUILD_DIST) && cpack -G DEB
-	cp $(BUILD_DIST)/kelb701_7.01_*.deb .
-	@ls kelb701_7.01_*.deb
+# The Debian package, built the Debian way from debian/ (debhelper: Debian's hardening flags, stripping,
+# compressed documentation, reproducible output) in a copy of the sources under $(BUILD_DEB); the .deb is
+# copied here. Run as root, it first installs the build dependencies; otherwise it names them. The copy holds
+# what the build reads (not the uci-referee's npm modules).
+DEB_SOURCES := CMakeLists.txt Makefile COPYING README.md DEVELOPING.md cmake data debian dist src tests tools
+package:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
+	rm -rf $(BUILD_DEB)
+	mkdir -p $(BUILD_DEB)/kelb701
+	tar -cf - --exclude=node_modules $(DEB_SOURCES) | tar -xf - -C $(BUILD_DEB)/kelb701
+	cd $(BUILD_DEB)/kelb701 && dpkg-buildpackage -us -uc -b
+	cp $(BUILD_DEB)/kelb701_*.deb .
+	@echo "Built $$(ls kelb701_*.deb) (install: sudo apt-get install ./$$(ls kelb701_*.deb))"
 
 # Opt-in: installs into a temporary prefix (or checks the installed package with INSTALLED=/usr) and plays short
 # matches under xboard and under UCI through polyglot from empty folders (not part of `make test`).

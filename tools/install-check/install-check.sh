@@ -3,7 +3,8 @@
 # empty folder, it must announce the 64 MB table of the installed kelb701.ini and play moves from the
 # installed book, under xboard (WinBoard protocol) and under UCI through polyglot.  Opt-in
 # (`make install-check`); needs Debian's xboard, xvfb, polyglot and fairymax.
-#   install-check.sh                   installs (make install) into a temporary prefix and checks that
+#   install-check.sh                   builds for a temporary prefix (make dist-build), installs there (make
+#                                      install) and checks that
 #   INSTALLED=/usr install-check.sh    checks the installed package instead, and that xboard lists it
 # Each protocol plays GAMES (default 2, colours alternating, the engine White first) against fairymax at
 # TC/INC (default 0:10 + 0.1 s).
@@ -26,9 +27,10 @@ if [ -n "${INSTALLED:-}" ]; then
   echo "install-check: the engine installed under $PREFIX"
 else
   PREFIX="$OUT/prefix"
-  echo "install-check: make install PREFIX=$PREFIX"
-  make -C "$ROOT" --no-print-directory install PREFIX="$PREFIX" >"$OUT/install.log" 2>&1 ||
-    { echo "install-check: make install failed, see $OUT/install.log"; exit 1; }
+  echo "install-check: make dist-build install PREFIX=$PREFIX"
+  { make -C "$ROOT" --no-print-directory dist-build PREFIX="$PREFIX" &&
+    make -C "$ROOT" --no-print-directory install PREFIX="$PREFIX"; } >"$OUT/install.log" 2>&1 ||
+    { echo "install-check: make dist-build or make install failed, see $OUT/install.log"; exit 1; }
 fi
 
 # The plugin file: three lines, and its command is how every GUI below starts the engine.
@@ -41,10 +43,12 @@ else
 fi
 ENGINE="$(sed -n 2p "$PLUGIN")"
 command -v "$ENGINE" >/dev/null && pass "plugin command $ENGINE found" || { fail "plugin command $ENGINE not found"; exit 1; }
-for f in share/games/kelb701/kelb701.ini share/games/kelb701/kelb701.bok share/games/plugins/logos/kelb701.png \
-         share/doc/kelb701/README.md; do
+for f in share/games/kelb701/kelb701.ini share/games/kelb701/kelb701.bok share/games/plugins/logos/kelb701.png; do
   [ -f "$PREFIX/$f" ] && pass "$f" || fail "$f missing"
 done
+# The package compresses the README, as Debian does with documentation.
+README="share/doc/kelb701/README.md"
+[ -f "$PREFIX/$README" ] || [ -f "$PREFIX/$README.gz" ] && pass "$README" || fail "$README missing"
 if [ -n "${INSTALLED:-}" ]; then
   man -w 6 kelb701 >/dev/null 2>&1 && pass "man 6 kelb701" || fail "man 6 kelb701 finds no page"
 else
