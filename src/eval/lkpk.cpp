@@ -25,8 +25,12 @@ constexpr int kPasses = 20;
 // Work tables: [pawnRank-1][kf*1024 + kr*128 + wf*16 + wr*2 + s], state at bits 2*pawnFile.
 static uint8_t (*workTables)[kWorkBytes] = nullptr;
 
-static inline int WorkIndex(int skf, int skr, int wkf, int wkr, int s) {
+static constexpr int WorkIndex(int skf, int skr, int wkf, int wkr, int s) {
   return skf * 1024 + skr * 128 + wkf * 16 + wkr * 2 + s;
+}
+
+static constexpr bool WorkIndexLayoutMatches() {
+  return WorkIndex(3, 5, 6, 2, 1) == (8 * 3 + 5) * 128 + (8 * 6 + 2) * 2 + 1;
 }
 
 static inline int GetState(int pr, int pf, int index) { return (workTables[pr - 1][index] >> (2 * pf)) & 3; }
@@ -45,7 +49,7 @@ static inline int Distance(int f1, int r1, int f2, int r2) {
 static constexpr int kStepFile[8] = {-1, -1, 1, 1, -1, 0, 0, 1};
 static constexpr int kStepRank[8] = {-1, 1, -1, 1, 0, -1, 1, 0};
 
-static inline bool OnBoard(int f, int r) { return f >= 0 && f < 8 && r >= 0 && r < 8; }
+static constexpr bool OnBoard(int f, int r) { return f >= 0 && f < 8 && r >= 0 && r < 8; }
 
 static int InitialState(int s, int pr, int pf, int skf, int skr, int wkf, int wkr) {
   if ((skf == wkf && skr == wkr) || (skf == pf && skr == pr) || (wkf == pf && wkr == pr)) return kImpossible;
@@ -63,6 +67,31 @@ constexpr unsigned kLanes = 0x55;
 static inline unsigned WinLanes(unsigned b) { return b & ~(b >> 1) & kLanes; }
 static inline unsigned OpenLanes(unsigned b) { return ~b & ~(b >> 1) & kLanes; }
 static inline unsigned DrawLanes(unsigned b) { return b & (b >> 1) & kLanes; }
+
+// The squares a king on square 8 * file + rank (0-based) can step to, in the same numbering: in the work
+// index a king square reads as 8 * file + rank, so a step is one lookup away.
+struct KingNeighbours {
+  uint8_t count;
+  uint8_t square[8];
+};
+struct KingNeighbourTable {
+  KingNeighbours of[64];
+  constexpr const KingNeighbours& operator[](int square) const { return of[square]; }
+};
+static constexpr KingNeighbourTable MakeKingNeighbours() {
+  KingNeighbourTable t{};
+  for (int f = 0; f < 8; f++)
+    for (int r = 0; r < 8; r++) {
+      KingNeighbours& n = t.of[8 * f + r];
+      for (int k = 0; k < 8; k++) {
+        const int nf = f + kStepFile[k], nr = r + kStepRank[k];
+        if (OnBoard(nf, nr)) n.square[n.count++] = static_cast<uint8_t>(8 * nf + nr);
+      }
+    }
+  return t;
+}
+static constexpr KingNeighbourTable kKingNeighbours = MakeKingNeighbours();
+static_assert(WorkIndexLayoutMatches(), "the work index reads a king square as 8 * file + rank");
 
 // The lane of a pawn file (0..3), none for the files a pawn of the table never stands on.
 static inline unsigned FileLane(int file) { return file < 4 ? 1u << (2 * file) : 0u; }
@@ -83,10 +112,11 @@ static unsigned StrongToMove(int pr, int skf, int skr, int wkf, int wkr) {
     look(pr + 1, skf, skr, push);
     if (pr == 1) look(pr + 2, skf, skr, push & ~blocked(pr + 2));
   }
-  for (int k = 0; k < 8; k++) {
-    int nf = skf + kStepFile[k], nr = skr + kStepRank[k];
-    if (!OnBoard(nf, nr)) continue;
-    look(pr, nf, nr, kLanes);
+  const KingNeighbours& n = kKingNeighbours[8 * skf + skr];
+  for (int k = 0; k < n.count; k++) {
+    const unsigned b = workTables[pr - 1][n.square[k] * 128 + (8 * wkf + wkr) * 2 + 1];
+    win |= WinLanes(b);
+    open |= OpenLanes(b);
   }
   open &= ~win;
   const unsigned draw = kLanes & ~win & ~open;
@@ -97,10 +127,10 @@ static unsigned StrongToMove(int pr, int skf, int skr, int wkf, int wkr) {
 // move reaches a win, a stalemate draw without a legal move, else open.
 static unsigned WeakToMove(int pr, int skf, int skr, int wkf, int wkr) {
   unsigned draw = 0, open = 0, win = 0;
-  for (int k = 0; k < 8; k++) {
-    int nf = wkf + kStepFile[k], nr = wkr + kStepRank[k];
-    if (!OnBoard(nf, nr)) continue;
-    const unsigned b = workTables[pr - 1][WorkIndex(skf, skr, nf, nr, 0)];
+  const KingNeighbours& n = kKingNeighbours[8 * wkf + wkr];
+  const uint8_t* table = workTables[pr - 1] + (8 * skf + skr) * 128;
+  for (int k = 0; k < n.count; k++) {
+    const unsigned b = table[n.square[k] * 2];
     draw |= DrawLanes(b);
     open |= OpenLanes(b);
     win |= WinLanes(b);
