@@ -25,8 +25,12 @@ constexpr int kPasses = 20;
 // Work tables: [pawnRank-1][kf*1024 + kr*128 + wf*16 + wr*2 + s], state at bits 2*pawnFile.
 static uint8_t (*workTables)[kWorkBytes] = nullptr;
 
-static inline int WorkIndex(int skf, int skr, int wkf, int wkr, int s) {
+static constexpr int WorkIndex(int skf, int skr, int wkf, int wkr, int s) {
   return skf * 1024 + skr * 128 + wkf * 16 + wkr * 2 + s;
+}
+
+static constexpr bool WorkIndexLayoutMatches() {
+  return WorkIndex(3, 5, 6, 2, 1) == (8 * 3 + 5) * 128 + (8 * 6 + 2) * 2 + 1;
 }
 
 static inline int GetState(int pr, int pf, int index) { return (workTables[pr - 1][index] >> (2 * pf)) & 3; }
@@ -45,7 +49,7 @@ static inline int Distance(int f1, int r1, int f2, int r2) {
 static constexpr int kStepFile[8] = {-1, -1, 1, 1, -1, 0, 0, 1};
 static constexpr int kStepRank[8] = {-1, 1, -1, 1, 0, -1, 1, 0};
 
-static inline bool OnBoard(int f, int r) { return f >= 0 && f < 8 && r >= 0 && r < 8; }
+static constexpr bool OnBoard(int f, int r) { return f >= 0 && f < 8 && r >= 0 && r < 8; }
 
 static int InitialState(int s, int pr, int pf, int skf, int skr, int wkf, int wkr) {
   if ((skf == wkf && skr == wkr) || (skf == pf && skr == pr) || (wkf == pf && wkr == pr)) return kImpossible;
@@ -56,47 +60,85 @@ static int InitialState(int s, int pr, int pf, int skf, int skr, int wkf, int wk
   return kOpen;
 }
 
-// Strong side to move: a win if any move reaches a won position, open while some successor is
-// still open, else a draw.
-static int StrongToMove(int pr, int pf, int skf, int skr, int wkf, int wkr) {
-  int result = kDraw;
-  auto look = [&](int npr, int nkf, int nkr) {
-    int st = GetState(npr, pf, WorkIndex(nkf, nkr, wkf, wkr, 1));
-    if (st == kWin) return true;
-    if (st == kOpen) result = kOpen;
-    return false;
+// The passes settle the four pawn files side by side: a file's positions only ever look at positions with
+// the pawn on the same file, so the byte of a work index holds four independent games, one per two-bit
+// lane. The masks below hold one bit per lane, at the lane's low bit.
+constexpr unsigned kLanes = 0x55;
+static inline unsigned WinLanes(unsigned b) { return b & ~(b >> 1) & kLanes; }
+static inline unsigned OpenLanes(unsigned b) { return ~b & ~(b >> 1) & kLanes; }
+static inline unsigned DrawLanes(unsigned b) { return b & (b >> 1) & kLanes; }
+
+// The squares a king on square 8 * file + rank (0-based) can step to, in the same numbering: in the work
+// index a king square reads as 8 * file + rank, so a step is one lookup away.
+struct KingNeighbours {
+  uint8_t count;
+  uint8_t square[8];
+};
+struct KingNeighbourTable {
+  KingNeighbours of[64];
+  constexpr const KingNeighbours& operator[](int square) const { return of[square]; }
+};
+static constexpr KingNeighbourTable MakeKingNeighbours() {
+  KingNeighbourTable t{};
+  for (int f = 0; f < 8; f++)
+    for (int r = 0; r < 8; r++) {
+      KingNeighbours& n = t.of[8 * f + r];
+      for (int k = 0; k < 8; k++) {
+        const int nf = f + kStepFile[k], nr = r + kStepRank[k];
+        if (OnBoard(nf, nr)) n.square[n.count++] = static_cast<uint8_t>(8 * nf + nr);
+      }
+    }
+  return t;
+}
+static constexpr KingNeighbourTable kKingNeighbours = MakeKingNeighbours();
+static_assert(WorkIndexLayoutMatches(), "the work index reads a king square as 8 * file + rank");
+
+// The lane of a pawn file (0..3), none for the files a pawn of the table never stands on.
+static inline unsigned FileLane(int file) { return file < 4 ? 1u << (2 * file) : 0u; }
+
+// Strong side to move, all files at once: a win if any move reaches a won position, open while some
+// successor is still open, else a draw. The pawn moves only on the files where no king stands in front.
+static unsigned StrongToMove(int pr, int skf, int skr, int wkf, int wkr) {
+  unsigned win = 0, open = 0;
+  auto look = [&](int npr, int nkf, int nkr, unsigned lanes) {
+    const unsigned b = workTables[npr - 1][WorkIndex(nkf, nkr, wkf, wkr, 1)];
+    win |= WinLanes(b) & lanes;
+    open |= OpenLanes(b) & lanes;
   };
-  auto blocks = [&](int f, int r) { return (skf == f && skr == r) || (wkf == f && wkr == r); };
-  if (pr < 7 && !blocks(pf, pr + 1)) {
-    if (look(pr + 1, skf, skr)) return kWin;
-    if (pr == 1 && !blocks(pf, pr + 2) && look(pr + 2, skf, skr)) return kWin;
+  // Files where a king stands on the square at pawn rank r.
+  auto blocked = [&](int r) { return (skr == r ? FileLane(skf) : 0u) | (wkr == r ? FileLane(wkf) : 0u); };
+  if (pr < 7) {
+    const unsigned push = kLanes & ~blocked(pr + 1);
+    look(pr + 1, skf, skr, push);
+    if (pr == 1) look(pr + 2, skf, skr, push & ~blocked(pr + 2));
   }
-  for (int k = 0; k < 8; k++) {
-    int nf = skf + kStepFile[k], nr = skr + kStepRank[k];
-    if (!OnBoard(nf, nr)) continue;
-    if (look(pr, nf, nr)) return kWin;
+  const KingNeighbours& n = kKingNeighbours[8 * skf + skr];
+  for (int k = 0; k < n.count; k++) {
+    const unsigned b = workTables[pr - 1][n.square[k] * 128 + (8 * wkf + wkr) * 2 + 1];
+    win |= WinLanes(b);
+    open |= OpenLanes(b);
   }
-  return result;
+  open &= ~win;
+  const unsigned draw = kLanes & ~win & ~open;
+  return win | draw | draw << 1;
 }
 
-// Weak side to move: a draw if any king move reaches a draw, a win if every legal move reaches a
-// win, a stalemate draw without a legal move, else open.
-static int WeakToMove(int pr, int pf, int skf, int skr, int wkf, int wkr) {
-  int result = kWin;
-  int legal = 0;
-  for (int k = 0; k < 8; k++) {
-    int nf = wkf + kStepFile[k], nr = wkr + kStepRank[k];
-    if (!OnBoard(nf, nr)) continue;
-    int st = GetState(pr, pf, WorkIndex(skf, skr, nf, nr, 0));
-    if (st == kDraw) return kDraw;
-    if (st == kOpen) {
-      legal++;
-      result = kOpen;
-    } else if (st == kWin) {
-      legal++;
-    }
+// Weak side to move, all files at once: a draw if any king move reaches a draw, a win if every legal
+// move reaches a win, a stalemate draw without a legal move, else open.
+static unsigned WeakToMove(int pr, int skf, int skr, int wkf, int wkr) {
+  unsigned draw = 0, open = 0, win = 0;
+  const KingNeighbours& n = kKingNeighbours[8 * wkf + wkr];
+  const uint8_t* table = workTables[pr - 1] + (8 * skf + skr) * 128;
+  for (int k = 0; k < n.count; k++) {
+    const unsigned b = table[n.square[k] * 2];
+    draw |= DrawLanes(b);
+    open |= OpenLanes(b);
+    win |= WinLanes(b);
   }
-  return legal == 0 ? kDraw : result;
+  open &= ~draw;
+  win &= ~draw & ~open;
+  draw = kLanes & ~win & ~open;  // a draw found, or no legal move
+  return win | draw | draw << 1;
 }
 
 // Visits every position in the fixed order: weak side to move first, pawn ranks and files and
@@ -128,14 +170,22 @@ void BuildKpkBitbase() {
     SetState(pr, pf, WorkIndex(skf, skr, wkf, wkr, s), InitialState(s, pr, pf, skf, skr, wkf, wkr));
   });
 
-  for (int pass = 0; pass < kPasses; pass++) {
-    ForEachPosition([](int s, int pr, int pf, int skf, int skr, int wkf, int wkr) {
-      int index = WorkIndex(skf, skr, wkf, wkr, s);
-      if (GetState(pr, pf, index) != kOpen) return;
-      int st = s == 0 ? StrongToMove(pr, pf, skf, skr, wkf, wkr) : WeakToMove(pr, pf, skf, skr, wkf, wkr);
-      if (st != kOpen) SetState(pr, pf, index, st);
-    });
-  }
+  // Each pass in the order of ForEachPosition, the pawn files side by side: within a file the positions
+  // are settled in that same order, so the tables come out as file by file.
+  for (int pass = 0; pass < kPasses; pass++)
+    for (int s = 1; s >= 0; s--)
+      for (int pr = 7; pr >= 1; pr--)
+        for (int skf = 7; skf >= 0; skf--)
+          for (int skr = 7; skr >= 0; skr--)
+            for (int wkf = 7; wkf >= 0; wkf--)
+              for (int wkr = 7; wkr >= 0; wkr--) {
+                uint8_t& b = workTables[pr - 1][WorkIndex(skf, skr, wkf, wkr, s)];
+                const unsigned open = OpenLanes(b);
+                if (open == 0) continue;
+                const unsigned st =
+                    s == 0 ? StrongToMove(pr, skf, skr, wkf, wkr) : WeakToMove(pr, skf, skr, wkf, wkr);
+                b = static_cast<uint8_t>(b | (st & (open * 3)));  // open lanes hold 0; an open result keeps 0
+              }
 
   for (int s = 1; s >= 0; s--)
     for (int pr = 6; pr >= 1; pr--)

@@ -1,6 +1,7 @@
 // Knights, bishops, rooks and queens: material, mobility on the square-weight maps, pins and x-rays,
 // outposts, open files, and the attack counts against the enemy king.
 #include <cstdlib>
+#include <type_traits>
 
 #include "board/attack.h"
 #include "eval/eval.h"
@@ -176,6 +177,22 @@ static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, i
   return 0;
 }
 
+// Runs visit once per listed direction (indices into kingSteps), in order. Each call gets the direction as
+// a compile-time constant, so every ray walk is compiled with its own step and no loop remains.
+template <int... dirs, typename Visit>
+static inline __attribute__((always_inline)) void ForEachDirection(Visit&& visit) {
+  (visit(std::integral_constant<int, dirs>{}), ...);
+}
+
+// The listed rays walked one after the other into the same sums, direct and beyond alike: the queen's
+// walks, which look for no pins.
+template <int side, int... dirs>
+static inline __attribute__((always_inline)) void WalkRays(const EvalContext& e, int from,
+                                                           const RayTable& table, int& sum, int& zone,
+                                                           int& blocker) {
+  (WalkRay<side, dirs>(e, from, table, sum, sum, zone, blocker), ...);
+}
+
 // Pin or x-ray on a piece behind an enemy minor: worth most when a pawn of ours attacks the
 // blocker, less when no enemy pawn defends it.
 static inline int MinorPinBonus(const EvalContext& e, int side, int blocker) {
@@ -247,7 +264,7 @@ static void ScoreBishop(EvalContext& e, int s) {
   if (r == 1) score -= 4;
 
   int m = 0, z = 0, beyond = 0;
-  auto walk = [&]<int dir>() {
+  ForEachDirection<0, 1, 2, 3>([&](auto dir) {
     int blocker = 0;
     const int target = WalkRay<side, dir>(e, s, kBishopRays[side], m, beyond, z, blocker);
     if (target == 0) return;
@@ -257,11 +274,7 @@ static void ScoreBishop(EvalContext& e, int s) {
       score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kRook) || b == Enemy(side, kQueen))
       score += 60;
-  };
-  walk.template operator()<0>();
-  walk.template operator()<1>();
-  walk.template operator()<2>();
-  walk.template operator()<3>();
+  });
   score += beyond;
 
   score += m;
@@ -302,7 +315,7 @@ static void ScoreRook(EvalContext& e, int s) {
   PieceWeightOf(e, side) += 12;
 
   int z = 0, rays = 0;
-  auto walk = [&]<int dir>() {
+  ForEachDirection<4, 5, 6, 7>([&](auto dir) {
     int blocker = 0;
     const int target = WalkRay<side, dir>(e, s, kRookRays[side], rays, rays, z, blocker);
     if (target == 0) return;
@@ -312,11 +325,7 @@ static void ScoreRook(EvalContext& e, int s) {
       score += MinorPinBonus(e, side, blocker);
     else if (b == Enemy(side, kQueen))
       score += 60;
-  };
-  walk.template operator()<4>();
-  walk.template operator()<5>();
-  walk.template operator()<6>();
-  walk.template operator()<7>();
+  });
   score += rays;
   if (z > 0) z += z < 4 ? 5 : 3;
 
@@ -406,14 +415,8 @@ static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   PieceWeightOf(e, side) += 56;
 
   int m = 0, z = 0, blocker = 0;
-  WalkRay<side, 0>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
-  WalkRay<side, 1>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
-  WalkRay<side, 2>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
-  WalkRay<side, 3>(e, s, kQueenDiagonalRays[side], m, m, z, blocker);
-  WalkRay<side, 4>(e, s, kQueenStraightRays[side], m, m, z, blocker);
-  WalkRay<side, 5>(e, s, kQueenStraightRays[side], m, m, z, blocker);
-  WalkRay<side, 6>(e, s, kQueenStraightRays[side], m, m, z, blocker);
-  WalkRay<side, 7>(e, s, kQueenStraightRays[side], m, m, z, blocker);
+  WalkRays<side, 0, 1, 2, 3>(e, s, kQueenDiagonalRays[side], m, z, blocker);
+  WalkRays<side, 4, 5, 6, 7>(e, s, kQueenStraightRays[side], m, z, blocker);
 
   const int df = std::abs(f - ekf), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
   score += m / 2 - (df + dr);
