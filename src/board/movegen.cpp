@@ -62,10 +62,10 @@ struct GenContext {
   // Hash move and killers as from | to << 8 (0 = none: no real move has from 0).
   uint32_t hashPair, killerPair1, killerPair2, killerPair3;
   int shift;
+  // flags (castling rights) and epBefore in place in the first word of a Move
   uint64_t recordBits;
   uint64_t pawnGuarded;  // squares an enemy pawn attacks
   uint64_t specialTo;    // destinations of the hash move and the killers: only moves there get a bonus
-  // flags (castling rights) and epBefore in place in the first word of a Move
 };
 
 inline uint32_t PackSquares(int from, int to) { return static_cast<uint32_t>(from | to << 8); }
