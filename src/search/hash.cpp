@@ -223,7 +223,7 @@ void StoreLearned(int32_t score, int32_t depth) {
   e.nodeDepth = static_cast<int16_t>(nodeDepth[Board.ply]);
   SetEntryAge(e, kLearnedAge);
   e.bestFrom = e.bestTo = 0;
-  e.staticEval = kNoEval;
+  e.staticEval = kNoStaticEval;
   e.bound = kExactBound;
   e.score = static_cast<int16_t>(score);
 }
