@@ -16,7 +16,7 @@
 #include "eval/eval.h"
 #include "eval/lkpk.h"
 #include "records/records.h"
-#include "search/quiesce.h"
+#include "search/exchange.h"
 #include "tool.h"
 
 namespace kelb {

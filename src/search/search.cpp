@@ -10,6 +10,7 @@
 #include "driver/config.h"
 #include "driver/poll.h"
 #include "eval/lkpk.h"
+#include "search/exchange.h"
 #include "search/hash.h"
 #include "search/ordering.h"
 #include "search/quiesce.h"
