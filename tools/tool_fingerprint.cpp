@@ -17,6 +17,7 @@
 #include "eval/lkpk.h"
 #include "records/records.h"
 #include "search/exchange.h"
+#include "search/ordering.h"
 #include "tool.h"
 
 namespace kelb {

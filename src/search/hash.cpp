@@ -11,6 +11,7 @@
 #include "board/random.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
+#include "search/ordering.h"
 #include "search/search.h"
 
 namespace kelb {
