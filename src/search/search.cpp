@@ -44,7 +44,7 @@ static constexpr int32_t kNodeCountStepBack = 1000000;
 static constexpr int32_t kDeepestQuiescence = -14;
 // At most a minor piece: with no pawns, nobody can mate with that.
 static constexpr int32_t kMinorPiece = 300;
-// A lone rook, or a queen or two rooks' worth counting pawns double: a bare king cannot hold it.
+// A bare king loses against a lone rook, or against pieces and twice the pawns worth this much.
 static constexpr int32_t kLoneRook = 500;
 static constexpr int32_t kClearlyWinning = 800;
 // Bare-king endings are certain fail lows once alpha is no worse than a pawn down.
@@ -75,7 +75,7 @@ static constexpr int32_t kNodesPerHashMb = 300000;
 // A score at or beyond kMateInReach - ply - (pass - 1) is a mate this pass cannot shorten (kInfinity's
 // value, 2 below kMateBase).
 static constexpr int32_t kMateInReach = kMateBase - 2;
-// A bare king's side far behind (more than a rook) has lost: a certain fail low.
+// A trivial ending that scores below this for the side to move is lost for it: a certain fail low.
 static constexpr int32_t kLostByMore = -800;
 
 // Board.ply is raised when a node starts and lowered again on every way out of it.
