@@ -17,6 +17,7 @@
 #include "eval/lkpk.h"
 #include "records/records.h"
 #include "search/hash.h"
+#include "search/ordering.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search/timectl.h"

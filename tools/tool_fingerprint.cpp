@@ -16,7 +16,8 @@
 #include "eval/eval.h"
 #include "eval/lkpk.h"
 #include "records/records.h"
-#include "search/quiesce.h"
+#include "search/exchange.h"
+#include "search/ordering.h"
 #include "tool.h"
 
 namespace kelb {

@@ -31,11 +31,6 @@ inline constexpr AttackSets kAttackSets = MakeAttackSets();
 // pawns, knights and the king; a king hit leaves attackerSquare[ply] as it was).
 bool IsAttacked(int square, int bySide);
 
-// Called right after MakeMove: true when the move left the mover's own king attacked. The same answer as
-// IsAttacked on that king, found cheaply when the mover was not in check before the move: then only a
-// line through the square the piece left can have opened, so a piece off every line of its king cannot
-// expose it and a piece on one needs a look along that line only. King moves, en passant (two squares
-// empty) and moves out of check get the full test, which alone records the attacker.
 // The step from `from` towards `to` along a rank, file or diagonal (0 when they share none), and whether
 // the line is a diagonal.
 inline int LineStep(int from, int to, bool& diagonal) {
@@ -68,6 +63,11 @@ inline bool LineThroughAttacked(int king, int opened, int bySide) {
   return code == PieceCode(bySide, kQueen) || code == PieceCode(bySide, diagonal ? kBishop : kRook);
 }
 
+// Called right after MakeMove: true when the move left the mover's own king attacked. The same answer as
+// IsAttacked on that king, found cheaply when the mover was not in check before the move: then only a
+// line through the square the piece left can have opened, so a piece off every line of its king cannot
+// expose it and a piece on one needs a look along that line only. King moves, en passant (two squares
+// empty) and moves out of check get the full test, which alone records the attacker.
 inline bool MoveLeftKingAttacked(const Move& move, bool wasInCheck) {
   const int mover = Board.xside;
   const int king = Board.king[mover];

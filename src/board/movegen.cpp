@@ -1,19 +1,14 @@
 #include "board/movegen.h"
 
+#include <bit>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "board/attack.h"
+#include "search/ordering.h"
 
 namespace kelb {
-
-int32_t hashMoveFrom[kMaxPly]{};
-int32_t hashMoveTo[kMaxPly]{};
-SquarePair killer1[kMaxPly]{};
-SquarePair killer2[kMaxPly]{};
-SquarePair killer3[kMaxPly]{};
-int32_t history[13][89]{};
-int32_t historyShift = 0;
 
 SquareArray<uint8_t> evasionMask{};
 SquareArray<uint8_t> checkMask{};
@@ -25,6 +20,31 @@ static int8_t blackTargets[13] = {-1, -2, -2, -2, -2, -2, -2, 1, 1, 1, 1, 1, 1};
 
 // pieceValueTenth[code 0..12]: the mover's share in the capture score.
 static constexpr int32_t pieceValueTenth[13] = {0, 10, 30, 30, 50, 90, 0, 10, 30, 30, 50, 90, 0};
+
+// Ordering scores, highest searched first. The hash move replaces every other score: it was best here
+// before. Captures count the victim's value less a tenth of the mover's (the cheapest capturer of equal
+// victims first) and gain a bonus when the victim is worth more than the mover, since such a capture wins
+// material even if the mover is lost. A move to a square an enemy pawn guards expects to lose the mover.
+// The queen promotion comes ahead of most captures; a recapture on the square the opponent just moved to
+// is searched early, as are the killers (quiet refutations of sibling lines, the latest first).
+static constexpr int32_t kHashMoveScore = 2000;
+static constexpr int32_t kCaptureUpBonus = 200;    // victim worth more than the mover
+static constexpr int32_t kPawnGuardedOffset = 85;  // to a pawn-guarded square: victim - mover + this
+static constexpr int32_t kQueenPromotionBonus = 710;
+static constexpr int32_t kEnPassantScore = 90;  // as a pawn taking a pawn: 100 less a tenth of 100
+static constexpr int32_t kCastlingScore = 1;    // just ahead of a quiet move without history
+static constexpr int32_t kRecaptureBonus = 242;
+static constexpr int32_t kKiller1Bonus = 220;  // the latest cut-off at this ply
+static constexpr int32_t kKiller2Bonus = 200;  // the cut-off before it
+static constexpr int32_t kKiller3Bonus = 2;    // a move that raised alpha without a cut-off
+
+// Bits of checkMask: bit 1 << kind is set where a piece of that kind would give direct check. Along the
+// diagonals of the enemy king a bishop or a queen checks, along its lines a rook or a queen.
+static constexpr uint8_t KindBit(int kind) { return static_cast<uint8_t>(1 << kind); }
+static constexpr uint8_t kDiagonalCheckers = KindBit(kBishop) | KindBit(kQueen);
+static constexpr uint8_t kStraightCheckers = KindBit(kRook) | KindBit(kQueen);
+static constexpr uint8_t kKnightChecker = KindBit(kKnight);
+static constexpr uint8_t kPawnChecker = KindBit(kPawn);
 
 // checkProximity[kind][file distance][rank distance]: 1 where a quiet move of that kind to that distance from
 // the enemy king passes the futility filter (the lines it attacks along; knights also the long diagonal).
@@ -62,13 +82,30 @@ struct GenContext {
   // Hash move and killers as from | to << 8 (0 = none: no real move has from 0).
   uint32_t hashPair, killerPair1, killerPair2, killerPair3;
   int shift;
+  // flags (castling rights) and epBefore in place in the first word of a Move
   uint64_t recordBits;
   uint64_t pawnGuarded;  // squares an enemy pawn attacks
   uint64_t specialTo;    // destinations of the hash move and the killers: only moves there get a bonus
-  // flags (castling rights) and epBefore in place in the first word of a Move
 };
 
 inline uint32_t PackSquares(int from, int to) { return static_cast<uint32_t>(from | to << 8); }
+
+// AddMove writes a Move as two 64-bit words, each field at its byte offset within its word (the first word
+// holds bytes 0..7, the second 8..15), so the shifts below follow the record's layout; the asserts pin the
+// layout those two stores and PackSquares (from in byte 0, to in byte 1) were written for.
+static_assert(std::endian::native == std::endian::little, "the record is packed byte by byte, low first");
+static_assert(offsetof(Move, from) == 0 && offsetof(Move, to) == 1, "PackSquares gives the first two bytes");
+static_assert(offsetof(Move, promotion) == 2 && offsetof(Move, piece) == 3 && offsetof(Move, captured) == 4 &&
+                  offsetof(Move, flags) == 5 && offsetof(Move, epBefore) == 6 &&
+                  offsetof(Move, pieceSlot) == 7,
+              "the first word holds the move and the state it undoes");
+static_assert(offsetof(Move, capturedSlot) == 8 && offsetof(Move, replyFrom) == 9 &&
+                  offsetof(Move, replyTo) == 10 && offsetof(Move, unused) == 11 &&
+                  offsetof(Move, score) == 12,
+              "the second word holds the captured slot, no reply yet, and the score in its upper half");
+static_assert(sizeof(Move::score) == 4 && sizeof(Move) == 16, "two words, the score a 32-bit value");
+// The shift of a field at byte `offset` within its word.
+constexpr int RecordShift(std::size_t offset) { return static_cast<int>(8 * (offset % 8)); }
 
 // The slot of the enemy piece of the given code on square.
 inline int CapturedSlot(int code, int square) {
@@ -127,43 +164,46 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
     if (onTo != kEmpty) {
       capturedSlot = CapturedSlot(onTo, to);
       score = pieceValue[onTo] - pieceValueTenth[piece];
-      if (pieceValue[onTo] > pieceValue[piece]) score += 200;
+      if (pieceValue[onTo] > pieceValue[piece]) score += kCaptureUpBonus;
     }
     // A destination guarded by an enemy pawn: expect to lose the mover.
-    if (g.pawnGuarded & SquareBit(to)) score = pieceValue[onTo] - pieceValue[piece] + 85;
-    if (queenPromotion) score += 710;
+    if (g.pawnGuarded & SquareBit(to)) score = pieceValue[onTo] - pieceValue[piece] + kPawnGuardedOffset;
+    if (queenPromotion) score += kQueenPromotionBonus;
   } else if (Kind == kEnPassant) {
     captured = sq[SquareAt(fileOf[to], rankOf[from])];
     capturedSlot = fileOf[to];
-    score = 90;
+    score = kEnPassantScore;
   } else {
     captured = 0;
     capturedSlot = 0;
-    score = 1;
+    score = kCastlingScore;
   }
 
-  if (to == g.recaptureSquare) score += 242;
+  if (to == g.recaptureSquare) score += kRecaptureBonus;
   score += history[piece][to] >> g.shift;
   const uint32_t pair = PackSquares(from, to);
   if (g.specialTo & SquareBit(to)) {
     if (pair == g.hashPair)
-      score = 2000;
+      score = kHashMoveScore;
     else if (pair == g.killerPair1)
-      score += 220;
+      score += kKiller1Bonus;
     else if (pair == g.killerPair2)
-      score += 200;
+      score += kKiller2Bonus;
     else if (pair == g.killerPair3)
-      score += 2;
+      score += kKiller3Bonus;
   }
 
   // The record in two stores: from, to, promotion, piece, captured, flags, epBefore, pieceSlot; then
-  // capturedSlot, no reply yet, the unused byte and the score.
-  const uint64_t first = static_cast<uint64_t>(pair) | static_cast<uint64_t>(promotion) << 16 |
-                         static_cast<uint64_t>(piece) << 24 | static_cast<uint64_t>(captured) << 32 |
-                         g.recordBits | static_cast<uint64_t>(Kind) << 40 |
-                         static_cast<uint64_t>(pieceSlot) << 56;
-  const uint64_t second =
-      static_cast<uint64_t>(capturedSlot) | static_cast<uint64_t>(static_cast<uint32_t>(score)) << 32;
+  // capturedSlot, no reply yet, the unused byte and the score (the layout checked at RecordShift).
+  const uint64_t first = static_cast<uint64_t>(pair) |
+                         static_cast<uint64_t>(promotion) << RecordShift(offsetof(Move, promotion)) |
+                         static_cast<uint64_t>(piece) << RecordShift(offsetof(Move, piece)) |
+                         static_cast<uint64_t>(captured) << RecordShift(offsetof(Move, captured)) |
+                         g.recordBits | static_cast<uint64_t>(Kind) << RecordShift(offsetof(Move, flags)) |
+                         static_cast<uint64_t>(pieceSlot) << RecordShift(offsetof(Move, pieceSlot));
+  const uint64_t second = static_cast<uint64_t>(capturedSlot) << RecordShift(offsetof(Move, capturedSlot)) |
+                          static_cast<uint64_t>(static_cast<uint32_t>(score))
+                              << RecordShift(offsetof(Move, score));
   Move& m = g.out[++g.count];
   std::memcpy(reinterpret_cast<char*>(&m), &first, 8);
   std::memcpy(reinterpret_cast<char*>(&m) + 8, &second, 8);
@@ -364,7 +404,7 @@ void BuildCheckMask(int side, int enemyKing) {
   const auto& sq = Board.squares;
   for (int i = 0; i < 8; ++i) {
     const int d = kingSteps[i];
-    const uint8_t bits = i < 4 ? 40 : 48;  // bishop or queen / rook or queen
+    const uint8_t bits = i < 4 ? kDiagonalCheckers : kStraightCheckers;
     for (int s = enemyKing + d; onBoard[s]; s += d) {
       checkMask[s] = bits;
       if (sq[s] != kEmpty) break;
@@ -372,12 +412,12 @@ void BuildCheckMask(int side, int enemyKing) {
   }
   for (int i = 0; i < 8; ++i) {
     const int s = enemyKing + knightSteps[i];
-    if (onBoard[s]) checkMask[s] = 4;
+    if (onBoard[s]) checkMask[s] = kKnightChecker;
   }
   const int32_t* pawnFrom = side == kWhite ? whitePawnAttackers : blackPawnAttackers;
   for (int i = 0; i < 2; ++i) {
     const int s = enemyKing + pawnFrom[i];
-    if (onBoard[s]) checkMask[s] |= 2;
+    if (onBoard[s]) checkMask[s] |= kPawnChecker;
   }
 }
 
@@ -417,8 +457,8 @@ void GenerateMoves(bool capturesOnly) {
   // Enemy pawns stand on ranks 2 to 7: their capture steps never carry over into the next file's column.
   const uint64_t enemyPawns = Board.pieceSet[PieceCode(1 - side, kPawn)];
   g.pawnGuarded = side == kWhite ? (enemyPawns << 7 | enemyPawns >> 9) : (enemyPawns << 9 | enemyPawns >> 7);
-  g.recordBits = static_cast<uint64_t>(CastlingFlags()) << 40 | static_cast<uint64_t>(Board.epFile & 0xff)
-                                                                    << 48;
+  g.recordBits = static_cast<uint64_t>(CastlingFlags()) << RecordShift(offsetof(Move, flags)) |
+                 static_cast<uint64_t>(Board.epFile & 0xff) << RecordShift(offsetof(Move, epBefore));
 
   // Most generations run with every filter off (not in check, all moves kept, no futility: a piece value
   // is never below a threshold of 0 or less); they get a generator without the filter tests.
@@ -437,68 +477,6 @@ void GenerateMoves(bool capturesOnly) {
       Generate<kBlack, false>(g, capturesOnly);
   }
   moveCount[level] = g.count;
-}
-
-// n of the sorting utilities: the move count of the current node's level.
-static int CurrentLevelCount() { return moveCount[Board.ply - 1]; }
-
-static int32_t ScoreOf(int32_t moveNumber) { return moveBuffer[moveNumber].score; }
-
-// Index of the highest score among list[from..n], the first one on ties.
-static int BestIndex(const int32_t* list, int from, int n) {
-  int best = from;
-  for (int i = from + 1; i <= n; ++i) {
-    if (ScoreOf(list[i]) > ScoreOf(list[best])) best = i;
-  }
-  return best;
-}
-
-void SortFirst(int32_t* list, int k) {
-  const int n = CurrentLevelCount();
-  const int last = k < n - 1 ? k : n - 1;
-  for (int pos = 1; pos <= last; ++pos) {
-    const int best = BestIndex(list, pos, n);
-    const int32_t moved = list[best];
-    for (int i = best; i > pos; --i) list[i] = list[i - 1];
-    list[pos] = moved;
-  }
-}
-
-bool SortStep(int32_t* list, int pos, int n) {
-  if (pos > n - 1) return false;
-  int best = pos;
-  int32_t bestScore = ScoreOf(list[pos]);
-  for (int i = pos + 1; i <= n; ++i) {
-    const int32_t s = ScoreOf(list[i]);
-    if (s > bestScore) {
-      best = i;
-      bestScore = s;
-    }
-  }
-  const int32_t t = list[pos];
-  list[pos] = list[best];
-  list[best] = t;
-  return bestScore > 0 && pos < n - 1;
-}
-
-void SortByScore(int32_t* list) {
-  const int n = CurrentLevelCount();
-  for (int pos = 1; SortStep(list, pos, n); ++pos) {
-  }
-}
-
-int32_t BestToFront(int32_t* list) {
-  const int n = CurrentLevelCount();
-  for (int i = 2; i <= n; ++i) {
-    if (ScoreOf(list[i]) > ScoreOf(list[1])) MoveToFront(list, i);
-  }
-  return ScoreOf(list[1]);
-}
-
-void MoveToFront(int32_t* list, int k) {
-  const int32_t moved = list[k];
-  for (int i = k; i > 1; --i) list[i] = list[i - 1];
-  list[1] = moved;
 }
 
 }  // namespace kelb

@@ -9,6 +9,7 @@
 #include "driver/WBinout.h"
 #include "eval/lkpk.h"
 #include "search/hash.h"
+#include "search/ordering.h"
 #include "search/search.h"
 #include "search/timectl.h"
 

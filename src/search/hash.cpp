@@ -11,6 +11,7 @@
 #include "board/random.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
+#include "search/ordering.h"
 #include "search/search.h"
 
 namespace kelb {
@@ -223,7 +224,7 @@ void StoreLearned(int32_t score, int32_t depth) {
   e.nodeDepth = static_cast<int16_t>(nodeDepth[Board.ply]);
   SetEntryAge(e, kLearnedAge);
   e.bestFrom = e.bestTo = 0;
-  e.staticEval = kNoEval;
+  e.staticEval = kNoStaticEval;
   e.bound = kExactBound;
   e.score = static_cast<int16_t>(score);
 }

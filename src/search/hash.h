@@ -16,7 +16,7 @@ struct HashEntry {
   int16_t depth;
   int16_t nodeDepth;  // depth argument of the storing node, before extensions
   int16_t score;
-  int16_t staticEval;  // kNoEval when none was computed
+  int16_t staticEval;  // kNoStaticEval (search.h) when none was computed
   uint8_t ageCode;     // the age (see EntryAge) exclusive-or kEmptyAge, so that zeroed memory reads as empty
   uint8_t bound;
 };
@@ -27,7 +27,6 @@ inline constexpr int kEntriesPerBlock = 1310;
 inline constexpr int kMaxHashSizeMb = 1023;
 inline constexpr uint8_t kEmptyAge = 254;
 inline constexpr uint8_t kLearnedAge = 255;
-inline constexpr int16_t kNoEval = 12345;
 
 // Generation 0..253 at store time, kEmptyAge or kLearnedAge. Stored in coded form: a new table is then empty
 // without a write to any entry, and memory fresh from the system is never touched before the search needs it.

@@ -2,10 +2,15 @@
 
 #include <cstring>
 
-#include "board/movegen.h"
-
 namespace kelb {
 
+int32_t hashMoveFrom[kMaxPly]{};
+int32_t hashMoveTo[kMaxPly]{};
+SquarePair killer1[kMaxPly]{};
+SquarePair killer2[kMaxPly]{};
+SquarePair killer3[kMaxPly]{};
+int32_t history[13][89]{};
+int32_t historyShift = 0;
 int32_t historyMax = 0;
 
 void UpdateHistory(int piece, int to) {
@@ -53,6 +58,68 @@ bool IsNewMove(const Move& move) {
   const Move* earlier = currentMove[ply - 2];
   if (earlier != nullptr && earlier->from == move.to && earlier->to == move.from) return false;
   return true;
+}
+
+// n of the sorting utilities: the move count of the current node's level.
+static int CurrentLevelCount() { return moveCount[Board.ply - 1]; }
+
+static int32_t ScoreOf(int32_t moveNumber) { return moveBuffer[moveNumber].score; }
+
+// Index of the highest score among list[from..n], the first one on ties.
+static int BestIndex(const int32_t* list, int from, int n) {
+  int best = from;
+  for (int i = from + 1; i <= n; ++i) {
+    if (ScoreOf(list[i]) > ScoreOf(list[best])) best = i;
+  }
+  return best;
+}
+
+void SortFirst(int32_t* list, int k) {
+  const int n = CurrentLevelCount();
+  const int last = k < n - 1 ? k : n - 1;
+  for (int pos = 1; pos <= last; ++pos) {
+    const int best = BestIndex(list, pos, n);
+    const int32_t moved = list[best];
+    for (int i = best; i > pos; --i) list[i] = list[i - 1];
+    list[pos] = moved;
+  }
+}
+
+bool SortStep(int32_t* list, int pos, int n) {
+  if (pos > n - 1) return false;
+  int best = pos;
+  int32_t bestScore = ScoreOf(list[pos]);
+  for (int i = pos + 1; i <= n; ++i) {
+    const int32_t s = ScoreOf(list[i]);
+    if (s > bestScore) {
+      best = i;
+      bestScore = s;
+    }
+  }
+  const int32_t t = list[pos];
+  list[pos] = list[best];
+  list[best] = t;
+  return bestScore > 0 && pos < n - 1;
+}
+
+void SortByScore(int32_t* list) {
+  const int n = CurrentLevelCount();
+  for (int pos = 1; SortStep(list, pos, n); ++pos) {
+  }
+}
+
+int32_t BestToFront(int32_t* list) {
+  const int n = CurrentLevelCount();
+  for (int i = 2; i <= n; ++i) {
+    if (ScoreOf(list[i]) > ScoreOf(list[1])) MoveToFront(list, i);
+  }
+  return ScoreOf(list[1]);
+}
+
+void MoveToFront(int32_t* list, int k) {
+  const int32_t moved = list[k];
+  for (int i = k; i > 1; --i) list[i] = list[i - 1];
+  list[1] = moved;
 }
 
 }  // namespace kelb

@@ -1,5 +1,5 @@
-// Quiescence steps of the search: stand pat with lazy evaluation, the capture futility threshold, and the
-// static exchange test that skips losing captures.
+// Quiescence steps of the search: stand pat with lazy evaluation and the capture futility threshold (the
+// exchange test that skips losing captures is in search/exchange.h).
 #pragma once
 #include <cstdint>
 
@@ -18,10 +18,6 @@ inline constexpr int32_t lazyMargin[7][6] = {
     {600, 408, 458, 419, 400, 0},    // king
 };
 
-// Piece values for the exchange test by piece code 0..12 (the king outweighs everything).
-inline constexpr int32_t exchangeValue[13] = {0,   100, 300, 300, 500, 900,  10000,
-                                              100, 300, 300, 500, 900, 10000};
-
 // What the stand pat decided for a quiescence node.
 enum class StandPatResult { Continue, NodeEnds, ReturnAtOnce };
 
@@ -31,8 +27,5 @@ StandPatResult StandPat(int32_t& a, int32_t b, int32_t& best);
 
 // Captures gaining less than this are only generated when they may give check.
 int32_t QuiescenceFutilityThreshold(int32_t a);
-
-// True when the capture from -> to by the side to move loses material by static exchange.
-bool BadCapture(int from, int to);
 
 }  // namespace kelb

@@ -10,6 +10,7 @@
 #include "driver/config.h"
 #include "driver/poll.h"
 #include "eval/lkpk.h"
+#include "search/exchange.h"
 #include "search/hash.h"
 #include "search/ordering.h"
 #include "search/quiesce.h"
@@ -36,28 +37,79 @@ bool mateSearchMode = false;
 bool nodeLimitStop = false;
 bool pollDuringSearch = true;
 
+// The node counter stays below the int32 limit: near it, it steps back by a round number.
+static constexpr int32_t kNodeCountCeiling = 2147483646;
+static constexpr int32_t kNodeCountStepBack = 1000000;
+// Quiescence never goes deeper than this below the horizon: a line of checks and captures ends there.
+static constexpr int32_t kDeepestQuiescence = -14;
+// At most a minor piece: with no pawns, nobody can mate with that.
+static constexpr int32_t kMinorPiece = 300;
+// A bare king loses against a lone rook, or against pieces and twice the pawns worth this much.
+static constexpr int32_t kLoneRook = 500;
+static constexpr int32_t kClearlyWinning = 800;
+// Bare-king endings are certain fail lows once alpha is no worse than a pawn down.
+static constexpr int32_t kPawnDown = -100;
+// The KPK bitbase's scores (lkpk.h): a win 601..617 for the side to move, a loss -617..-601, a draw
+// -17..17. A won or lost score settles every window that lies beyond the band's edge.
+static constexpr int32_t kKpkWinLow = 601, kKpkWinHigh = 617, kKpkDrawBand = 17;
+static constexpr int32_t kKpkWinEdge = 600;
+// The material of a lone pawn: king and pawn against king.
+static constexpr int32_t kLonePawn = 100;
+// The estimate of a promotion's gain before the evaluation sees it: the new piece less this.
+static constexpr int32_t kPromotionEstimate = 190;
+// Null move: shallow nodes try it only with a sizeable army and a static margin over beta; the
+// reduction grows with the depth and when far ahead against few enemy pieces.
+static constexpr int32_t kNullMovePieces = 1200;  // own pieces (no pawns) for a null move at depth 1-2
+static constexpr int32_t kNullMoveMarginDepth2 = 26;
+static constexpr int32_t kNullMoveMarginDepth1 = 601;
+static constexpr int32_t kNullMoveReduction = 3;
+static constexpr int32_t kNullMoveSmallReduction = 2;  // depth 3 against at most kNullMovePieces
+static constexpr int32_t kNullMoveBigReduction = 4;    // far ahead, at depth 5 and more
+static constexpr int32_t kNullMoveBigLead = 600;
+static constexpr int32_t kNullMoveBigDepth = 5;
+static constexpr int32_t kNullMoveBigArmy = 900;     // own pieces, and below it zugzwang is likely
+static constexpr int32_t kNullMoveFewEnemies = 300;  // enemy pieces at most a minor
+// Internal iterative deepening skips to the last passes once the search has this many nodes per
+// megabyte of table: the table then holds the earlier passes' moves anyway.
+static constexpr int32_t kNodesPerHashMb = 300000;
+// A score at or beyond kMateInReach - ply - (pass - 1) is a mate this pass cannot shorten (kInfinity's
+// value, 2 below kMateBase).
+static constexpr int32_t kMateInReach = kMateBase - 2;
+// A trivial ending that scores below this for the side to move is lost for it: a certain fail low.
+static constexpr int32_t kLostByMore = -800;
+
+// Board.ply is raised when a node starts and lowered again on every way out of it.
+namespace {
+struct PlyGuard {
+  PlyGuard() = default;
+  PlyGuard(const PlyGuard&) = delete;
+  PlyGuard& operator=(const PlyGuard&) = delete;
+  ~PlyGuard() { Board.ply--; }
+};
+}  // namespace
+
 // The last move captured back what the move before it captured, on the same square, piece for piece.
 static bool IsEqualRecapture(const Move* last, const Move* before) {
   return last->to == before->to && pieceValue[last->captured] == pieceValue[before->captured];
 }
 
-// Step 7: lines that must not be cut short get one more ply.
+// Step 6: lines that must not be cut short get one more ply.
 static bool ExtendNode(int ply, int32_t depth) {
   const Move* last = currentMove[ply - 1];
   if (singleReply[ply] && ply < 4 * iterationDepth) return true;
   if ((depth == 0 || depth == 1) && IsEqualRecapture(last, currentMove[ply - 2])) return true;
   if (Board.pieceMaterial[kWhite] == 0 && Board.pieceMaterial[kBlack] == 0 &&
-      pieceValue[last->captured] >= 300)
+      pieceValue[last->captured] >= kMinorPiece)
     return true;  // just went into a pawn ending
   if (pieceType[last->piece] == kPawn) {
     const int rank = rankOf[last->to];
     if (rank == 7 || rank == 2) return true;
     if (depth >= 1) {
       // A passer two steps from promotion that the opponent's few pieces may not stop.
-      if (last->piece == kBlackPawn && rank == 3 && Board.pieceMaterial[kBlack] <= 300 &&
+      if (last->piece == kBlackPawn && rank == 3 && Board.pieceMaterial[kBlack] <= kMinorPiece &&
           Board.squares[last->to - 1] != kWhitePawn)
         return true;
-      if (last->piece == kWhitePawn && rank == 6 && Board.pieceMaterial[kWhite] <= 300 &&
+      if (last->piece == kWhitePawn && rank == 6 && Board.pieceMaterial[kWhite] <= kMinorPiece &&
           Board.squares[last->to + 1] != kBlackPawn)
         return true;
     }
@@ -94,48 +146,44 @@ static void CopyPv(int ply, const Move& move) {
 int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   // 1. Enter the node.
   const int ply = ++Board.ply;
+  const PlyGuard plyGuard;
   pvEnd[ply] = ply - 1;
   TimeControl& tc = timeControl;
-  if (++tc.nodeCount >= 2147483646) tc.nodeCount -= 1000000;
+  if (++tc.nodeCount >= kNodeCountCeiling) tc.nodeCount -= kNodeCountStepBack;
 
-  // 2-3. Node limit of the weak levels, and the input poll.
+  // 2. Node limit of the weak levels, and the input poll.
   if (engineState.searchInterruptible && tc.nodeCount >= tc.nodeLimit) {
     engineState.stopRequested = true;
     nodeLimitStop = true;
-    Board.ply--;
     return alpha;
   }
   if (tc.nodeCount % tc.pollInterval == 0 && pollDuringSearch) {
     PollInput();
     if (engineState.stopRequested) {
-      Board.ply--;
       return alpha;
     }
   }
 
-  // 4. Too deep: the line ends here.
-  if (ply >= kMaxSearchPly || depth < -14) {
-    Board.ply--;
+  // 3. Too deep: the line ends here.
+  if (ply >= kMaxSearchPly || depth < kDeepestQuiescence) {
     return -SearchEvaluate();
   }
 
-  // 5. Material draws.
+  // 4. Material draws.
   const int side = Board.side, xside = Board.xside;
   bool trivial = false;
   if (Board.pawnMaterial[kWhite] == 0 && Board.pawnMaterial[kBlack] == 0 &&
-      Board.pieceMaterial[kWhite] <= 300 && Board.pieceMaterial[kBlack] <= 300) {
-    if (Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= 300) {
+      Board.pieceMaterial[kWhite] <= kMinorPiece && Board.pieceMaterial[kBlack] <= kMinorPiece) {
+    if (Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] <= kMinorPiece) {
       if (alpha >= 0) certainFailLow[ply] = 1;
-      Board.ply--;
       return 0;
     }
     if (alpha >= 0) trivial = true;  // a minor piece each
   }
-  if (Board.pawnMaterial[side] == 0 && Board.pieceMaterial[side] <= 300) {
+  if (Board.pawnMaterial[side] == 0 && Board.pieceMaterial[side] <= kMinorPiece) {
     if (Board.pieceMaterial[side] == 0) {
       if (alpha >= 0) {
         certainFailLow[ply] = 1;  // a bare king cannot win
-        Board.ply--;
         return 0;
       }
     } else if (alpha >= 0) {
@@ -143,49 +191,44 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     }
   }
 
-  // 6. Repetitions: once is enough deep in the tree, near the root it takes two.
+  // 5. Repetitions: once is enough deep in the tree, near the root it takes two.
   repetitionCount[ply] = RepetitionCount();
   if (repetitionCount[ply] >= 2 || (repetitionCount[ply] == 1 && ply > 4)) {
     if (alpha >= 0) certainFailLow[ply] = 1;
-    Board.ply--;
     return 0;
   }
 
-  // 7. Extensions.
+  // 6. Extensions.
   int32_t d = depth;
   if (ply >= 3 && depth >= 0 && ExtendNode(ply, depth)) d = depth + 1;
 
-  // 8. King and pawn against king: the bitbase knows the result.
+  // 7. King and pawn against king: the bitbase knows the result.
   if (kpkReady && Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack] + Board.pieceMaterial[kWhite] +
                           Board.pieceMaterial[kBlack] ==
-                      100) {
+                      kLonePawn) {
     const int32_t v = ProbeKpk();
-    if (v >= -617 && v <= -601) {
-      if (alpha >= 600) {
+    if (v >= -kKpkWinHigh && v <= -kKpkWinLow) {
+      if (alpha >= kKpkWinEdge) {
         certainFailLow[ply] = 1;
-        Board.ply--;
         return v;
       }
-    } else if (v >= -17 && v <= 17) {
-      if (alpha >= 17) {
+    } else if (v >= -kKpkDrawBand && v <= kKpkDrawBand) {
+      if (alpha >= kKpkDrawBand) {
         certainFailLow[ply] = 1;
-        Board.ply--;
         return v;
       }
-      if (beta <= -17) {
-        Board.ply--;
+      if (beta <= -kKpkDrawBand) {
         return v;
       }
-    } else if (v >= 601 && v <= 617) {
-      if (beta <= 600) {
-        Board.ply--;
+    } else if (v >= kKpkWinLow && v <= kKpkWinHigh) {
+      if (beta <= kKpkWinEdge) {
         return v;
       }
     }
     if (d >= 1) d = depth - 1;
   }
 
-  // 9. Transposition table.
+  // 8. Transposition table.
   int32_t best = kNotSearched;
   if (ply <= 2) hashMoveFrom[ply] = hashMoveTo[ply] = 0;
   noNullMove = false;
@@ -194,12 +237,11 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   {
     int32_t hashScore;
     if (ProbeHash(alpha, beta, d, repetitionCount[ply], hashScore)) {
-      Board.ply--;
       return hashScore;
     }
   }
 
-  // 10-12. Window, check, quiescence.
+  // 9. Window, check, quiescence.
   onLeftmostLine[ply] = onLeftmostLine[ply - 1];
   int32_t a = alpha, b = beta;
   const Move* last = currentMove[ply - 1];
@@ -208,11 +250,11 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   const bool quiescence = !inCheck[ply] && d < 1;
   if (inCheck[ply] && depth >= 0) d = depth + 1;
 
-  // 13. Endings a bare king cannot lose by more, or cannot be won by the side to move.
+  // 10. Endings a bare king cannot lose by more, or cannot be won by the side to move.
   if (Board.pawnMaterial[side] == 0 && Board.pieceMaterial[side] == 0 &&
-      (Board.pieceMaterial[xside] == 500 ||
-       Board.pieceMaterial[xside] + 2 * Board.pawnMaterial[xside] >= 800) &&
-      alpha >= -100)
+      (Board.pieceMaterial[xside] == kLoneRook ||
+       Board.pieceMaterial[xside] + 2 * Board.pawnMaterial[xside] >= kClearlyWinning) &&
+      alpha >= kPawnDown)
     trivial = true;
   if (trivial) {
     if (d >= 1)
@@ -221,47 +263,50 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
       trivial = false;
   }
 
-  // 14. Evaluation: full where pruning needs it, else estimated from the parent.
+  // 11. Evaluation: full where pruning needs it, else estimated from the parent.
   if (fullEval[ply] != kNoStaticEval) {
     estEval[ply] = fullEval[ply];
   } else if (!inCheck[ply] && d >= 2) {
     estEval[ply] = fullEval[ply] = -SearchEvaluate();
   } else {
     int32_t estimate = -estEval[ply - 1] - pieceValue[last->captured];
-    if (last->promotion != 0) estimate += 190 - pieceValue[last->promotion];
+    if (last->promotion != 0) estimate += kPromotionEstimate - pieceValue[last->promotion];
     estEval[ply] = estimate;
   }
 
   int32_t lastScore = kNotSearched;  // stand pat or the last child's score, for the store depth
   bool nodeEnds = false;
 
-  // 15. Stand pat.
+  // 12. Stand pat.
   if (quiescence) {
     const StandPatResult r = StandPat(a, b, best);
     lastScore = best;
     if (r == StandPatResult::ReturnAtOnce) {
-      Board.ply--;
       return best;
     }
     nodeEnds = r == StandPatResult::NodeEnds;
   }
 
-  // 16. Null move.
+  // 13. Null move.
   int32_t verificationDepth = 0;
   bool verify = false;
   if (!nodeEnds && d >= 1) {
     const int32_t ownPieces = Board.pieceMaterial[side];
-    const bool deepEnough = d >= 3 || (d == 2 && ownPieces >= 1200 && estEval[ply] - 26 >= b) ||
-                            (d == 1 && ownPieces >= 1200 && estEval[ply] - 601 >= b);
+    const bool deepEnough =
+        d >= 3 || (d == 2 && ownPieces >= kNullMovePieces && estEval[ply] - kNullMoveMarginDepth2 >= b) ||
+        (d == 1 && ownPieces >= kNullMovePieces && estEval[ply] - kNullMoveMarginDepth1 >= b);
     if (deepEnough && !inCheck[ply] && ownPieces > 0 && !noNullMove && !afterNullMove &&
         !onLeftmostLine[ply - 1]) {
-      int32_t R = (Board.pieceMaterial[xside] <= 1200 && d == 3) ? 2 : 3;
-      int32_t vd = d - 3;
-      if (estEval[ply] > 600 && d >= 5 && ownPieces >= 900 && Board.pieceMaterial[xside] <= 300) {
-        R = 4;
-        vd = d - 5;
+      int32_t R = (Board.pieceMaterial[xside] <= kNullMovePieces && d == 3) ? kNullMoveSmallReduction
+                                                                            : kNullMoveReduction;
+      int32_t vd = d - kNullMoveReduction;
+      if (estEval[ply] > kNullMoveBigLead && d >= kNullMoveBigDepth && ownPieces >= kNullMoveBigArmy &&
+          Board.pieceMaterial[xside] <= kNullMoveFewEnemies) {
+        R = kNullMoveBigReduction;
+        vd = d - kNullMoveBigDepth;
       }
-      if (vd <= 0 && ownPieces < 900 && d >= 3) vd = 1;  // few pieces: zugzwang is likely, verify
+      if (vd <= 0 && ownPieces < kNullMoveBigArmy && d >= 3)
+        vd = 1;  // few pieces: zugzwang is likely, verify
       checksOnly[ply + 1] = (d >= 2 && d - R <= 0);
       singleReply[ply + 1] = 0;
       MakeNullMove();
@@ -270,12 +315,10 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
       const int32_t score = -Search(-b, -b + 1, d - R);
       UnmakeNullMove();
       if (engineState.stopRequested) {
-        Board.ply--;
         return alpha;
       }
       if (score >= b && !mateSearchMode) {
         if (vd <= 0) {
-          Board.ply--;
           return b;
         }
         verificationDepth = vd;
@@ -285,7 +328,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   }
 
   if (!nodeEnds) {
-    // 17. Generate and order.
+    // 14. Generate and order.
     futilityThreshold = quiescence ? QuiescenceFutilityThreshold(a) : 0;
     GenerateMoves(quiescence && !checksOnly[ply]);
     const int level = Board.makeDepth;
@@ -299,14 +342,14 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     certainFailLow[ply + 1] = 0;
     childDepthHint[ply + 1] = d >= 2 ? d - 1 : 1;
 
-    // 18. Internal iterative deepening over the node's own depth.
+    // 15. Internal iterative deepening over the node's own depth.
     int legal = 0;
     const int32_t passes = d >= 1 ? d : 1;
     for (int32_t n = 1; n <= passes; n++) {
-      if (n > 1 && tc.nodeCount > settings.hashSizeMb * 300000 && n == d - 1) n = d;
+      if (n > 1 && tc.nodeCount > settings.hashSizeMb * kNodesPerHashMb && n == d - 1) n = d;
       int failHighMove = 0;
 
-      // 19. The moves.
+      // 16. The moves.
       for (int k = 1; k <= count; k++) {
         SortThrough(list, count, k < count ? k + 1 : k, sorted);  // one ahead for the prefetch
         Move& m = moveBuffer[list[k]];
@@ -344,7 +387,6 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
         }
         if (engineState.stopRequested) {
           UnmakeMove(m);
-          Board.ply--;
           return alpha;
         }
 
@@ -361,7 +403,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
           CopyPv(ply, m);
         }
         UnmakeMove(m);
-        if (score >= 32766 - ply - (n - 1) || (!mateSearchMode && score >= kMateBound) ||
+        if (score >= kMateInReach - ply - (n - 1) || (!mateSearchMode && score >= kMateBound) ||
             certainFailLow[ply + 1]) {
           nodeEnds = true;
           break;
@@ -378,7 +420,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
         break;
       }
       if (n < d) {
-        if (best <= ply + (n - 1) - 32766 || (!mateSearchMode && best <= -kMateBound) ||
+        if (best <= ply + (n - 1) - kMateInReach || (!mateSearchMode && best <= -kMateBound) ||
             (verify && n == verificationDepth && best >= beta))
           break;
         SortThrough(list, count, count, sorted);  // the next pass reorders the whole list
@@ -393,14 +435,13 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     }
   }
 
-  // 20. Store depth; quiescence results count as depth 0 or -1.
+  // 17. Store depth; quiescence results count as depth 0 or -1.
   nodeDepth[ply] = depth;
   int32_t sd;
   if (storeDepth > 0) {
     sd = storeDepth;
   } else if (inCheck[ply]) {
     if (storeDepth < 0) {
-      Board.ply--;
       return best;
     }
     sd = -1;
@@ -412,10 +453,10 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
     sd = checksOnly[ply] ? 0 : -1;
   }
 
-  // 21-23.
+  // 18. Store the result; a trivial ending that failed low is certain to.
   if (!engineState.stopRequested) StoreHash(best, alpha, beta, sd, repetitionCount[ply]);
-  if (trivial && ((alpha >= 0 && best <= 0) || (alpha >= -100 && best < -800))) certainFailLow[ply] = 1;
-  Board.ply--;
+  if (trivial && ((alpha >= 0 && best <= 0) || (alpha >= kPawnDown && best < kLostByMore)))
+    certainFailLow[ply] = 1;
   return best;
 }
 

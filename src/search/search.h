@@ -11,8 +11,8 @@ inline constexpr int32_t kMateBase = 32768;
 inline constexpr int32_t kMateBound = 32666;     // at or beyond: a mate score
 inline constexpr int32_t kInfinity = 32766;      // the root window
 inline constexpr int32_t kNotSearched = -32767;  // nothing searched yet, or an illegal move
-inline constexpr int32_t kNoStaticEval = 12345;
-inline constexpr int kMaxSearchPly = 39;  // a node entered at this ply returns its evaluation
+inline constexpr int32_t kNoStaticEval = 12345;  // no static evaluation computed (also in table entries)
+inline constexpr int kMaxSearchPly = 39;         // a node entered at this ply returns its evaluation
 
 // Per-ply search slots, indexed by ply (1 = root).
 extern int32_t fullEval[kMaxPly];        // full static evaluation, kNoStaticEval when not computed

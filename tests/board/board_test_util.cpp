@@ -10,6 +10,7 @@
 #include "board/movetext.h"
 #include "board/perft.h"
 #include "driver/config.h"
+#include "search/ordering.h"
 
 namespace kelb::test {
 

@@ -8,6 +8,7 @@
 #include "board/attack.h"
 #include "board/board_test_util.h"
 #include "board/movetext.h"
+#include "search/ordering.h"
 
 namespace kelb::test {
 namespace {
@@ -346,68 +347,6 @@ TEST(GenerateMoves, LevelsStackAndTheBufferEndIsNeverPassed) {
   EXPECT_EQ(MoveToText(moveBuffer[kMoveBufferSize]), "c2c4");
   Board.makeDepth = 0;
   moveStart[0] = 0;
-}
-
-TEST(SortUtilities, OrderAsTheSearchExpects) {
-  ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
-  Board.ply = 1;
-  inCheck[1] = 0;
-  GenerateMoves(false);
-  moveCount[0] = 6;
-  const int scores[7] = {0, 5, -3, 9, 9, 0, 7};
-  for (int i = 1; i <= 6; ++i) moveBuffer[i].score = scores[i];
-  auto order = [](const int32_t* list) {
-    std::string s;
-    for (int i = 1; i <= 6; ++i) s += std::to_string(list[i]);
-    return s;
-  };
-  int32_t list[7] = {0, 1, 2, 3, 4, 5, 6};
-  SortFirst(list, 2);
-  EXPECT_EQ(order(list), "341256");  // rotations keep the rest in order
-  int32_t list2[7] = {0, 1, 2, 3, 4, 5, 6};
-  SortByScore(list2);
-  EXPECT_EQ(order(list2), "346152");  // swaps; stops after placing a score of 0 or less
-  int32_t list3[7] = {0, 1, 2, 3, 4, 5, 6};
-  EXPECT_EQ(BestToFront(list3), 9);
-  EXPECT_EQ(order(list3), "312456");  // the first of equal best scores
-  int32_t list4[7] = {0, 1, 2, 3, 4, 5, 6};
-  MoveToFront(list4, 5);
-  EXPECT_EQ(order(list4), "512346");
-  int32_t list5[7] = {0, 1, 2, 3, 4, 5, 6};
-  SortFirst(list5, 1000);
-  EXPECT_EQ(order(list5), "346152");
-}
-
-// The search takes the sort's steps only as far as it reads the list, and finishes them before it reorders
-// the list for the next pass: every prefix it reads and the finished list must be those of the whole sort,
-// with ties, scores of 0 and below, and lists of one or two moves.
-TEST(SortUtilities, StepwiseSortMatchesTheWholeSort) {
-  ASSERT_TRUE(SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
-  Board.ply = 1;
-  uint32_t seed = 12345;
-  auto next = [&seed](int range) {
-    seed = seed * 1103515245u + 12345u;
-    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(range));
-  };
-  for (int round = 0; round < 400; ++round) {
-    const int n = 1 + next(20);
-    moveCount[0] = n;
-    for (int i = 1; i <= n; ++i) moveBuffer[i].score = next(8) - 3;  // many ties, some at 0 and below
-    int32_t whole[21], stepped[21];
-    for (int i = 0; i <= n; ++i) whole[i] = stepped[i] = i;
-    SortByScore(whole);
-    const int stopAt = 1 + next(n);  // where a cut-off would end the loop
-    int sorted = 0;
-    while (sorted < stopAt) {
-      if (!SortStep(stepped, ++sorted, n)) sorted = n;
-    }
-    for (int i = 1; i <= stopAt; ++i)
-      ASSERT_EQ(stepped[i], whole[i]) << "round " << round << " position " << i;
-    while (sorted < n) {
-      if (!SortStep(stepped, ++sorted, n)) sorted = n;
-    }
-    for (int i = 1; i <= n; ++i) ASSERT_EQ(stepped[i], whole[i]) << "round " << round << " finished, " << i;
-  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "driver/config.h"
 #include "driver/uci.h"
 #include "search/hash.h"
+#include "search/ordering.h"
 #include "search/timectl.h"
 #include "stdio_redirect.h"
 

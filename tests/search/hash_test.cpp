@@ -22,7 +22,7 @@ class HashTest : public ::testing::Test {
     checksOnly[2] = 0;
     childDepthHint[2] = 1;
     nodeDepth[2] = 3;
-    fullEval[2] = kNoEval;
+    fullEval[2] = kNoStaticEval;
     hashMoveFrom[2] = 51;
     hashMoveTo[2] = 61;
   }
@@ -112,7 +112,7 @@ TEST_F(HashTest, ExactEntryFoundWithItsMoveAndEval) {
   fullEval[2] = 77;
   StoreHash(40, -100, 100, 5, 0);
   hashMoveFrom[2] = hashMoveTo[2] = 0;
-  fullEval[2] = kNoEval;
+  fullEval[2] = kNoStaticEval;
   int32_t score = 0;
   EXPECT_TRUE(Probe(-100, 100, 5, score));
   EXPECT_EQ(score, 40);

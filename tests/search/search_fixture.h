@@ -20,6 +20,7 @@
 #include "eval/eval.h"
 #include "records/records.h"
 #include "search/hash.h"
+#include "search/ordering.h"
 #include "search/search.h"
 #include "search/think.h"
 #include "search/timectl.h"

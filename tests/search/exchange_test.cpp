@@ -1,5 +1,5 @@
 // The static exchange test that keeps losing captures out of the quiescence search.
-#include "search/quiesce.h"
+#include "search/exchange.h"
 
 #include "search_fixture.h"
 
@@ -55,6 +55,28 @@ TEST(BadCaptureTest, BlackToMoveMirrors) {
 TEST(BadCaptureTest, KingDefendsOnlyFromTheNextSquare) {
   EXPECT_TRUE(Bad("4k3/4q3/8/8/8/8/P3P3/4K3 b - - 0 1", 57, 52));   // Qxe2, the e1 king recaptures
   EXPECT_FALSE(Bad("4k3/4q3/8/8/8/8/P3P3/2K5 b - - 0 1", 57, 52));  // the king on c1 does not
+}
+
+TEST(BadCaptureTest, QueenTakingAKnightDefendedByTwoPawnsIsBad) {
+  // Qxd5 against the c6 and e6 pawns: a queen for a knight.
+  EXPECT_TRUE(Bad("4k3/8/2p1p3/3n4/8/8/P7/3QK3 w - - 0 1", 41, 45));
+}
+
+TEST(BadCaptureTest, KnightTakingAPawnDefendedByAPawnIsBadEvenWithSupport) {
+  // Nxd5 cxd5 exd5: a knight for two pawns, with or without the e4 pawn to take back.
+  EXPECT_TRUE(Bad("4k3/p7/2p5/3p4/8/4N3/P7/4K3 w - - 0 1", 53, 45));
+  EXPECT_TRUE(Bad("4k3/p7/2p5/3p4/4P3/4N3/P7/4K3 w - - 0 1", 53, 45));
+  // Undefended, the pawn is simply won.
+  EXPECT_FALSE(Bad("4k3/p7/8/3p4/8/4N3/P7/4K3 w - - 0 1", 53, 45));
+}
+
+TEST(BadCaptureTest, LeavesTheBoardAsItFoundIt) {
+  // The test lifts the capturer off its square while it looks for the pieces behind it.
+  SetPosition("4r1k1/8/8/4p3/8/4R3/P7/4R1K1 w - - 0 1");
+  const BoardRecord before = Board;
+  BadCapture(53, 55);
+  for (int s = kFirstSquareIndex; s <= kLastSquareIndex; ++s) ASSERT_EQ(Board.squares[s], before.squares[s]);
+  EXPECT_EQ(Board.key, before.key);
 }
 
 }  // namespace
