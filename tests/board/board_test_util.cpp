@@ -10,6 +10,7 @@
 #include "board/movetext.h"
 #include "board/perft.h"
 #include "driver/config.h"
+#include "support/position.h"
 
 namespace kelb::test {
 
@@ -22,14 +23,7 @@ void ResetEngineMode() {
 
 bool SetUpPosition(const std::string& fen) {
   ResetEngineMode();
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  if (illegal) return false;
-  CountMaterial();
-  ComputeKey();
-  Board.makeDepth = 0;
-  Board.ply = 1;
+  if (!PlaceFen(fen)) return false;
   gamePly = 0;
   fiftyHistory[0] = 0;
   futilityThreshold = 0;

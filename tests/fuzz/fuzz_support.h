@@ -36,6 +36,21 @@ void KeepBitbaseReady();
 // generator, every front-end global back at its start value, and searches capped at nodeBudget nodes.
 void StartEngine(const std::string& iniText, int32_t nodeBudget);
 
+// The set-up of the protocol targets: once per process InitFuzzing, the bitbase kept ready and the shipped
+// book read; for every input the emptied working folder with that book in it, StartEngine, and the input
+// fed to the channel tamed as TameProtocolBytes does.
+void InitProtocolFuzzing();
+void StartProtocolInput(const std::string& iniText, int32_t nodeBudget, std::string_view input);
+
+// The set-up of the file targets for every input: the emptied working folder holding the input as the file
+// name, then StartEngine (which reads the book and the learning file as the engine's start-up does).
+void StartFileInput(const std::string& name, std::string_view input, const std::string& iniText,
+                    int32_t nodeBudget);
+
+// A game search to depth 3 for the side to move (the clock steps, so its deadlines come); its move must be
+// one of the position's legal moves and the board must pass CheckGameBoard afterwards.
+void SearchAndCheckTheMove();
+
 // Rewrites protocol bytes where running them as sent would harm the fuzzing rather than test the engine:
 // file names lose every '/' (files stay in the working folder), "setoption name Hash" asks for at most a few
 // MB, and UCI "go" lines get a node limit. Every other byte passes unchanged, line ends included.

@@ -11,17 +11,13 @@ using namespace kelb;
 using namespace kelb::fuzz;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InitFuzzing();
-  KeepBitbaseReady();
-  ShippedBook();
+  InitProtocolFuzzing();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterWorkFolder();
-  WriteWorkFile("kelb701.bok", ShippedBook());
-  StartEngine("hashsize=1\nlog=1\n", 3000);
-  FeedInput(TameProtocolBytes(std::string_view(reinterpret_cast<const char*>(data), size)));
+  StartProtocolInput("hashsize=1\nlog=1\n", 3000,
+                     std::string_view(reinterpret_cast<const char*>(data), size));
   try {
     RunWinBoardLoop();
   } catch (const ProgramEnded&) {
