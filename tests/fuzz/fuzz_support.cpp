@@ -45,8 +45,8 @@ void Fail(const char* what) {
   __builtin_trap();
 }
 
-void InitFuzzing() {
-  if (!workFolder.empty()) return;
+int InitFuzzing() {
+  if (!workFolder.empty()) return 0;
   char templ[] = "/tmp/kelbfuzz.XXXXXX";
   if (mkdtemp(templ) == nullptr) Fail("no working folder");
   workFolder = templ;
@@ -60,6 +60,7 @@ void InitFuzzing() {
     close(devNull);
   }
   programEndHook = ThrowProgramEnded;
+  return 0;
 }
 
 void EnterWorkFolder() {
@@ -127,10 +128,11 @@ void StartEngine(const std::string& iniText, int32_t nodeBudget) {
 }
 
 // Words of a UCI line as the engine reads them (blanks and '=' separate).
-void InitProtocolFuzzing() {
+int InitProtocolFuzzing() {
   InitFuzzing();
   KeepBitbaseReady();
   ShippedBook();
+  return 0;
 }
 
 void StartProtocolInput(const std::string& iniText, int32_t nodeBudget, std::string_view input) {
