@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "driver/WBinout.h"
 #include "support/files.h"
 
 namespace kelb::test {
@@ -82,5 +83,13 @@ class StdioRedirect {
   int savedIn = -1, savedOut = -1, feed = -1, capture = -1;
   std::string captured;
 };
+
+// One PollLine; returns the line it delivered (and consumes it).
+inline std::string PollOnce() {
+  PollLine();
+  std::string line = InputLine;
+  InputLine.clear();
+  return line;
+}
 
 }  // namespace kelb::test
