@@ -60,15 +60,16 @@ run: deps fast
 	@for f in data/kelb701.*; do [ -e "run/$$(basename $$f)" ] || cp "$$f" run/; done
 	cd run && ../$(FAST)/kelb701
 
-# Every block runs even when one fails; the last line counts the tests of all of them.
+# Every block runs even when one fails (its build included in its time); the last line gives each block's
+# tests and time, and the counts of all of them.
 TEST_BLOCKS := release:test-release:$(BUILD) sanitize:test-sanitize:$(BUILD_SAN) fuzz-smoke:test-fuzz-smoke:$(BUILD_FUZZ)
 test: deps
 	@summary=""; status=0; \
 	for block in $(TEST_BLOCKS); do \
 	  name=$${block%%:*}; rest=$${block#*:}; target=$${rest%%:*}; dir=$${rest#*:}; \
-	  rm -f $$dir/ctest-junit.xml; \
+	  rm -f $$dir/ctest-junit.xml; start=$$(date +%s); \
 	  $(MAKE) --no-print-directory $$target; s=$$?; [ $$s -eq 0 ] || status=1; \
-	  summary="$$summary $$name $$s $$dir/ctest-junit.xml"; \
+	  summary="$$summary $$name $$s $$dir/ctest-junit.xml $$(( $$(date +%s) - start ))"; \
 	done; \
 	tools/test-summary.sh $$summary; exit $$status
 

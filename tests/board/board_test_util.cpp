@@ -11,6 +11,7 @@
 #include "board/perft.h"
 #include "driver/config.h"
 #include "search/ordering.h"
+#include "support/position.h"
 
 namespace kelb::test {
 
@@ -23,14 +24,7 @@ void ResetEngineMode() {
 
 bool SetUpPosition(const std::string& fen) {
   ResetEngineMode();
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  if (illegal) return false;
-  CountMaterial();
-  ComputeKey();
-  Board.makeDepth = 0;
-  Board.ply = 1;
+  if (!PlaceFen(fen)) return false;
   gamePly = 0;
   fiftyHistory[0] = 0;
   futilityThreshold = 0;

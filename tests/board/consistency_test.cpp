@@ -15,6 +15,7 @@
 #include "board/movegen.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
+#include "support/files.h"
 
 namespace kelb::test {
 namespace {
@@ -52,24 +53,19 @@ TEST(CheckConsistency, EachBrokenRuleHalts) {
 }
 
 TEST(CheckConsistency, DumpsTheBoardToTheLog) {
-  const std::filesystem::path oldDir = std::filesystem::current_path();
-  char templ[] = "/tmp/kelbboard.XXXXXX";
-  const std::string dir = mkdtemp(templ);
-  std::filesystem::current_path(dir);
-  ASSERT_TRUE(SetUpPosition(kStartFen));
-  settings.logEnabled = true;
-  OpenLog();
-  Board.knights[kWhite][2] = 0;  // g1 knight lost from its list
-  CheckConsistency();
-  CloseLog();
-  settings.logEnabled = false;
-  std::ifstream log("kelb701.log");
-  std::stringstream text;
-  text << log.rdbuf();
-  std::filesystem::current_path(oldDir);
-  std::filesystem::remove_all(dir);
+  std::string dump;
+  {
+    const test::InTempDir folder("kelbboard");  // the log is written to the working folder
+    ASSERT_TRUE(SetUpPosition(kStartFen));
+    settings.logEnabled = true;
+    OpenLog();
+    Board.knights[kWhite][2] = 0;  // g1 knight lost from its list
+    CheckConsistency();
+    CloseLog();
+    settings.logEnabled = false;
+    dump = test::ReadFile("kelb701.log");
+  }
   EXPECT_EQ(engineState.mode, EngineMode::Halted);
-  const std::string dump = text.str();
   EXPECT_NE(dump.find("         !!"), std::string::npos) << dump;
   EXPECT_NE(dump.find("  4  1  0  0  0  0  7 10"), std::string::npos) << dump;  // the a-file
   EXPECT_NE(dump.find("t=0 coh=0 acoh=1 errcode=31 n=1"), std::string::npos) << dump;

@@ -18,10 +18,7 @@ class GameProtocol : public testing::Test {
     engine.WriteLine("force");
     Sync();
   }
-  void TearDown() override {
-    engine.WriteLine("quit");
-    EXPECT_EQ(engine.WaitExit(), 0);
-  }
+  void TearDown() override { EXPECT_EQ(engine.Quit(), 0); }
   // Sends the lines, then a ping; returns every line that came before the pong.
   std::vector<std::string> Send(const std::vector<std::string>& lines) {
     for (const std::string& l : lines) engine.WriteLine(l);

@@ -3,7 +3,6 @@
 // move, the file commands, and a search result written to the learning file.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -14,26 +13,19 @@
 namespace kelb {
 namespace {
 
+using test::BookBytes;
 using test::EngineProcess;
 
-std::string ShippedBook() {
-  std::ifstream in(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::string BookBytes(const std::vector<int32_t>& records) {
-  std::string bytes;
-  for (int32_t v : records) {
-    uint32_t u = static_cast<uint32_t>(v);
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((u >> shift) & 255));
-  }
-  return bytes;
-}
+std::string ShippedBook() { return test::ReadFile(KELB_SOURCE_DIR "/data/kelb701.bok"); }
 
 // A leaf record: the move's squares as digits, and 10000 + the mover's score above them.
 int32_t Leaf(int32_t code, int32_t score) { return (10000 + score) * 100000 + code; }
+
+// A book where 1.d4 is the only first move within seven points of the best.
+std::string OnlyD4Book() {
+  return BookBytes({Leaf(5254, 0), Leaf(4244, 30), Leaf(7163, 0), Leaf(3234, 0), Leaf(7273, 0), Leaf(2223, 0),
+                    Leaf(6264, 0), Leaf(2133, 0)});
+}
 
 TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
   EngineProcess engine;
@@ -65,8 +57,7 @@ TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
   engine.WriteLine("ping 5");
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "pong 5");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // The candidates "bk" lists after the moves played so far: each line's move and its share in per cent.
@@ -94,8 +85,7 @@ int MovesWithAShare(const std::vector<std::pair<std::string, int>>& shares) {
 TEST(BookEngineTest, TheShippedBookSpreadsTheChoice) {
   EngineProcess engine;
   engine.WriteFile("kelb701.bok", ShippedBook());
-  engine.Start();
-  engine.WriteLine("xboard");
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("force");
   auto first = BkShares(engine, 1);
   EXPECT_EQ(first.size(), 8u);
@@ -112,43 +102,33 @@ TEST(BookEngineTest, TheShippedBookSpreadsTheChoice) {
   for (const auto& share : afterD4) total += share.second;
   EXPECT_GE(total, 90);
   EXPECT_LE(total, 100);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(BookEngineTest, TheEnginePlaysFromTheBookAndComplainsWithoutOne) {
   EngineProcess engine;
-  // 1.d4 is the only first move within seven points of the best.
-  engine.WriteFile("kelb701.bok", BookBytes({Leaf(5254, 0), Leaf(4244, 30), Leaf(7163, 0), Leaf(3234, 0),
-                                             Leaf(7273, 0), Leaf(2223, 0), Leaf(6264, 0), Leaf(2133, 0)}));
-  engine.Start();
-  engine.WriteLine("xboard");
+  engine.WriteFile("kelb701.bok", OnlyD4Book());
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   engine.WriteLine("go");
   std::string move;
   ASSERT_TRUE(engine.WaitFor("move ", &move));
   EXPECT_EQ(move, "move d2d4");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 
   EngineProcess bookless;
   bookless.Start();
   std::vector<std::string> seen;
   EXPECT_TRUE(bookless.WaitFor("tellusererror kelb701.bok not found", nullptr, 5000, &seen));
-  bookless.WriteLine("quit");
-  EXPECT_EQ(bookless.WaitExit(), 0);
+  EXPECT_EQ(bookless.Quit(), 0);
 }
 
 // Under UCI a "go searchmoves" list binds the book too: a book move outside the list would be an answer to
 // a question the GUI did not ask. Without the list, or when the list names it, the book move may be played.
 TEST(BookEngineTest, UciSearchMovesKeepTheBookMoveOutOfTheAnswer) {
   EngineProcess engine;
-  // 1.d4 is the only first move within seven points of the best.
-  engine.WriteFile("kelb701.bok", BookBytes({Leaf(5254, 0), Leaf(4244, 30), Leaf(7163, 0), Leaf(3234, 0),
-                                             Leaf(7273, 0), Leaf(2223, 0), Leaf(6264, 0), Leaf(2133, 0)}));
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
+  engine.WriteFile("kelb701.bok", OnlyD4Book());
+  ASSERT_TRUE(engine.StartUci(false));
   engine.WriteLine("position startpos");
   engine.WriteLine("go depth 3");
   std::string line;
@@ -161,8 +141,7 @@ TEST(BookEngineTest, UciSearchMovesKeepTheBookMoveOutOfTheAnswer) {
     std::string move = line.substr(9, 4);
     EXPECT_NE(std::string(list).find(move), std::string::npos) << list << ": " << line;
   }
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(BookEngineTest, ABadBookMoveResignsAndEndsTheEngine) {
@@ -187,8 +166,7 @@ TEST(BookEngineTest, ABadBookMoveResignsAndEndsTheEngine) {
 TEST(BookEngineTest, PositionAndGameFilesThroughTheCommands) {
   EngineProcess engine;
   engine.WriteFile("two.fen", "4k3/8/8/8/8/8/8/4K2R w K - 0 1\n8/8/8/8/8/8/8/8 w - - 0 1\n");
-  engine.Start();
-  engine.WriteLine("xboard");
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("force");
   engine.WriteLine("e2e4");
   engine.WriteLine("e7e5");
@@ -208,8 +186,7 @@ TEST(BookEngineTest, PositionAndGameFilesThroughTheCommands) {
   engine.WriteLine("loadpos two.fen 2");
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "tellusererror illegal position");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
   const std::string position = "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2\r\n";
   EXPECT_EQ(engine.ReadFile("p.fen"), position + position);
   EXPECT_EQ(engine.ReadFile("g.pgn"),
@@ -220,8 +197,7 @@ TEST(BookEngineTest, PositionAndGameFilesThroughTheCommands) {
 TEST(LearnEngineTest, ASearchThatEndsFarBehindIsWrittenToTheLearningFile) {
   EngineProcess engine;
   engine.WriteFile("kelb701.ini", "hashsize=2\n");
-  engine.Start();
-  engine.WriteLine("xboard");
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   engine.WriteLine("force");
   // Black gives away the queen; the engine then plays Black and sees itself far behind.
@@ -230,8 +206,7 @@ TEST(LearnEngineTest, ASearchThatEndsFarBehindIsWrittenToTheLearningFile) {
   engine.WriteLine("sd 4");
   engine.WriteLine("go");
   ASSERT_TRUE(engine.WaitFor("move "));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
   const std::string learned = engine.ReadFile("kelb701.epd");
   const std::string position = "rnb1kbnr/pppp1ppp/8/4p1Q1/4P3/8/PPPP1PPP/RNB1KBNR b KQkq - ce -";
   EXPECT_EQ(learned.compare(0, position.size(), position), 0) << learned;
@@ -243,15 +218,13 @@ TEST(LearnEngineTest, ASearchThatEndsFarBehindIsWrittenToTheLearningFile) {
 TEST(LearnEngineTest, LearnedPositionsAfterADoubleStepMatchTheSearch) {
   EngineProcess writer;
   writer.WriteFile("kelb701.ini", "hashsize=2\n");
-  writer.Start();
-  writer.WriteLine("xboard");
+  ASSERT_TRUE(writer.StartXboard());
   // White gives away the queen, then Black's a-pawn passes the white one on a3 without standing beside it.
   for (const char* command :
        {"new", "force", "e2e4", "d7d5", "d1g4", "c8g4", "a2a3", "a7a5", "level 0 60 0", "sd 4", "go"})
     writer.WriteLine(command);
   ASSERT_TRUE(writer.WaitFor("move "));
-  writer.WriteLine("quit");
-  EXPECT_EQ(writer.WaitExit(), 0);
+  EXPECT_EQ(writer.Quit(), 0);
   const std::string learned = writer.ReadFile("kelb701.epd");
   const std::string position = "rn1qkbnr/1pp1pppp/8/p2p4/4P1b1/P7/1PPP1PPP/RNB1KBNR w KQkq - ce -";
   EXPECT_EQ(learned.compare(0, position.size(), position), 0) << learned;
@@ -273,8 +246,7 @@ TEST(LearnEngineTest, LearnedPositionsAfterADoubleStepMatchTheSearch) {
     if (words >> depth >> score >> time >> nodes >> move) learnedLines += score == "3000" && move == "a7a5";
   }
   EXPECT_GT(learnedLines, 0);
-  reader.WriteLine("quit");
-  EXPECT_EQ(reader.WaitExit(), 0);
+  EXPECT_EQ(reader.Quit(), 0);
 }
 
 }  // namespace

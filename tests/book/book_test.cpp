@@ -20,6 +20,8 @@
 #include "driver/config.h"
 #include "records/records.h"
 #include "search/think.h"
+#include "support/files.h"
+#include "support/position.h"
 
 namespace kelb {
 namespace {
@@ -61,9 +63,6 @@ std::vector<int32_t> SmallBook() {
 class BookTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string templ = (std::filesystem::temp_directory_path() / "kelbbook.XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    dir = templ;
     InitKeys();
     engineState = EngineState{};
     engineState.mode = EngineMode::Force;
@@ -71,15 +70,8 @@ class BookTest : public ::testing::Test {
     settings.bookEnabled = true;
     NewGame();
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
-  std::string PathOf(const std::string& name) const { return dir + "/" + name; }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(PathOf(name), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  std::string PathOf(const std::string& name) const { return dir.PathOf(name); }
+  std::string Read(const std::string& name) const { return dir.Read(name); }
   // Writes the records little-endian, as the engine reads them, and loads them.
   void Load(const std::vector<int32_t>& records, bool terminate = false) {
     WriteBook(PathOf("kelb701.bok"), records, terminate);
@@ -87,24 +79,20 @@ class BookTest : public ::testing::Test {
     ASSERT_TRUE(engineState.bookOpen);
   }
   static void WriteBook(const std::string& path, const std::vector<int32_t>& records, bool terminate) {
-    std::ofstream out(path, std::ios::binary);
     std::vector<int32_t> all = records;
     if (terminate) all.push_back(0);
-    for (int32_t v : all) {
-      uint32_t u = static_cast<uint32_t>(v);
-      char bytes[4] = {static_cast<char>(u & 255), static_cast<char>((u >> 8) & 255),
-                       static_cast<char>((u >> 16) & 255), static_cast<char>(u >> 24)};
-      out.write(bytes, 4);
-    }
+    test::WriteFile(path, test::BookBytes(all));
   }
-  static void Play(const std::string& moves) {
-    std::istringstream words(moves);
-    std::string word;
-    while (words >> word) {
-      Move m = ParseMoveText(word);
-      ASSERT_NE(m.from, 0) << word;
-      PlayMove(m);
-    }
+  static void Play(const std::string& moves) { test::PlayMoves(moves); }
+  // OpenBook as the engine's start-up runs it, in the test's folder; returns what it sent.
+  std::string OpenBookHere() const {
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    testing::internal::CaptureStdout();
+    OpenBook();
+    std::string sent = testing::internal::GetCapturedStdout();
+    std::filesystem::current_path(old);
+    return sent;
   }
   static std::string BookText() {
     Move m;
@@ -119,7 +107,7 @@ class BookTest : public ::testing::Test {
     return testing::internal::GetCapturedStdout();
   }
 
-  std::string dir;
+  test::TempDir dir{"kelbbook"};
 };
 
 TEST_F(BookTest, OpenBookReadsLittleEndianRecordsUpToTheFirstZero) {
@@ -127,13 +115,7 @@ TEST_F(BookTest, OpenBookReadsLittleEndianRecordsUpToTheFirstZero) {
   book.push_back(0);
   book.push_back(Leaf("a2a3", 1));  // behind the end mark: not part of the book
   WriteBook(PathOf("kelb701.bok"), book, false);
-  std::filesystem::path old = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  testing::internal::CaptureStdout();
-  OpenBook();
-  std::string sent = testing::internal::GetCapturedStdout();
-  std::filesystem::current_path(old);
-  EXPECT_EQ(sent, "");
+  EXPECT_EQ(OpenBookHere(), "");
   EXPECT_TRUE(engineState.bookOpen);
   EXPECT_EQ(BookCount, 11);
   EXPECT_EQ(BookEntries[9], Node("e7e5", 1, 11));
@@ -141,13 +123,7 @@ TEST_F(BookTest, OpenBookReadsLittleEndianRecordsUpToTheFirstZero) {
 }
 
 TEST_F(BookTest, MissingBookIsReportedAndLeavesTheBookClosed) {
-  std::filesystem::path old = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  testing::internal::CaptureStdout();
-  OpenBook();
-  std::string sent = testing::internal::GetCapturedStdout();
-  std::filesystem::current_path(old);
-  EXPECT_EQ(sent, "tellusererror kelb701.bok not found\n");
+  EXPECT_EQ(OpenBookHere(), "tellusererror kelb701.bok not found\n");
   EXPECT_FALSE(engineState.bookOpen);
   EXPECT_EQ(BookText(), "");
 }
@@ -311,7 +287,7 @@ void ResignInDirectory(const std::string& dir, const std::string& moves) {
 
 TEST_F(BookTest, AnIllegalBookMoveResignsAndEndsTheProcess) {
   Load(Roots(Leaf("e2e5", 50), Leaf("d2d4", -100)));
-  EXPECT_EXIT(ResignInDirectory(dir, ""), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(ResignInDirectory(dir.Path(), ""), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(Read("out.txt"), "0-1 {White resigns due to BadBookMove: 5255}\n");
   EXPECT_NE(Read("kelb701.log")
                 .find("0-1 {White resigns due to BadBookMove: 5255} resigns due to bad book move: 5255"),
@@ -320,7 +296,7 @@ TEST_F(BookTest, AnIllegalBookMoveResignsAndEndsTheProcess) {
   std::vector<int32_t> book = Roots(Node("e2e4", 1, 9), Leaf("d2d4", -100));
   book.push_back(Leaf("e2e4", 0));
   Load(book);
-  EXPECT_EXIT(ResignInDirectory(dir, "e2e4"), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(ResignInDirectory(dir.Path(), "e2e4"), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(Read("out.txt"), "1-0 {Black resigns due to BadBookMove: 5254}\n");
 }
 

@@ -18,6 +18,8 @@
 #include "search/hash.h"
 #include "search/think.h"
 #include "search/timectl.h"
+#include "support/files.h"
+#include "support/position.h"
 
 namespace kelb {
 namespace {
@@ -25,11 +27,6 @@ namespace {
 class LearnTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string templ = (std::filesystem::temp_directory_path() / "kelblearn.XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    dir = templ;
-    oldDir = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
     settings = Settings{};
     settings.learnEnabled = true;
     settings.hashSizeMb = 1;
@@ -40,33 +37,16 @@ class LearnTest : public ::testing::Test {
     timeControl.deadlineTick = 100000;
     timeControl.lastPollTick = 90000;
   }
-  void TearDown() override {
-    FreeHashTable();
-    std::filesystem::current_path(oldDir);
-    std::filesystem::remove_all(dir);
-  }
+  void TearDown() override { FreeHashTable(); }
 
-  static std::string Read(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  static std::string Read(const std::string& name) { return test::ReadFile(name); }
   static int LineCount() {
     std::string text = Read(kLearnFileName);
     int n = 0;
     for (char c : text) n += c == '\n';
     return n;
   }
-  static void Play(const std::string& moves) {
-    std::istringstream words(moves);
-    std::string word;
-    while (words >> word) {
-      Move m = ParseMoveText(word);
-      ASSERT_NE(m.from, 0) << word;
-      PlayMove(m);
-    }
-  }
+  static void Play(const std::string& moves) { test::PlayMoves(moves); }
   // The result of a search: iterations 1..depth with the given scores, the last one also rootScore.
   static void Searched(int depth, int32_t earlier, int32_t last) {
     for (int d = 0; d < depth; ++d) iterationScore[d] = earlier;
@@ -79,8 +59,8 @@ class LearnTest : public ::testing::Test {
     return e->key == Board.key && EntryAge(*e) == kLearnedAge ? e : nullptr;
   }
 
-  std::string dir;
-  std::filesystem::path oldDir;
+  // The learning file is written to the working folder.
+  test::InTempDir dir{"kelblearn"};
 };
 
 TEST_F(LearnTest, PositionLineForms) {

@@ -87,19 +87,13 @@ TEST_F(ShippedBookTest, EveryBookMoveIsLegalAndTheTreeFits) {
 
 class MakeBookTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string templ = (std::filesystem::temp_directory_path() / "kelbmakebook.XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    dir = templ;
+  int MakeBook(const std::string& lines, std::string& out, const char* depth = "0") {
+    dir.Write("lines.txt", lines);
+    return test::RunTool({"makebook", dir.PathOf("lines.txt"), dir.PathOf("out.bok"), depth}, out);
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
+  bool ReadMadeBook() const { return ReadBookFile(dir.PathOf("out.bok").c_str()); }
 
-  int MakeBook(const std::string& lines, std::string& out) {
-    std::ofstream(dir + "/lines.txt") << lines;
-    return test::RunTool({"makebook", dir + "/lines.txt", dir + "/out.bok", "0"}, out);
-  }
-
-  std::string dir;
+  test::TempDir dir{"kelbmakebook"};
 };
 
 constexpr const char* kEightFirstMoves =
@@ -116,7 +110,7 @@ constexpr const char* kEightFirstMoves =
 TEST_F(MakeBookTest, LaysOutFirstMovesThenRepliesBreadthFirst) {
   std::string out;
   ASSERT_EQ(MakeBook(kEightFirstMoves, out), 0) << out;
-  ASSERT_TRUE(ReadBookFile((dir + "/out.bok").c_str()));
+  ASSERT_TRUE(ReadMadeBook());
   ASSERT_EQ(BookCount, 11);
   EXPECT_EQ(BookEntries[1], 9 * 100000 + 2 * 10000 + 5254);   // e2e4, replies in 9 and 10
   EXPECT_EQ(BookEntries[2], kBookLeafBase * 100000 + 4244);   // d2d4, a leaf scored 0
@@ -126,10 +120,9 @@ TEST_F(MakeBookTest, LaysOutFirstMovesThenRepliesBreadthFirst) {
 }
 
 TEST_F(MakeBookTest, LeavesAreScoredForTheSideThatMadeTheLastMove) {
-  std::ofstream(dir + "/lines.txt") << kEightFirstMoves << "e2e4 e7e5 d1h5 d8g5 h5g5\n";
   std::string out;
-  ASSERT_EQ(test::RunTool({"makebook", dir + "/lines.txt", dir + "/out.bok", "2"}, out), 0) << out;
-  ASSERT_TRUE(ReadBookFile((dir + "/out.bok").c_str()));
+  ASSERT_EQ(MakeBook(std::string(kEightFirstMoves) + "e2e4 e7e5 d1h5 d8g5 h5g5\n", out, "2"), 0) << out;
+  ASSERT_TRUE(ReadMadeBook());
   int32_t queenTaken = 0;
   for (int32_t record = 1; record <= BookCount; ++record)
     if (BookMoveCode(BookEntries[record]) == 8575) queenTaken = BookEntries[record];
@@ -149,7 +142,7 @@ TEST_F(MakeBookTest, SharesTransposedPositionsAndTakesTheLinesScores) {
                      out),
             0)
       << out;
-  ASSERT_TRUE(ReadBookFile((dir + "/out.bok").c_str()));
+  ASSERT_TRUE(ReadMadeBook());
   EXPECT_EQ(BookCount, 18);
   EXPECT_EQ(BookEntries[10], (kBookLeafBase - 1) * 100000 + 3735);  // c7c5, after e7e5
   EXPECT_EQ(BookEntries[13], (kBookLeafBase + 2) * 100000 + 7163);  // 1.e4 e5 2.Nf3

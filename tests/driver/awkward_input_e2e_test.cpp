@@ -19,8 +19,11 @@
 namespace kelb {
 namespace {
 
+using test::BestMoveOf;
 using test::EngineProcess;
 using test::GameMirror;
+using test::IndexOf;
+using test::LinesStartingWith;
 using test::MoveWord;
 
 constexpr const char* kItalian = "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3";
@@ -42,43 +45,6 @@ static bool LegalAfter(const std::vector<std::string>& moves, const std::string&
   for (const std::string& m : moves)
     if (!game.Play(m)) return false;
   return game.IsLegal(move);
-}
-
-static std::string BestMove(const std::string& line) {
-  size_t end = line.find(' ', 9);
-  return line.substr(9, end == std::string::npos ? std::string::npos : end - 9);
-}
-
-static std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
-                                                  const std::string& prefix) {
-  std::vector<std::string> found;
-  for (const std::string& l : lines)
-    if (l.rfind(prefix, 0) == 0) found.push_back(l);
-  return found;
-}
-
-static int IndexOf(const std::vector<std::string>& lines, const std::string& prefix) {
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
-  return -1;
-}
-
-static void StartXboard(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("xboard");
-  engine.WriteLine("ping 0");
-  ASSERT_TRUE(engine.WaitFor("pong 0"));
-}
-
-// With ready = false no "isready" is sent, so the bitbase is never built: a cheaper start where the test
-// searches no king-and-pawn ending.
-static void StartUci(EngineProcess& engine, bool ready = true) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  if (!ready) return;
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000));
 }
 
 // After "quit" or the end of input: the rest of the output ends with the 26 empty lines and exit code 0.
@@ -141,7 +107,7 @@ TEST(AwkwardInput, UciCommandsWaitForTheBitbaseBuild) {
   ASSERT_GE(ready, 0);
   EXPECT_LT(ready, IndexOf(seen, "info depth"));
   EXPECT_EQ(LinesStartingWith(seen, "readyok").size(), 2u);
-  EXPECT_TRUE(LegalAfter({"e2e4"}, BestMove(best))) << best;
+  EXPECT_TRUE(LegalAfter({"e2e4"}, BestMoveOf(best))) << best;
   engine.WriteLine("quit");
   ExpectOrderlyEnd(engine);
 }
@@ -177,7 +143,7 @@ TEST(AwkwardInput, WinBoardQuitOrEndOfInputDuringEverySearch) {
     for (const bool endOfInput : {false, true}) {
       SCOPED_TRACE(std::string(kNames[kind]) + (endOfInput ? ", end of input" : ", quit"));
       EngineProcess engine;
-      StartXboard(engine);
+      ASSERT_TRUE(engine.StartXboard());
       std::vector<std::string> game = {"e2e4"};
       engine.WriteLine("new");
       switch (kind) {
@@ -235,7 +201,7 @@ TEST(AwkwardInput, UciQuitOrEndOfInputDuringEverySearch) {
     for (const bool endOfInput : {false, true}) {
       SCOPED_TRACE(std::string(go) + (endOfInput ? ", end of input" : ", quit"));
       EngineProcess engine;
-      StartUci(engine, false);
+      ASSERT_TRUE(engine.StartUci(false));
       engine.WriteLine("position startpos moves e2e4 e7e5");
       engine.WriteLine(go);
       ASSERT_TRUE(engine.WaitFor("info depth", nullptr, 10000));
@@ -246,7 +212,7 @@ TEST(AwkwardInput, UciQuitOrEndOfInputDuringEverySearch) {
       const std::vector<std::string> rest = ExpectOrderlyEnd(engine);
       const std::vector<std::string> best = LinesStartingWith(rest, "bestmove ");
       ASSERT_EQ(best.size(), 1u);
-      EXPECT_TRUE(LegalAfter({"e2e4", "e7e5"}, BestMove(best[0]))) << best[0];
+      EXPECT_TRUE(LegalAfter({"e2e4", "e7e5"}, BestMoveOf(best[0]))) << best[0];
     }
   }
 }
@@ -263,7 +229,7 @@ TEST(AwkwardInput, NewOrSetboardDuringAWinBoardSearch) {
     for (const bool setboard : {false, true}) {
       SCOPED_TRACE(std::string(kNames[kind]) + (setboard ? ", setboard" : ", new"));
       EngineProcess engine;
-      StartXboard(engine);
+      ASSERT_TRUE(engine.StartXboard());
       std::vector<std::string> game = {"e2e4"};
       engine.WriteLine("new");
       if (kind == kOwnMove) {
@@ -343,7 +309,7 @@ TEST(AwkwardInput, UciPositionDuringAnInfiniteSearch) {
       {"position fen " + std::string(kItalian) + " moves f1c4", kItalian, {"f1c4"}},
   };
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   Case searched = {"position startpos", "", {}};
   engine.WriteLine(searched.command);
   for (const Case& next : cases) {
@@ -353,11 +319,11 @@ TEST(AwkwardInput, UciPositionDuringAnInfiniteSearch) {
     engine.WriteLine(next.command);
     std::string line;
     ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-    EXPECT_TRUE(LegalAfter(searched.moves, BestMove(line), searched.fen)) << line;
+    EXPECT_TRUE(LegalAfter(searched.moves, BestMoveOf(line), searched.fen)) << line;
     searched = next;
     engine.WriteLine("go depth 2");
     ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-    EXPECT_TRUE(LegalAfter(searched.moves, BestMove(line), searched.fen)) << line;
+    EXPECT_TRUE(LegalAfter(searched.moves, BestMoveOf(line), searched.fen)) << line;
   }
   engine.WriteLine("quit");
   ExpectOrderlyEnd(engine);
@@ -374,7 +340,7 @@ TEST(AwkwardInput, HugeAndBinaryLinesDuringSearches) {
   const std::vector<std::string> lines = {std::string(100000, 'x'), binary};
 
   EngineProcess winboard;
-  StartXboard(winboard);
+  ASSERT_TRUE(winboard.StartXboard());
   for (const std::string& l : lines) {
     SCOPED_TRACE(l.size());
     // Its own move.
@@ -410,7 +376,7 @@ TEST(AwkwardInput, HugeAndBinaryLinesDuringSearches) {
   ExpectOrderlyEnd(winboard);
 
   EngineProcess uci;
-  StartUci(uci);
+  ASSERT_TRUE(uci.StartUci());
   uci.WriteLine("position startpos moves e2e4");
   for (const std::string& l : lines) {
     SCOPED_TRACE(l.size());
@@ -419,7 +385,7 @@ TEST(AwkwardInput, HugeAndBinaryLinesDuringSearches) {
     uci.Send(l + "\n");
     std::string line;
     ASSERT_TRUE(uci.WaitFor("bestmove ", &line, 20000));
-    EXPECT_TRUE(LegalAfter({"e2e4"}, BestMove(line))) << line;
+    EXPECT_TRUE(LegalAfter({"e2e4"}, BestMoveOf(line))) << line;
     uci.WriteLine("isready");
     std::vector<std::string> seen;
     ASSERT_TRUE(uci.WaitFor("readyok", nullptr, 10000, &seen));
@@ -434,7 +400,7 @@ TEST(AwkwardInput, HugeAndBinaryLinesDuringSearches) {
 // move at all) answers at once on "ponderhit", and only then.
 TEST(AwkwardInput, PonderhitAndStopWithNoSearchWaiting) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   // "stop" before anything was ever searched.
   engine.WriteLine("stop");
   engine.WriteLine("isready");
@@ -448,7 +414,7 @@ TEST(AwkwardInput, PonderhitAndStopWithNoSearchWaiting) {
   ASSERT_TRUE(engine.WaitFor("info depth", nullptr, 10000));
   engine.WriteLine("stop");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({"e2e4"}, BestMove(line))) << line;
+  EXPECT_TRUE(LegalAfter({"e2e4"}, BestMoveOf(line))) << line;
   engine.WriteLine("ponderhit");
   engine.WriteLine("stop");
   engine.WriteLine("isready");
@@ -469,7 +435,7 @@ TEST(AwkwardInput, PonderhitAndStopWithNoSearchWaiting) {
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 300));
   engine.WriteLine("ponderhit");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_EQ(BestMove(line), "d1d8");
+  EXPECT_EQ(BestMoveOf(line), "d1d8");
 
   // Mated: nothing to search, but the answer waits for "ponderhit" too.
   engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4");

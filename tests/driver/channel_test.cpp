@@ -22,13 +22,7 @@ class ChannelTest : public ::testing::Test {
     settings.logEnabled = false;
     InputLine.clear();
   }
-  // One PollLine; returns the line it delivered (and consumes it).
-  std::string Poll() {
-    PollLine();
-    std::string line = InputLine;
-    InputLine.clear();
-    return line;
-  }
+  static std::string Poll() { return test::PollOnce(); }
   StdioRedirect io;
 };
 

@@ -24,12 +24,7 @@ class FedInputTest : public ::testing::Test {
     InitChannel();
     InputLine.clear();
   }
-  std::string Poll() {
-    PollLine();
-    std::string line = InputLine;
-    InputLine.clear();
-    return line;
-  }
+  static std::string Poll() { return test::PollOnce(); }
   StdioRedirect io;  // standard input is a pipe that stays empty: a fed line can only come from memory
 };
 

@@ -32,7 +32,4 @@ class GameMirror {
   bool Over() const { return result != kResultNone; }
 };
 
-// The move text of an engine line "move X" or "move 1. ... X" (the last word).
-inline std::string MoveWord(const std::string& line) { return line.substr(line.rfind(' ') + 1); }
-
 }  // namespace kelb::test

@@ -60,8 +60,7 @@ TEST(InstalledDataE2E, DeveloperBuildReadsOnlyTheWorkingDirectory) {
   std::vector<std::string> lines = StartUpLines(engine);
   EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
   EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(InstalledDataE2E, EmptyFolderGetsTheInstalledTableAndBookUnderWinBoard) {
@@ -85,8 +84,7 @@ TEST(InstalledDataE2E, EmptyFolderGetsTheInstalledTableAndBookUnderWinBoard) {
   ASSERT_TRUE(engine.WaitFor("move ", &move, 10000, &seen));
   EXPECT_EQ(seen.size(), 1u) << seen.front();
   EXPECT_TRUE(Contains(candidates, move.substr(5))) << move;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 
   // The engine wrote nothing into its data folder or the working directory.
   EXPECT_FALSE(std::filesystem::exists(std::string(KELB_INSTALLED_DATA_DIR) + "/kelb701.log"));
@@ -113,8 +111,7 @@ TEST(InstalledDataE2E, EmptyFolderGetsTheBookUnderUci) {
   // Searched moves are preceded by "info" lines; a book move is not.
   EXPECT_EQ(seen.size(), 1u) << seen.front();
   EXPECT_EQ(best.find(" ponder "), std::string::npos) << best;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(InstalledDataE2E, FilesInTheWorkingDirectoryWin) {
@@ -128,8 +125,7 @@ TEST(InstalledDataE2E, FilesInTheWorkingDirectoryWin) {
   EXPECT_FALSE(Contains(lines, "tellusererror kelb701.bok not found"));
   ownIni.WriteLine("xboard");
   EXPECT_EQ(BookCandidates(ownIni).size(), 8u);
-  ownIni.WriteLine("quit");
-  EXPECT_EQ(ownIni.WaitExit(), 0);
+  EXPECT_EQ(ownIni.Quit(), 0);
   // The log goes to the working directory, never to the data folder.
   EXPECT_EQ(ownIni.ReadFile("kelb701.log").rfind("into WB< hash size = 1 MB\r\n", 0), 0u);
   EXPECT_FALSE(std::filesystem::exists(std::string(KELB_INSTALLED_DATA_DIR) + "/kelb701.log"));
@@ -142,8 +138,7 @@ TEST(InstalledDataE2E, FilesInTheWorkingDirectoryWin) {
   EXPECT_TRUE(Contains(lines, "hash size = 64 MB"));
   ownBook.WriteLine("xboard");
   EXPECT_EQ(BookCandidates(ownBook), std::vector<std::string>(8, "a2a3"));
-  ownBook.WriteLine("quit");
-  EXPECT_EQ(ownBook.WaitExit(), 0);
+  EXPECT_EQ(ownBook.Quit(), 0);
 }
 
 TEST(InstalledDataE2E, DirectoriesAreNoBookAndNoConfiguration) {
@@ -154,8 +149,7 @@ TEST(InstalledDataE2E, DirectoriesAreNoBookAndNoConfiguration) {
   std::vector<std::string> lines = StartUpLines(developer);
   EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
   EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
-  developer.WriteLine("quit");
-  EXPECT_EQ(developer.WaitExit(), 0);
+  EXPECT_EQ(developer.Quit(), 0);
 
   // As missing ones, they leave the installed copies in force.
   EngineProcess installed;
@@ -167,8 +161,7 @@ TEST(InstalledDataE2E, DirectoriesAreNoBookAndNoConfiguration) {
   EXPECT_FALSE(Contains(lines, "tellusererror kelb701.bok not found"));
   installed.WriteLine("xboard");
   EXPECT_EQ(BookCandidates(installed).size(), 8u);
-  installed.WriteLine("quit");
-  EXPECT_EQ(installed.WaitExit(), 0);
+  EXPECT_EQ(installed.Quit(), 0);
 }
 
 TEST(InstalledDataE2E, FifosDoNotHoldUpTheStart) {
@@ -180,8 +173,7 @@ TEST(InstalledDataE2E, FifosDoNotHoldUpTheStart) {
   std::vector<std::string> lines = StartUpLines(readOnes);
   EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
   EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
-  readOnes.WriteLine("quit");
-  EXPECT_EQ(readOnes.WaitExit(), 0);
+  EXPECT_EQ(readOnes.Quit(), 0);
 
   // The learning file is read at the start and written later, the log written from the start on.
   EngineProcess written;
@@ -200,8 +192,7 @@ TEST(InstalledDataE2E, FifosDoNotHoldUpTheStart) {
   EXPECT_TRUE(Contains(
       seen,
       "telluser Cannot write kelb701.epd (not a regular file); learned positions are not saved in this run"));
-  written.WriteLine("quit");
-  EXPECT_EQ(written.WaitExit(), 0);
+  EXPECT_EQ(written.Quit(), 0);
 }
 
 TEST(InstalledDataE2E, AByteOrderMarkDoesNotHideTheFirstKey) {
@@ -211,8 +202,7 @@ TEST(InstalledDataE2E, AByteOrderMarkDoesNotHideTheFirstKey) {
   std::vector<std::string> lines = StartUpLines(engine);
   EXPECT_TRUE(Contains(lines, "hash size = 64 MB"));
   EXPECT_TRUE(Contains(lines, "telluser Weak level 3 is enabled!"));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 }  // namespace

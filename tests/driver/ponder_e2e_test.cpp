@@ -12,9 +12,8 @@ namespace kelb {
 namespace {
 
 using test::EngineProcess;
+using test::Pause;
 using Clock = std::chrono::steady_clock;
-
-static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // True once the engine has used at least `ms` of processor time beyond `from`, waiting up to `waitMs`. A
 // search keeps a core busy; an engine waiting for input uses next to none, however loaded the machine.
@@ -53,8 +52,7 @@ TEST(PonderE2E, PondersAfterASetUpPosition) {
   engine.WriteLine("e7e6");
   std::string line;
   EXPECT_TRUE(engine.WaitFor("move ", &line, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(PonderE2E, PondersAfterANewGameAndAnEditedPosition) {
@@ -74,8 +72,7 @@ TEST(PonderE2E, PondersAfterANewGameAndAnEditedPosition) {
   const int64_t start = engine.CpuTimeMs();
   ASSERT_GE(start, 0);
   EXPECT_TRUE(UsesProcessorTime(engine, start, 200, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(PonderE2E, EasyStopsPondering) {
@@ -93,8 +90,7 @@ TEST(PonderE2E, EasyStopsPondering) {
   // "hard" switches it on again for the same position.
   engine.WriteLine("hard");
   EXPECT_TRUE(UsesProcessorTime(engine, engine.CpuTimeMs(), 200, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 }  // namespace

@@ -222,8 +222,7 @@ TEST(RandomInputE2E, WinBoardSurvivesRandomCommands) {
   engine.WriteLine("exit");
   engine.WriteLine("ping 424242");
   ASSERT_TRUE(engine.WaitFor("pong 424242", nullptr, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(5000), 0);
+  EXPECT_EQ(engine.Quit(5000), 0);
 }
 
 TEST(RandomInputE2E, UciSurvivesRandomCommands) {
@@ -237,8 +236,7 @@ TEST(RandomInputE2E, UciSurvivesRandomCommands) {
   engine.WriteLine("stop");
   engine.WriteLine("isready");
   ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(5000), 0);
+  EXPECT_EQ(engine.Quit(5000), 0);
 }
 
 // Noise that leaves the game alone: garbage, unknown words, refused moves, clock and search settings.
@@ -279,8 +277,7 @@ TEST(RandomInputE2E, WinBoardGameWithNoiseStaysLegal) {
   engine.WriteLine("force");
   engine.WriteLine("ping 77");
   ASSERT_TRUE(engine.WaitFor("pong 77", nullptr, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(5000), 0);
+  EXPECT_EQ(engine.Quit(5000), 0);
 }
 
 // The same under UCI: the GUI sends the whole game each time, noise in between.
@@ -327,8 +324,7 @@ TEST(RandomInputE2E, UciGameWithNoiseStaysLegal) {
   }
   engine.WriteLine("isready");
   ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(5000), 0);
+  EXPECT_EQ(engine.Quit(5000), 0);
 }
 
 }  // namespace

@@ -21,11 +21,12 @@
 namespace kelb {
 namespace {
 
+using test::BestMoveOf;
+using test::CountLines;
 using test::EngineProcess;
 using test::GameMirror;
 using test::MoveWord;
-
-static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+using test::Pause;
 
 // The mirrored game can also start from a FEN; false when the position is refused.
 class Mirror : public GameMirror {
@@ -37,47 +38,6 @@ class Mirror : public GameMirror {
   bool IsLegal(const std::string& text) const { return ParseMoveText(text).from != 0; }
 };
 
-static void StartXboard(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("xboard");
-  engine.WriteLine("ping 0");
-  ASSERT_TRUE(engine.WaitFor("pong 0"));
-}
-
-static void StartUci(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000));
-}
-
-// WinBoard liveness: the pong must come; the lines before it are returned.
-static std::vector<std::string> Ping(EngineProcess& engine, int n, int timeoutMs = 10000) {
-  std::vector<std::string> seen;
-  engine.WriteLine("ping " + std::to_string(n));
-  EXPECT_TRUE(engine.WaitFor("pong " + std::to_string(n), nullptr, timeoutMs, &seen)) << "no pong " << n;
-  return seen;
-}
-
-static std::vector<std::string> IsReady(EngineProcess& engine, int timeoutMs = 10000) {
-  std::vector<std::string> seen;
-  engine.WriteLine("isready");
-  EXPECT_TRUE(engine.WaitFor("readyok", nullptr, timeoutMs, &seen)) << "no readyok";
-  return seen;
-}
-
-static int CountLines(const std::vector<std::string>& lines, const std::string& prefix) {
-  int n = 0;
-  for (const std::string& l : lines) n += l.rfind(prefix, 0) == 0;
-  return n;
-}
-
-static void QuitCleanly(EngineProcess& engine) {
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(5000), 0);
-}
-
 // Whether a move is legal after the given moves from the start position (a fresh mirror each time, as all
 // mirrors share the board).
 static bool LegalAfter(const std::vector<std::string>& moves, const std::string& move) {
@@ -85,12 +45,6 @@ static bool LegalAfter(const std::vector<std::string>& moves, const std::string&
   for (const std::string& m : moves)
     if (!game.Play(m)) return false;
   return game.IsLegal(move);
-}
-
-// The move of a "bestmove" line.
-static std::string BestMove(const std::string& line) {
-  size_t end = line.find(' ', 9);
-  return line.substr(9, end == std::string::npos ? std::string::npos : end - 9);
 }
 
 // A long game without a result before ply 1,000, built on the engine's own rules: quiet piece moves while
@@ -138,7 +92,7 @@ static std::vector<std::string> LongGame(Mirror& game, int plies) {
 
 TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   std::string line;
   // A 10 kB unknown word: one error line, cut to 255 characters.
   engine.WriteLine(std::string(10000, 'x'));
@@ -153,7 +107,7 @@ TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
   engine.WriteLine("usermove " + std::string(100000, 'e'));
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "Illegal move");
-  Ping(engine, 1);
+  engine.LinesBeforePong(1);
 
   // Binary garbage with NUL bytes, every byte value except the line feed.
   std::string garbage;
@@ -163,7 +117,7 @@ TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
   engine.Send(garbage + "\n");
   engine.Send(std::string("ping\0 7\n", 8));
   engine.Send(std::string("\0\0\0\n", 4));
-  std::vector<std::string> seen = Ping(engine, 2);
+  std::vector<std::string> seen = engine.LinesBeforePong(2);
   EXPECT_EQ(CountLines(seen, "pong 7"), 0);
 
   // Carriage returns are dropped wherever they are: CR LF ends a line, a bare CR does not.
@@ -178,7 +132,7 @@ TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
   for (const char* w : {"variant suicide", "playother", "name Someone", "ics -", "?", ".", "USERMOVE e2e4",
                         "E2E4", "e2e4 e7e5", "pong", "feature done=1", "level", "st", "sd", "ping"})
     engine.WriteLine(w);
-  seen = Ping(engine, 5);
+  seen = engine.LinesBeforePong(5);
   EXPECT_GE(CountLines(seen, "Error (unknown command): "), 9);
   EXPECT_EQ(CountLines(seen, "move "), 0);
 
@@ -199,14 +153,14 @@ TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
   ASSERT_TRUE(game.Play("e2e4"));
   ASSERT_TRUE(engine.WaitFor("move ", &line));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // Clock and depth commands with missing, garbage, huge and negative values: the engine still moves, soon
 // and legally.
 TEST(RobustnessWinBoard, ClockAndDepthArgumentsOutOfRange) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   const std::vector<std::vector<std::string>> settingsList = {
       {"level -1 5 0", "sd 2"},  // a negative count of moves per control
       {"level 40 0 0", "time 0", "otim 0"},
@@ -243,7 +197,7 @@ TEST(RobustnessWinBoard, ClockAndDepthArgumentsOutOfRange) {
     ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
     ASSERT_TRUE(game.Play(MoveWord(line))) << line;
     engine.WriteLine("force");
-    Ping(engine, n++);
+    engine.LinesBeforePong(n++);
   }
   // Conventional controls passed in force mode: the engine still moves within its clock.
   {
@@ -259,14 +213,14 @@ TEST(RobustnessWinBoard, ClockAndDepthArgumentsOutOfRange) {
     std::string line;
     ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
     EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-    Ping(engine, n++);
+    engine.LinesBeforePong(n++);
   }
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessWinBoard, BrokenSetboardIsRefused) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   const std::vector<std::string> broken = {
       "",
       "rnbqkbnr/pppppppp/8/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",  // nine ranks
@@ -302,12 +256,12 @@ TEST(RobustnessWinBoard, BrokenSetboardIsRefused) {
   for (const std::string& fen : broken) {
     SCOPED_TRACE(fen.substr(0, 80));
     engine.WriteLine("setboard " + fen);
-    std::vector<std::string> seen = Ping(engine, n++);
+    std::vector<std::string> seen = engine.LinesBeforePong(n++);
     EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
     // Refused: moves are illegal and "go" gives no move.
     engine.WriteLine("e2e4");
     engine.WriteLine("go");
-    seen = Ping(engine, n++);
+    seen = engine.LinesBeforePong(n++);
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
   }
@@ -320,13 +274,13 @@ TEST(RobustnessWinBoard, BrokenSetboardIsRefused) {
   std::string line;
   ASSERT_TRUE(engine.WaitFor("move ", &line));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // Positions that are odd but accepted: the engine plays a legal move in each, or reports the game's end.
 TEST(RobustnessWinBoard, OddSetboardPositionsPlayLegalMoves) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   const std::vector<std::string> odd = {
       "4k3/8/8/8/8/8/8/4K2R w - e6",                               // en passant without a pawn
       "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1",                         // a real en-passant capture
@@ -350,7 +304,7 @@ TEST(RobustnessWinBoard, OddSetboardPositionsPlayLegalMoves) {
     std::string line;
     ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
     EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-    std::vector<std::string> seen = Ping(engine, n++);
+    std::vector<std::string> seen = engine.LinesBeforePong(n++);
     EXPECT_EQ(CountLines(seen, "tellusererror"), 0);
     engine.WriteLine("force");
   }
@@ -362,18 +316,18 @@ TEST(RobustnessWinBoard, OddSetboardPositionsPlayLegalMoves) {
     engine.WriteLine("setboard " + fen);
     engine.WriteLine("go");
     engine.WriteLine("h8g8");
-    std::vector<std::string> seen = Ping(engine, n++);
+    std::vector<std::string> seen = engine.LinesBeforePong(n++);
     EXPECT_EQ(CountLines(seen, "1-0 {White mates}") + CountLines(seen, "1/2-1/2 {"), 1);
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
   }
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // "white" / "black" can give the move to a side that could take the other king: no search may start there.
 TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   Mirror game;
   engine.WriteLine("new");
   engine.WriteLine("force");
@@ -385,7 +339,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   engine.WriteLine("sd 3");
   engine.WriteLine("go");
   Pause(300);
-  std::vector<std::string> seen = Ping(engine, 1);
+  std::vector<std::string> seen = engine.LinesBeforePong(1);
   EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
   EXPECT_EQ(CountLines(seen, "move "), 0);
   // Neither analysis, pondering nor a hint searches it; taking the king is no move.
@@ -394,7 +348,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   engine.WriteLine("exit");
   engine.WriteLine("hint");
   engine.WriteLine("h5e8");
-  seen = Ping(engine, 2);
+  seen = engine.LinesBeforePong(2);
   EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
   EXPECT_EQ(CountLines(seen, "Hint"), 0);
   // Back to the real side to move, the game goes on.
@@ -403,7 +357,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   std::string line;
   ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // With the opening book present, a side switch at the start must not make the engine follow the book for
@@ -415,7 +369,7 @@ TEST(RobustnessWinBoard, SideSwitchDoesNotUseTheBookForTheWrongSide) {
   bytes << book.rdbuf();
   ASSERT_FALSE(bytes.str().empty());
   engine.WriteFile("kelb701.bok", bytes.str());
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   for (const char* side : {"black", "white"}) {
     SCOPED_TRACE(side);
     engine.WriteLine("new");
@@ -432,14 +386,14 @@ TEST(RobustnessWinBoard, SideSwitchDoesNotUseTheBookForTheWrongSide) {
                                : "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
     EXPECT_TRUE(game.Play(MoveWord(line))) << line;
     engine.WriteLine("force");
-    Ping(engine, 1);
+    engine.LinesBeforePong(1);
   }
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   // A legal position among garbage lines.
   engine.WriteLine("edit");
@@ -464,7 +418,7 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
   ASSERT_TRUE(game.SetUp("4k3/4p3/8/8/8/8/4P3/R3K3 w Q -"));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
   engine.WriteLine("force");
-  Ping(engine, 1);
+  engine.LinesBeforePong(1);
 
   // No kings, and a pawn on the last rank: refused, and the engine stays halted until "new".
   for (const std::vector<std::string>& lines :
@@ -474,7 +428,7 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
     engine.WriteLine(".");
     engine.WriteLine("go");
     engine.WriteLine("e2e4");
-    std::vector<std::string> seen = Ping(engine, 2);
+    std::vector<std::string> seen = engine.LinesBeforePong(2);
     EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
@@ -495,12 +449,12 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
 
 TEST(RobustnessWinBoard, UndoRemoveAndUsermoveGarbage) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   engine.WriteLine("force");
   for (int i = 0; i < 5; ++i) engine.WriteLine("undo");
   for (int i = 0; i < 5; ++i) engine.WriteLine("remove");
-  Ping(engine, 1);
+  engine.LinesBeforePong(1);
   // Two moves, then more take-backs than moves.
   engine.WriteLine("e2e4");
   engine.WriteLine("e7e5");
@@ -523,7 +477,7 @@ TEST(RobustnessWinBoard, UndoRemoveAndUsermoveGarbage) {
                                             "usermove g1g3",
                                             "usermove e2e5"};
   for (const std::string& g : garbage) engine.WriteLine(g);
-  std::vector<std::string> seen = Ping(engine, 2);
+  std::vector<std::string> seen = engine.LinesBeforePong(2);
   EXPECT_EQ(CountLines(seen, "Illegal move"), static_cast<int>(garbage.size()));
 
   // Fool's mate ends the game; later moves are refused until a take-back.
@@ -534,7 +488,7 @@ TEST(RobustnessWinBoard, UndoRemoveAndUsermoveGarbage) {
   }
   engine.WriteLine("e2e4");
   engine.WriteLine("go");
-  seen = Ping(engine, 3);
+  seen = engine.LinesBeforePong(3);
   EXPECT_EQ(CountLines(seen, "0-1 {Black mates}"), 1);
   EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
   EXPECT_EQ(CountLines(seen, "move "), 0);
@@ -546,8 +500,8 @@ TEST(RobustnessWinBoard, UndoRemoveAndUsermoveGarbage) {
   ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
   engine.WriteLine("force");
-  Ping(engine, 4);
-  QuitCleanly(engine);
+  engine.LinesBeforePong(4);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // The game record holds 1,000 moves: a longer game in force mode ends there, and the engine still plays
@@ -557,7 +511,7 @@ TEST(RobustnessWinBoard, ThousandMoveGameInForceMode) {
   const std::vector<std::string> moves = LongGame(game, kMaxGameMoves);
   ASSERT_EQ(moves.size(), static_cast<size_t>(kMaxGameMoves));
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   engine.WriteLine("force");
   std::string batch;
@@ -566,7 +520,7 @@ TEST(RobustnessWinBoard, ThousandMoveGameInForceMode) {
     if (i % 100 == 99) {
       engine.Send(batch);
       batch.clear();
-      std::vector<std::string> seen = Ping(engine, static_cast<int>(i));
+      std::vector<std::string> seen = engine.LinesBeforePong(static_cast<int>(i));
       EXPECT_EQ(CountLines(seen, "Illegal move"), 0) << i;
       const int results = CountLines(seen, "1-0") + CountLines(seen, "0-1") + CountLines(seen, "1/2");
       if (i + 1 < moves.size())
@@ -577,7 +531,7 @@ TEST(RobustnessWinBoard, ThousandMoveGameInForceMode) {
   }
   // Knight shuffles beyond the end of the record are refused.
   for (int i = 0; i < 40; ++i) engine.WriteLine(i % 2 == 0 ? "g1f3" : "f3g1");
-  std::vector<std::string> seen = Ping(engine, 5000);
+  std::vector<std::string> seen = engine.LinesBeforePong(5000);
   EXPECT_EQ(CountLines(seen, "Illegal move"), 40);
   // One move back: the engine may play the last move of the record.
   engine.WriteLine("undo");
@@ -590,18 +544,18 @@ TEST(RobustnessWinBoard, ThousandMoveGameInForceMode) {
   engine.WriteLine("savepgn game.pgn");
   engine.WriteLine("savepos game.fen");
   for (int i = 0; i < 1100; ++i) engine.WriteLine(i % 2 ? "undo" : "remove");
-  Ping(engine, 5001);
-  QuitCleanly(engine);
+  engine.LinesBeforePong(5001);
+  EXPECT_EQ(engine.Quit(), 0);
   EXPECT_TRUE(engine.FileExists("game.pgn"));
 }
 
 TEST(RobustnessWinBoard, FilesWithBadNamesAreReported) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   for (const char* c : {"savepgn", "savepos", "savepgn .", "savepos /", "savepgn no/such/folder/x.pgn",
                         "loadpos", "loadpos .", "loadpos missing.fen -5", "loadpos / 3"})
     engine.WriteLine(c);
-  std::vector<std::string> seen = Ping(engine, 1);
+  std::vector<std::string> seen = engine.LinesBeforePong(1);
   EXPECT_EQ(CountLines(seen, "Error (cannot open file): "), 5);
   EXPECT_TRUE(engine.Running());
   // A position file with broken lines.
@@ -610,10 +564,10 @@ TEST(RobustnessWinBoard, FilesWithBadNamesAreReported) {
   for (const char* c :
        {"loadpos broken.fen 1", "loadpos broken.fen 2", "loadpos broken.fen 3", "loadpos broken.fen 4"})
     engine.WriteLine(c);
-  seen = Ping(engine, 2);
+  seen = engine.LinesBeforePong(2);
   EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 3);
   EXPECT_EQ(CountLines(seen, "broken.fen is too short!"), 1);
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -627,7 +581,7 @@ TEST(RobustnessUci, HugePositionLines) {
   }
   ASSERT_EQ(moves.size(), static_cast<size_t>(kMaxGameMoves));
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
 
   // 400 legal moves, then 100 kB of words that are no moves: the list ends at the first of them.
   std::string lineText = "position startpos moves";
@@ -637,9 +591,9 @@ TEST(RobustnessUci, HugePositionLines) {
   engine.WriteLine("go depth 2");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter(std::vector<std::string>(moves.begin(), moves.begin() + 400), BestMove(line)))
+  EXPECT_TRUE(LegalAfter(std::vector<std::string>(moves.begin(), moves.begin() + 400), BestMoveOf(line)))
       << line;
-  IsReady(engine);
+  engine.LinesBeforeReady();
 
   // The whole record and more: a UCI game has no move limit, and the answer is for the last position.
   test::ChessModel model(true);
@@ -660,19 +614,19 @@ TEST(RobustnessUci, HugePositionLines) {
   engine.WriteLine(lineText);
   engine.WriteLine("go depth 1");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(model.IsLegal(BestMove(line))) << line << " in " << model.position.Fen();
-  IsReady(engine);
+  EXPECT_TRUE(model.IsLegal(BestMoveOf(line))) << line << " in " << model.position.Fen();
+  engine.LinesBeforeReady();
   // A long line of garbage words, and a "position" line that is nothing but garbage.
   engine.WriteLine("position " + std::string(100000, 'x'));
   engine.WriteLine(std::string(100000, ' '));
   engine.Send(std::string(5000, '\0') + "\n");
-  IsReady(engine);
-  QuitCleanly(engine);
+  engine.LinesBeforeReady();
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessUci, BrokenPositionCommands) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   const std::vector<std::string> brokenFens = {
       "",
       "8/8/8/8/8/8/8/8 w - -",
@@ -703,19 +657,19 @@ TEST(RobustnessUci, BrokenPositionCommands) {
   engine.WriteLine("go depth 2");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter({"e2e4", "e7e5"}, BestMove(line))) << line;
+  EXPECT_TRUE(LegalAfter({"e2e4", "e7e5"}, BestMoveOf(line))) << line;
   // A mated side has no move to give.
   engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4 e2e4");
   engine.WriteLine("go depth 2");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
   EXPECT_EQ(line, "bestmove 0000");
-  IsReady(engine);
-  QuitCleanly(engine);
+  engine.LinesBeforeReady();
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessUci, GoWithGarbageParameters) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos moves e2e4");
   Mirror game;
   ASSERT_TRUE(game.Play("e2e4"));
@@ -752,7 +706,7 @@ TEST(RobustnessUci, GoWithGarbageParameters) {
     engine.WriteLine(g);
     std::string line;
     ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-    EXPECT_TRUE(game.IsLegal(BestMove(line))) << line;
+    EXPECT_TRUE(game.IsLegal(BestMoveOf(line))) << line;
   }
   // 200 searchmoves entries, the bounding parameters first (the line is cut at 255 characters).
   std::string many = "go depth 2 searchmoves";
@@ -760,19 +714,19 @@ TEST(RobustnessUci, GoWithGarbageParameters) {
   engine.WriteLine(many);
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_EQ(BestMove(line), "a7a6");
+  EXPECT_EQ(BestMoveOf(line), "a7a6");
   many = "go depth 2 searchmoves";
   for (int i = 0; i < 200; ++i) many += i % 3 == 2 ? " e2e4" : " h7h6";  // the illegal entry ends the list
   engine.WriteLine(many);
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_EQ(BestMove(line), "h7h6");
-  IsReady(engine);
-  QuitCleanly(engine);
+  EXPECT_EQ(BestMoveOf(line), "h7h6");
+  engine.LinesBeforeReady();
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessUci, BrokenSetoptionLines) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   for (const std::string& l : {std::string("setoption"),
                                std::string("setoption name"),
                                std::string("setoption name Hash"),
@@ -800,19 +754,19 @@ TEST(RobustnessUci, BrokenSetoptionLines) {
                                std::string("setoption name Hash value 64 ") + std::string(10000, 'z'),
                                std::string("setoption name Hash value 2")})
     engine.WriteLine(l);
-  IsReady(engine);
+  engine.LinesBeforeReady();
   engine.WriteLine("position startpos");
   engine.WriteLine("go depth 3");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
   Mirror game;
-  EXPECT_TRUE(game.IsLegal(BestMove(line))) << line;
-  QuitCleanly(engine);
+  EXPECT_TRUE(game.IsLegal(BestMoveOf(line))) << line;
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessUci, CommandsDuringASearch) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   engine.WriteLine("go infinite");
   Pause(200);
@@ -824,11 +778,11 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   engine.WriteLine("stop");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
+  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
   // Stray stop and ponderhit outside a search.
   engine.WriteLine("stop");
   engine.WriteLine("ponderhit");
-  seen = IsReady(engine);
+  seen = engine.LinesBeforeReady();
   EXPECT_EQ(CountLines(seen, "bestmove"), 0);
 
   // A new position during a search ends it; the next search is of the new position.
@@ -836,10 +790,10 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   Pause(200);
   engine.WriteLine("position startpos moves d2d4");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
+  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
   engine.WriteLine("go depth 2");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter({"d2d4"}, BestMove(line))) << line;
+  EXPECT_TRUE(LegalAfter({"d2d4"}, BestMoveOf(line))) << line;
 
   // Ponder, then stop; ponder, then ponderhit with a short clock.
   engine.WriteLine("position startpos");
@@ -847,25 +801,25 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   Pause(100);
   engine.WriteLine("stop");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
+  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
   engine.WriteLine("ponderhit");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMove(line))) << line;
-  IsReady(engine);
+  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  engine.LinesBeforeReady();
 
   // "quit" during a search ends the engine.
   engine.WriteLine("go infinite");
   Pause(100);
-  QuitCleanly(engine);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(RobustnessUci, ClosedInputDuringASearch) {
   for (const char* go : {"go infinite", "go depth 30", "go ponder"}) {
     SCOPED_TRACE(go);
     EngineProcess engine;
-    StartUci(engine);
+    ASSERT_TRUE(engine.StartUci());
     engine.WriteLine("position startpos moves e2e4 e7e5");
     engine.WriteLine(go);
     Pause(150);

@@ -66,8 +66,7 @@ TEST(SideFilesE2E, ALearningFileThatIsADirectoryIsReportedOnceAndTheGameGoesOn) 
   EXPECT_EQ(Count(QueenDownGame(winboard), "telluser " + kLearnNotice), 1);
   // The next game learns again, but the file is not tried again.
   EXPECT_EQ(Count(QueenDownGame(winboard), "telluser"), 0);
-  winboard.WriteLine("quit");
-  EXPECT_EQ(winboard.WaitExit(), 0);
+  EXPECT_EQ(winboard.Quit(), 0);
 
   EngineProcess uci;
   uci.WriteFile("kelb701.ini", "hashsize=2\n");
@@ -77,8 +76,7 @@ TEST(SideFilesE2E, ALearningFileThatIsADirectoryIsReportedOnceAndTheGameGoesOn) 
   EXPECT_EQ(Count(QueenDownSearch(uci), "info string " + kLearnNotice), 1);
   uci.WriteLine("ucinewgame");
   EXPECT_EQ(Count(QueenDownSearch(uci), "info string Cannot"), 0);
-  uci.WriteLine("quit");
-  EXPECT_EQ(uci.WaitExit(), 0);
+  EXPECT_EQ(uci.Quit(), 0);
 }
 
 // As a program started from a system folder finds itself (the GUI's choice, not the user's). Root is not
@@ -114,8 +112,7 @@ TEST(SideFilesE2E, AFolderTheEngineCannotWriteCostsNoGame) {
       "info string Cannot write kelb701.epd (Permission denied); learned positions are not saved in this run";
   EXPECT_EQ(Count(QueenDownSearch(engine), learnNotice), 1);
   EXPECT_EQ(Count(QueenDownSearch(engine), "info string Cannot"), 0);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
   chmod(engine.Dir().c_str(), 0700);
   EXPECT_FALSE(engine.FileExists("kelb701.epd"));
   EXPECT_FALSE(engine.FileExists("kelb701.log"));

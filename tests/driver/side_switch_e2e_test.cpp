@@ -12,6 +12,7 @@ namespace kelb {
 namespace {
 
 using test::EngineProcess;
+using test::MoveWord;
 
 // Starts the engine in xboard mode with the protocol log on; the start-up lines are read away.
 static void StartLogged(EngineProcess& engine) {
@@ -21,18 +22,6 @@ static void StartLogged(EngineProcess& engine) {
   engine.WriteLine("ping 0");
   ASSERT_TRUE(engine.WaitFor("pong 0"));
 }
-
-// Sends a ping and returns every line that came before its pong.
-static std::vector<std::string> LinesUntilPong(EngineProcess& engine, int n) {
-  engine.WriteLine("ping " + std::to_string(n));
-  std::vector<std::string> seen;
-  EXPECT_TRUE(engine.WaitFor("pong " + std::to_string(n), nullptr, 10000, &seen));
-  if (!seen.empty()) seen.pop_back();
-  return seen;
-}
-
-// The move text of an engine line "move X".
-static std::string MoveWord(const std::string& line) { return line.substr(line.rfind(' ') + 1); }
 
 // The first line of a position file written by "savepos": the FEN fields and the two counters.
 static std::string SavedPosition(EngineProcess& engine, const std::string& name) {
@@ -64,7 +53,7 @@ TEST(SideSwitchE2E, SwitchAfterADoubleStepLeavesNoEnPassantCapture) {
     engine.WriteLine("white");
     engine.WriteLine("d5e6");  // a pawn moving diagonally onto an empty square
     engine.WriteLine("savepos switched.fen");
-    std::vector<std::string> lines = LinesUntilPong(engine, 1);
+    std::vector<std::string> lines = engine.LinesBeforePong(1);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "Illegal move");
     EXPECT_EQ(SavedPosition(engine, "switched.fen"), c.switched);
@@ -77,12 +66,11 @@ TEST(SideSwitchE2E, SwitchAfterADoubleStepLeavesNoEnPassantCapture) {
     EXPECT_NE(MoveWord(line), "d5e6");
     engine.WriteLine("force");
     engine.WriteLine("savepos moved.fen");
-    EXPECT_TRUE(LinesUntilPong(engine, 2).empty());
+    EXPECT_TRUE(engine.LinesBeforePong(2).empty());
     const std::string moved = SavedPosition(engine, "moved.fen");
     EXPECT_EQ(BlackPawns(moved), BlackPawns(c.fen)) << moved;
     EXPECT_NE(moved.find(" b - - "), std::string::npos) << moved;
-    engine.WriteLine("quit");
-    EXPECT_EQ(engine.WaitExit(), 0);
+    EXPECT_EQ(engine.Quit(), 0);
     EXPECT_EQ(engine.ReadFile("kelb701.log").find("errcode"), std::string::npos);
   }
 }
@@ -96,7 +84,7 @@ TEST(SideSwitchE2E, UndoAndRemoveAfterASwitchRestoreThePositionBeforeTheMoves) {
   engine.WriteLine("white");
   engine.WriteLine("undo");
   engine.WriteLine("savepos u.fen");
-  EXPECT_TRUE(LinesUntilPong(engine, 1).empty());
+  EXPECT_TRUE(engine.LinesBeforePong(1).empty());
   EXPECT_EQ(SavedPosition(engine, "u.fen"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
 
   // Play goes on from there, and "remove" after "black" takes back both moves of the pair.
@@ -108,11 +96,10 @@ TEST(SideSwitchE2E, UndoAndRemoveAfterASwitchRestoreThePositionBeforeTheMoves) {
   engine.WriteLine("e2e4");
   engine.WriteLine("e7e5");
   engine.WriteLine("savepos e.fen");
-  EXPECT_TRUE(LinesUntilPong(engine, 2).empty());
+  EXPECT_TRUE(engine.LinesBeforePong(2).empty());
   EXPECT_EQ(SavedPosition(engine, "r.fen"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
   EXPECT_EQ(SavedPosition(engine, "e.fen"), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
   EXPECT_EQ(engine.ReadFile("kelb701.log").find("errcode"), std::string::npos);
 }
 
@@ -128,14 +115,13 @@ TEST(SideSwitchE2E, SwitchToAStalematedSideSendsTheResult) {
     StartLogged(engine);
     engine.WriteLine(std::string("setboard ") + c.fen);
     engine.WriteLine(c.command);
-    std::vector<std::string> lines = LinesUntilPong(engine, 1);
+    std::vector<std::string> lines = engine.LinesBeforePong(1);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "1/2-1/2 {Stalemate}");
     // "go" finds the game over: no move, and the engine still answers.
     engine.WriteLine("go");
-    EXPECT_TRUE(LinesUntilPong(engine, 2).empty());
-    engine.WriteLine("quit");
-    EXPECT_EQ(engine.WaitExit(), 0);
+    EXPECT_TRUE(engine.LinesBeforePong(2).empty());
+    EXPECT_EQ(engine.Quit(), 0);
   }
 }
 

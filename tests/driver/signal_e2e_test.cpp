@@ -26,8 +26,7 @@ TEST(SignalE2E, InterruptIsIgnoredWhileIdleAndWhileThinking) {
   engine.Signal(SIGINT);  // arrives during the search
   ASSERT_TRUE(engine.WaitFor("move ", &line, 10000));
   EXPECT_EQ(line.size(), 9u) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // The engine's output closed at the start of a command (idle) or while it thinks: the next line it writes

@@ -13,6 +13,9 @@
 #include <sstream>
 #include <string>
 
+#include "driver/WBinout.h"
+#include "support/files.h"
+
 namespace kelb::test {
 
 // Failures are printed to standard output, which these tests capture: repeat them on standard error.
@@ -31,10 +34,6 @@ inline const bool stderrFailuresInstalled = [] {
 class StdioRedirect {
  public:
   StdioRedirect() {
-    char templ[] = "/tmp/kelbdrv.XXXXXX";
-    dir = mkdtemp(templ);
-    oldCwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) std::abort();
     std::fflush(stdout);
@@ -56,9 +55,6 @@ class StdioRedirect {
     close(savedOut);
     if (feed >= 0) close(feed);
     close(capture);
-    std::filesystem::current_path(oldCwd);
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
   }
 
   // Bytes for the engine's standard input.
@@ -79,21 +75,21 @@ class StdioRedirect {
     captured.clear();
     return all;
   }
-  void WriteFile(const std::string& name, const std::string& content) {
-    std::ofstream(name, std::ios::binary) << content;
-  }
-  std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  void WriteFile(const std::string& name, const std::string& content) { test::WriteFile(name, content); }
+  std::string ReadFile(const std::string& name) { return test::ReadFile(name); }
 
  private:
-  std::string dir;
-  std::filesystem::path oldCwd;
+  InTempDir folder{"kelbdrv"};  // first made, last removed: the working folder of the whole redirection
   int savedIn = -1, savedOut = -1, feed = -1, capture = -1;
   std::string captured;
 };
+
+// One PollLine; returns the line it delivered (and consumes it).
+inline std::string PollOnce() {
+  PollLine();
+  std::string line = InputLine;
+  InputLine.clear();
+  return line;
+}
 
 }  // namespace kelb::test

@@ -11,22 +11,9 @@
 namespace kelb {
 namespace {
 
+using test::BestMoveOf;
 using test::EngineProcess;
 using test::GameMirror;
-
-static void StartUci(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
-}
-
-// The move of a "bestmove" line.
-static std::string BestMove(const std::string& line) {
-  size_t end = line.find(' ', 9);
-  return line.substr(9, end == std::string::npos ? std::string::npos : end - 9);
-}
 
 TEST(UciE2E, IdentityAndOptionsInOrder) {
   EngineProcess engine;
@@ -49,8 +36,7 @@ TEST(UciE2E, IdentityAndOptionsInOrder) {
   std::string line;
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "info string Opening book (kelb701.bok) not found!");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // The Hash option's default is the table in effect: the ini's "hashsize", or the smallest the option allows
@@ -72,49 +58,46 @@ TEST(UciE2E, HashOptionAnnouncesTheTableInEffect) {
     ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
     GameMirror game;
     ASSERT_TRUE(game.Play("e2e4"));
-    EXPECT_TRUE(game.Play(BestMove(line))) << line;
-    engine.WriteLine("quit");
-    EXPECT_EQ(engine.WaitExit(), 0);
+    EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
+    EXPECT_EQ(engine.Quit(), 0);
   }
 }
 
 TEST(UciE2E, GoWithDepthAnswersALegalBestMove) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   GameMirror game;
   engine.WriteLine("position startpos moves e2e4 e7e5 g1f3");
   for (const char* m : {"e2e4", "e7e5", "g1f3"}) ASSERT_TRUE(game.Play(m));
   engine.WriteLine("go wtime 10000 btime 10000 winc 100 binc 100 movestogo 20 depth 4");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
-  EXPECT_TRUE(game.Play(BestMove(line))) << line;
+  EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
   size_t ponder = line.find(" ponder ");
   if (ponder != std::string::npos) {
     EXPECT_TRUE(game.Play(line.substr(ponder + 8))) << line;
   }
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, SearchMovesRestrictTheRoot) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   engine.WriteLine("go searchmoves a2a3 h2h4 depth 5");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
-  std::string best = BestMove(line);
+  std::string best = BestMoveOf(line);
   EXPECT_TRUE(best == "a2a3" || best == "h2h4") << line;
   engine.WriteLine("go searchmoves a2a3 depth 1");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
-  EXPECT_EQ(BestMove(line), "a2a3") << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(BestMoveOf(line), "a2a3") << line;
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, InfiniteAnswersOnlyAfterStopAndReadyOkMeanwhile) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos moves d2d4");
   engine.WriteLine("go infinite");
   std::vector<std::string> seen;
@@ -127,14 +110,13 @@ TEST(UciE2E, InfiniteAnswersOnlyAfterStopAndReadyOkMeanwhile) {
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 10000));
   GameMirror game;
   ASSERT_TRUE(game.Play("d2d4"));
-  EXPECT_TRUE(game.Play(BestMove(line))) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, PonderThenPonderHitContinuesUnderTheClock) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos moves e2e4");
   engine.WriteLine("go ponder wtime 3000 btime 3000");
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 700));  // no deadline while pondering
@@ -144,14 +126,13 @@ TEST(UciE2E, PonderThenPonderHitContinuesUnderTheClock) {
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 30000));
   GameMirror game;
   ASSERT_TRUE(game.Play("e2e4"));
-  EXPECT_TRUE(game.Play(BestMove(line))) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, NoLegalMoveAnswersNullMove) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
   engine.WriteLine("go depth 3");
   std::string line;
@@ -166,13 +147,12 @@ TEST(UciE2E, NoLegalMoveAnswersNullMove) {
   engine.WriteLine("stop");
   ASSERT_TRUE(engine.WaitFor("bestmove", &line, 10000));
   EXPECT_EQ(line, "bestmove 0000");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, QuitDuringASearchEndsTheEngine) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   engine.WriteLine("go infinite");
   ASSERT_TRUE(engine.WaitFor("info depth", nullptr, 10000));  // searching
@@ -184,7 +164,7 @@ TEST(UciE2E, QuitDuringASearchEndsTheEngine) {
 
 TEST(UciE2E, ClosedInputDuringASearchEndsTheEnginePromptly) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   engine.WriteLine("go infinite");
   ASSERT_TRUE(engine.WaitFor("info depth", nullptr, 10000));  // searching
@@ -195,15 +175,14 @@ TEST(UciE2E, ClosedInputDuringASearchEndsTheEnginePromptly) {
 
 TEST(UciE2E, WeakLevelInfiniteStillWaitsForStop) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   engine.WriteLine("position startpos");
   engine.WriteLine("go infinite");
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 600));
   engine.WriteLine("stop");
   EXPECT_TRUE(engine.WaitFor("bestmove", nullptr, 10000));
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 }  // namespace

@@ -19,14 +19,6 @@ using test::ChessModel;
 using test::EngineProcess;
 using test::ModelMove;
 
-static void StartUci(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
-}
-
 // Sends "go" with the parameters and returns the move of its "bestmove" line ("" when none came).
 static std::string BestMove(EngineProcess& engine, const std::string& parameters,
                             std::vector<std::string>* seen = nullptr) {
@@ -39,28 +31,19 @@ static std::string BestMove(EngineProcess& engine, const std::string& parameters
   return move;
 }
 
-// Lines sent before the answer to "isready".
-static std::vector<std::string> LinesUntilReady(EngineProcess& engine) {
-  engine.WriteLine("isready");
-  std::vector<std::string> seen;
-  EXPECT_TRUE(engine.WaitFor("readyok", nullptr, 10000, &seen));
-  if (!seen.empty()) seen.pop_back();
-  return seen;
-}
-
 TEST(UciSetupE2E, RefusedFenHaltsOnlyItsOwnPosition) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   // White's king stands in check with Black to move: refused.
   engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1");
-  std::vector<std::string> lines = LinesUntilReady(engine);
+  std::vector<std::string> lines = engine.LinesBeforeReady();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "tellusererror illegal position");
   EXPECT_EQ(BestMove(engine, "depth 3"), "0000");
 
   // The next legal FEN is taken and searched: only the king and the e-pawn can move.
   engine.WriteLine("position fen 8/8/8/4k3/8/8/4P3/4K3 w - - 0 1");
-  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  EXPECT_TRUE(engine.LinesBeforeReady().empty());
   const std::string move = BestMove(engine, "depth 3");
   EXPECT_TRUE(move.rfind("e1", 0) == 0 || move.rfind("e2", 0) == 0) << move;
 
@@ -68,21 +51,20 @@ TEST(UciSetupE2E, RefusedFenHaltsOnlyItsOwnPosition) {
   engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1 moves e5e1");
   EXPECT_EQ(BestMove(engine, "depth 2"), "0000");
   engine.WriteLine("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d8");
-  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  EXPECT_TRUE(engine.LinesBeforeReady().empty());
   EXPECT_NE(BestMove(engine, "depth 2"), "0000");
 
   // "ucinewgame" does not replace a refused position: only the next "position" does.
   engine.WriteLine("position fen 4k3/8/8/3qq3/8/8/8/4K3 b - - 0 1");
   engine.WriteLine("ucinewgame");
-  lines = LinesUntilReady(engine);
+  lines = engine.LinesBeforeReady();
   ASSERT_EQ(lines.size(), 1u);  // only the refusal
   EXPECT_EQ(BestMove(engine, "depth 2"), "0000");
   engine.WriteLine("position startpos");
   const std::string first = BestMove(engine, "depth 2");
   EXPECT_FALSE(first.empty());
   EXPECT_NE(first, "0000");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // The model game of a "position" line: the start position or a FEN, then the moves; lines collects what
@@ -171,45 +153,43 @@ TEST(UciSetupE2E, MoveListsLongerThanTheRecordAreFollowedToTheEnd) {
       {"", KnightShuffle(10001)},       // a line of 50,000 characters
   };
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.moves.size()) + " moves from " + (c.fen.empty() ? "the start" : c.fen));
     ASSERT_GT(c.moves.size(), 1000u);
     std::vector<std::string> expected;
     const ChessModel game = ModelGame(c.fen, c.moves, expected);
     engine.WriteLine(PositionLine(c.fen, c.moves));
-    const std::vector<std::string> lines = LinesUntilReady(engine);
+    const std::vector<std::string> lines = engine.LinesBeforeReady();
     EXPECT_EQ(FirstDifference(expected, lines), "");
     const std::string move = BestMove(engine, "depth 3");
     EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
   }
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // A repetition claim under UCI too needs the same castling rights: after 1.Nf3 Nc6 2.Rg1 Nb8 3.Rh1 Nc6
 // 4.Rg1 Nb8 5.Rh1 the position after 1.Nf3 has stood three times, twice with the same rights.
 TEST(UciSetupE2E, RepetitionClaimNeedsTheSameCastlingRights) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   const std::vector<std::string> moves = {"g1f3", "b8c6", "h1g1", "c6b8", "g1h1",
                                           "b8c6", "h1g1", "c6b8", "g1h1"};
   engine.WriteLine(PositionLine("", moves));
-  EXPECT_TRUE(LinesUntilReady(engine).empty());
+  EXPECT_TRUE(engine.LinesBeforeReady().empty());
   std::vector<std::string> longer = moves;
   longer.push_back("b8c6");
   longer.push_back("h1g1");  // the position after 2.Rg1 stands for the third time
   engine.WriteLine(PositionLine("", longer));
-  EXPECT_EQ(LinesUntilReady(engine), std::vector<std::string>{"1/2-1/2 {Draw by repetition}"});
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.LinesBeforeReady(), std::vector<std::string>{"1/2-1/2 {Draw by repetition}"});
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // "ucinewgame" tells the engine that the next search belongs to another game; the position to search is
 // still the one the last "position" set.
 TEST(UciSetupE2E, UcinewgameKeepsThePosition) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   for (const auto& [fen, moves] : std::vector<std::pair<std::string, std::vector<std::string>>>{
            {"7k/8/8/8/8/8/8/KR6 w - - 0 1", {"a1a2", "h8g8"}}, {"", {"e2e4"}}}) {
     SCOPED_TRACE(PositionLine(fen, moves));
@@ -217,12 +197,11 @@ TEST(UciSetupE2E, UcinewgameKeepsThePosition) {
     const ChessModel game = ModelGame(fen, moves, lines);
     engine.WriteLine(PositionLine(fen, moves));
     engine.WriteLine("ucinewgame");
-    EXPECT_TRUE(LinesUntilReady(engine).empty());
+    EXPECT_TRUE(engine.LinesBeforeReady().empty());
     const std::string move = BestMove(engine, "depth 2");
     EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
   }
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciSetupE2E, RestrictedSearchTakesABookMoveOnlyFromItsList) {
@@ -232,7 +211,7 @@ TEST(UciSetupE2E, RestrictedSearchTakesABookMoveOnlyFromItsList) {
   bytes << book.rdbuf();
   ASSERT_FALSE(bytes.str().empty());
   engine.WriteFile("kelb701.bok", bytes.str());
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   // Neither move is in the book: the engine searches, and plays one of the two.
   for (int run = 0; run < 4; ++run) {
@@ -248,8 +227,7 @@ TEST(UciSetupE2E, RestrictedSearchTakesABookMoveOnlyFromItsList) {
   const std::string move = BestMove(engine, "depth 5", &seen);
   EXPECT_EQ(seen.size(), 1u) << seen.front();
   EXPECT_EQ(move.size(), 4u) << move;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 }  // namespace

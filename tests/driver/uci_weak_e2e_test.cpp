@@ -12,20 +12,11 @@ namespace kelb {
 namespace {
 
 using test::EngineProcess;
+using test::Pause;
 using Clock = std::chrono::steady_clock;
-
-static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 static int64_t MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-static void StartUci(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
 }
 
 // Nodes of an infinite search from the start position, read from the analysis status line
@@ -65,7 +56,7 @@ static void ExpectLevelLimit(EngineProcess& engine, int64_t full, const char* wh
 
 TEST(UciWeakE2E, EloReachesTheSearchAsItsNodeLimitInEitherOrder) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   // Full strength first.
   EXPECT_GT(FullStrengthNodes(engine), 10000);
 
@@ -88,23 +79,21 @@ TEST(UciWeakE2E, EloReachesTheSearchAsItsNodeLimitInEitherOrder) {
   engine.WriteLine("setoption name UCI_Elo value 2001");
   ExpectLevelLimit(engine, 34, "out of range: 700, level 50");
 
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciWeakE2E, NewUciSessionStartsAtFullStrength) {
   // A configured weak level is a WinBoard setting: "uci" starts at full strength.
   EngineProcess engine;
   engine.WriteFile("kelb701.ini", "weak=50\r\n");
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   EXPECT_GT(FullStrengthNodes(engine), 10000);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciWeakE2E, WeakMoveUsesItsTimeUnlessTheDelayIsOff) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   engine.WriteLine("position startpos");
   engine.WriteLine("isready");
@@ -121,13 +110,12 @@ TEST(UciWeakE2E, WeakMoveUsesItsTimeUnlessTheDelayIsOff) {
   engine.WriteLine("go movetime 100000");
   ASSERT_TRUE(engine.WaitFor("bestmove", nullptr, 30000));
 
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   engine.WriteLine("position startpos moves e2e4 e7e5");
   engine.WriteLine("go ponder wtime 80000 btime 80000");
@@ -139,13 +127,12 @@ TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
   // allotted (2.5% of 80 s) after "ponderhit".
   ASSERT_TRUE(engine.WaitFor("bestmove", nullptr, 30000));
   EXPECT_GE(MillisecondsSince(hit), 850);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciWeakE2E, WeakDelayStillServesTheGui) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   engine.WriteLine("position startpos moves e2e4");
   // A very long clock: the delay runs to a deadline minutes away.
@@ -157,15 +144,14 @@ TEST(UciWeakE2E, WeakDelayStillServesTheGui) {
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
   EXPECT_NE(line, "bestmove 0000");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciWeakE2E, WeakSearchWithoutATimeBudgetAnswersByItself) {
   // Bounded by depth, nodes or a mate length, or given only the opponent's clock, a search has no time to
   // imitate: the weak move comes when the search ends, not at a deadline of the default clock.
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   for (const char* parameters : {"depth 4", "nodes 500", "mate 3", "btime 100000000"}) {
     SCOPED_TRACE(parameters);
@@ -175,8 +161,7 @@ TEST(UciWeakE2E, WeakSearchWithoutATimeBudgetAnswersByItself) {
     ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 30000));
     EXPECT_NE(line, "bestmove 0000");
   }
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 }  // namespace

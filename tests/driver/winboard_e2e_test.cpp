@@ -14,20 +14,11 @@ namespace {
 using test::EngineProcess;
 using test::GameMirror;
 using test::MoveWord;
-
-static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Starts the engine in xboard mode; the start-up lines are read away.
-static void StartXboard(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("xboard");
-  engine.WriteLine("ping 0");
-  ASSERT_TRUE(engine.WaitFor("pong 0"));
-}
+using test::Pause;
 
 TEST(WinBoardE2E, RepliesAsBlackAfterNewAndAMove) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("new");
   engine.WriteLine("sd 3");
@@ -41,13 +32,12 @@ TEST(WinBoardE2E, RepliesAsBlackAfterNewAndAMove) {
   ASSERT_TRUE(game.Play("d2d4"));
   ASSERT_TRUE(engine.WaitFor("move ", &line));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, GoPlaysWhite) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("new");
   engine.WriteLine("sd 2");
@@ -55,13 +45,12 @@ TEST(WinBoardE2E, GoPlaysWhite) {
   std::string line;
   ASSERT_TRUE(engine.WaitFor("move ", &line));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, AutoPlaysBothSidesUntilACommand) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("new");
   engine.WriteLine("sd 1");
@@ -80,8 +69,7 @@ TEST(WinBoardE2E, AutoPlaysBothSidesUntilACommand) {
       EXPECT_TRUE(game.Play(MoveWord(l))) << l;
     }
   EXPECT_TRUE(engine.Drain(300).empty());  // forced: no more moves
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, ConsoleStyleNumbersMovesAndPrompts) {
@@ -104,8 +92,7 @@ TEST(WinBoardE2E, ConsoleStyleNumbersMovesAndPrompts) {
   EXPECT_TRUE(game.Play(MoveWord(line)));
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "Your next?");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // "time" is the engine's own clock and "otim" the opponent's, whatever colour a later "go", "white" or
@@ -128,7 +115,7 @@ TEST(WinBoardE2E, TimeIsTheEnginesClockWhateverColourItGetsLater) {
     for (const std::string& command : c.commands) trace += command + " | ";
     SCOPED_TRACE(trace);
     EngineProcess engine;
-    StartXboard(engine);
+    ASSERT_TRUE(engine.StartXboard());
     for (const std::string& command : c.commands) engine.WriteLine(command);
     std::string line;
     if (c.engineHasOneSecond) {
@@ -141,26 +128,24 @@ TEST(WinBoardE2E, TimeIsTheEnginesClockWhateverColourItGetsLater) {
       engine.WriteLine("?");
       EXPECT_TRUE(engine.WaitFor("move ", &line, 20000));
     }
-    engine.WriteLine("quit");
-    EXPECT_EQ(engine.WaitExit(), 0);
+    EXPECT_EQ(engine.Quit(), 0);
   }
 }
 
 TEST(WinBoardE2E, PingAnsweredInForceMode) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("force");
   engine.WriteLine("ping 7");
   std::string line;
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "pong 7");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, HintComesWhenTheNextCommandArrives) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("force");
   engine.WriteLine("hint");
@@ -172,13 +157,12 @@ TEST(WinBoardE2E, HintComesWhenTheNextCommandArrives) {
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "pong 4");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, QuestionMarkMovesAtOnceWithoutError) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("new");
   engine.WriteLine("st 60");
@@ -196,13 +180,12 @@ TEST(WinBoardE2E, QuestionMarkMovesAtOnceWithoutError) {
   engine.WriteLine("ping 2");
   ASSERT_TRUE(engine.WaitFor("pong 2", nullptr, 5000, &seen));
   for (const std::string& l : seen) EXPECT_EQ(l.find("Error"), std::string::npos) << l;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, ForceDuringASearchStillPlaysTheMove) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("new");
   engine.WriteLine("st 60");
@@ -220,13 +203,12 @@ TEST(WinBoardE2E, ForceDuringASearchStillPlaysTheMove) {
   engine.WriteLine("ping 3");
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "pong 3");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   engine.WriteLine("force");
   const auto sent = std::chrono::steady_clock::now();
@@ -254,13 +236,12 @@ TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
   engine.WriteLine("ping 6");
   ASSERT_TRUE(engine.WaitFor("pong 6", nullptr, 10000));
   EXPECT_TRUE(engine.Drain(300).empty());  // the analysis has ended
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, DotOutsideAnalysisIsSilent) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("new");
   engine.WriteLine("st 60");
   engine.WriteLine("e2e4");
@@ -272,13 +253,12 @@ TEST(WinBoardE2E, DotOutsideAnalysisIsSilent) {
   engine.WriteLine("?");
   ASSERT_TRUE(engine.ReadLine(line, 20000));
   EXPECT_EQ(line.rfind("move ", 0), 0u) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, PondersAndAnswersTheNextMove) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
   engine.WriteLine("new");
   engine.WriteLine("hard");
@@ -293,13 +273,12 @@ TEST(WinBoardE2E, PondersAndAnswersTheNextMove) {
   ASSERT_TRUE(game.Play("d2d4"));
   ASSERT_TRUE(engine.WaitFor("move ", &line, 20000));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, ClosedInputDuringAnalysisEndsTheEngine) {
   EngineProcess engine;
-  StartXboard(engine);
+  ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("analyze");
   ASSERT_TRUE(engine.WaitUntilSearching());
   engine.CloseInput();  // the analysis would never end by itself

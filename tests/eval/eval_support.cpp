@@ -9,20 +9,13 @@
 #include "board/fen.h"
 #include "driver/config.h"
 #include "eval/eval.h"
+#include "support/position.h"
 
 namespace kelb::test {
 
 bool SetUpFen(const std::string& fen) {
   engineState.mode = EngineMode::Force;  // a refused earlier position must not taint this one
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  if (illegal) return false;
-  CountMaterial();
-  ComputeKey();
-  Board.ply = 1;
-  Board.makeDepth = 0;
-  return true;
+  return PlaceFen(fen);
 }
 
 static std::string SwapCase(const std::string& s) {

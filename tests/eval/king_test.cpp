@@ -17,13 +17,13 @@ TEST(KingAttack, CountGrowsWithItsSquareAndIsCapped) {
   e.blackAttack = 30;
   e.blackShelter = 0;
   ScoreKingAttack(e);
-  EXPECT_EQ(e.whiteScore, 30 * 30 / 18 + 15);  // 65
-  EXPECT_EQ(e.blackScore, 0);                  // Black has no 800 of pieces: nothing converted
+  EXPECT_EQ(e.whiteScore, 65);  // count 30 on the d5 king, no shelter: 30 * 30 / 18 + 15
+  EXPECT_EQ(e.blackScore, 0);   // Black has no 800 of pieces: nothing converted
   e.whiteScore = 0;
   e.whiteAttack = 100;  // 605, cut to 600, then scaled by the shelter
   e.blackShelter = 100;
   ScoreKingAttack(e);
-  EXPECT_EQ(e.whiteScore, 400 * 600 / 500);
+  EXPECT_EQ(e.whiteScore, 480);  // 600 against a shelter of 100: 400 / 500 of it
 }
 
 TEST(KingAttack, DefendersOfABackRankKing) {
@@ -33,13 +33,13 @@ TEST(KingAttack, DefendersOfABackRankKing) {
   e.whiteAttack = 30;
   e.blackShelter = 0;
   ScoreKingAttack(e);
-  EXPECT_EQ(e.whiteScore, 34 * 34 / 18 + 17);
+  EXPECT_EQ(e.whiteScore, 81);  // the undefended g8 king: count 34
   e = AfterKings("6k1/8/5n2/8/8/8/8/Q3K3 w - - 0 1");
   e.whiteScore = 0;
   e.whiteAttack = 30;
   e.blackShelter = 0;
   ScoreKingAttack(e);
-  EXPECT_EQ(e.whiteScore, 31 * 31 / 18 + 15);
+  EXPECT_EQ(e.whiteScore, 68);  // the f6 knight defends: count 31
 }
 
 TEST(KingAttack, KingsCloseTogetherAttackEachOther) {
@@ -47,7 +47,7 @@ TEST(KingAttack, KingsCloseTogetherAttackEachOther) {
   e.whiteScore = 0;
   e.blackShelter = 0;
   ScoreKingAttack(e);
-  EXPECT_EQ(e.whiteScore, 5 * 5 / 18 + 2);
+  EXPECT_EQ(e.whiteScore, 3);  // kings two squares apart: count 5
   EXPECT_EQ(e.blackAttack, 5);
 }
 
@@ -105,7 +105,7 @@ TEST(KingActivity, KingFarFromThePawns) {
   EvalTrace t;
   ASSERT_TRUE(SetUpFen("7k/7p/8/8/8/8/6PP/K7 w - - 0 1"));
   EvaluateTraced(&t);
-  EXPECT_EQ(t.white[kStageKings] - t.white[kStagePawns], 4 * 0 - 30 + 10);
+  EXPECT_EQ(t.white[kStageKings] - t.white[kStagePawns], -20);  // the a1 king in the h-pawn ending
 }
 
 TEST(Shelter, EmptyBishopSlotIsNoFianchetto) {
@@ -124,7 +124,7 @@ TEST(KingActivity, BothActivitiesReadTheMapsBeforeTheShelters) {
   EvalTrace t;
   ASSERT_TRUE(SetUpFen("rq6/p7/8/8/8/8/5PPP/4K1kR b K - 0 1"));
   EvaluateTraced(&t);
-  EXPECT_EQ(t.black[kStageKings] - t.black[kStagePawns], (3100 - 500) * 32 / 3100);
+  EXPECT_EQ(t.black[kStageKings] - t.black[kStagePawns], 26);  // the g1 king's activity 32, a rook off
   EvalContext e = AfterKings("rq6/p7/8/8/8/8/5PPP/4K1kR b K - 0 1");
   EXPECT_EQ(e.BlackSquareWeights[SquareAt(6, 1)], 3 + 18);
 }

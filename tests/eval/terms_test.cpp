@@ -53,7 +53,7 @@ TEST(AdjustForMaterial, RookPawnWithTheWrongBishop) {
   EvalContext e = AfterPawns("1k6/8/8/P7/8/2K5/8/2B5 w - - 0 1");
   // Balance: 400 limited to 300, (6200 - 300) * 300 / 10000 = 177.
   e.bishopColours = kWhiteDarkBishop;
-  EXPECT_EQ(AdjustForMaterial(e, 500), 677 / 50);
+  EXPECT_EQ(AdjustForMaterial(e, 500), 13);  // the a-pawn with the dark bishop: 677 cut fifty-fold
   e.bishopColours = kWhiteLightBishop;
   EXPECT_EQ(AdjustForMaterial(e, 500), 677);
 }
@@ -126,7 +126,7 @@ TEST(Pawns, UnstoppablePasserInAPawnEnding) {
   // King on d8 and Black to move: it catches the pawn.
   // P = 3 + 58 + KP(h1) 0 - KP(d8) 9, then + 0 - 9 + 6 = 49.
   t = Trace("3k4/7p/P7/8/8/8/8/7K b - - 0 1");
-  EXPECT_EQ(t.white[kStagePawns], 51 + 6200 * 98 / 3100);
+  EXPECT_EQ(t.white[kStagePawns], 247);  // the d8 king catches the a6 pawn: P 49, counted twice
   // With White to move the d8 king is too late.
   t = Trace("3k4/7p/P7/8/8/8/8/7K w - - 0 1");
   EXPECT_EQ(t.white[kStagePawns], 51 + 624);
@@ -135,7 +135,7 @@ TEST(Pawns, UnstoppablePasserInAPawnEnding) {
 TEST(Pawns, RaceRuleOnlyInPawnEndings) {
   // Black has a knight: P = 7 + 58 = 65; 51 + 300 * 1 / 3100 + 5900 * 130 / 3100.
   EvalTrace t = Trace("7k/8/P7/7n/8/8/8/7K w - - 0 1");
-  EXPECT_EQ(t.white[kStagePawns], 51 + 0 + 5900 * 130 / 3100);
+  EXPECT_EQ(t.white[kStagePawns], 298);  // the a6 passer against a knight: P 65, counted twice
 }
 
 TEST(Pawns, ConnectedPassersWithARookBehind) {
@@ -143,7 +143,7 @@ TEST(Pawns, ConnectedPassersWithARookBehind) {
   // f6: U 6; P = 5 + 58 + 1 - KP(a8) 3 + connected 25 = 86 (the e1 rook's file holds a pawn).
   // Square sum 11 + 9; structure 6 + 89 + 6 + 86, best 89 counted twice.
   EvalTrace t = Trace("k7/8/4PP2/8/8/8/8/K3R2r w - - 0 1");
-  EXPECT_EQ(t.white[kStagePawns], 102 + 20 * 500 / 3100 + 5700 * (187 + 89) / 3100);
+  EXPECT_EQ(t.white[kStagePawns], 612);  // the e6-f6 pair with the e1 rook behind
 }
 
 TEST(Pawns, SpreadPassersInAPawnEnding) {

@@ -14,15 +14,10 @@
 using namespace kelb;
 using namespace kelb::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InitFuzzing();
-  return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterWorkFolder();
-  WriteWorkFile("kelb701.bok", std::string_view(reinterpret_cast<const char*>(data), size));
-  StartEngine("hashsize=0\n", 1000);  // reads the book as the engine's start-up does
+  StartFileInput("kelb701.bok", Bytes(data, size), "hashsize=0\n", 1000);
   if (!engineState.bookOpen) Fail("the book file was not opened");
   try {
     // Up to 40 plies of book moves, listing the candidates before each.

@@ -80,10 +80,7 @@ Expected ReadExpected(std::string_view bytes) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InitFuzzing();
-  return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

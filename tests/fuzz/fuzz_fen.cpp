@@ -99,18 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Evaluate();
 
   if (result == kResultNone && legalMoveCount > 0) {
-    // A short game search from the position (the clock steps, so the deadlines come).
-    timeControl.depthLimit[0] = timeControl.depthLimit[1] = 3;
-    engineState.mode = EngineMode::Play;
-    engineState.engineSide = Board.side;
-    AllocateTime();
-    Think();
-    bool legal = false;
-    for (int k = 1; k <= legalMoveCount; ++k)
-      legal = legal || (legalMoves[k].from == engineMove.from && legalMoves[k].to == engineMove.to);
-    if (!legal) Fail("the search chose a move that is not legal");
-    engineState.mode = EngineMode::Force;
-    CheckGameBoard();
+    SearchAndCheckTheMove();  // a short game search from the position
   }
   return 0;
 }

@@ -25,9 +25,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  EnterWorkFolder();
-  WriteWorkFile(kLearnFileName, bytes);
-  StartEngine("hashsize=1\n", 2000);  // loads the file into the table as the engine's start-up does
+  StartFileInput(kLearnFileName, bytes, "hashsize=1\n", 2000);  // the file loaded into the table
   const int stored = LoadLearningFile(kLearnFileName);
   int lines = 0;
   for (char c : bytes) lines += c == '\n';
@@ -38,18 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetUpPosition(firstLine.substr(0, 120));
   if (engineState.mode != EngineMode::Halted && result == kResultNone && legalMoveCount > 0) {
     pollDuringSearch = false;
-    timeControl.depthLimit[0] = timeControl.depthLimit[1] = 3;
-    engineState.mode = EngineMode::Play;
-    engineState.engineSide = Board.side;
-    AllocateTime();
-    Think();
+    SearchAndCheckTheMove();
     pollDuringSearch = true;
-    bool legal = false;
-    for (int k = 1; k <= legalMoveCount; ++k)
-      legal = legal || (legalMoves[k].from == engineMove.from && legalMoves[k].to == engineMove.to);
-    if (!legal) Fail("the search chose a move that is not legal");
-    engineState.mode = EngineMode::Force;
-    CheckGameBoard();
   }
   LeaveWorkFolder();
   return 0;

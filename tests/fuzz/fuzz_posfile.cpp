@@ -12,15 +12,10 @@
 using namespace kelb;
 using namespace kelb::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InitFuzzing();
-  return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterWorkFolder();
-  WriteWorkFile("positions.fen", std::string_view(reinterpret_cast<const char*>(data), size));
-  StartEngine("hashsize=0\n", 1000);
+  StartFileInput("positions.fen", Bytes(data, size), "hashsize=0\n", 1000);
   // Numbers as "loadpos" gets them: the first lines, the default for a bad number word, and one past the end.
   static const char* const kNumbers[] = {"1", "2", "3", "", "x", "-4", "10000", "10001", "$A"};
   for (const char* number : kNumbers) {

@@ -14,6 +14,7 @@
 #include "board/attack.h"
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/game.h"
 #include "board/random.h"
 #include "book/book.h"
 #include "book/learn.h"
@@ -23,6 +24,7 @@
 #include "driver/uci.h"
 #include "eval/lkpk.h"
 #include "search/hash.h"
+#include "search/think.h"
 #include "search/timectl.h"
 
 namespace kelb::fuzz {
@@ -43,8 +45,8 @@ void Fail(const char* what) {
   __builtin_trap();
 }
 
-void InitFuzzing() {
-  if (!workFolder.empty()) return;
+int InitFuzzing() {
+  if (!workFolder.empty()) return 0;
   char templ[] = "/tmp/kelbfuzz.XXXXXX";
   if (mkdtemp(templ) == nullptr) Fail("no working folder");
   workFolder = templ;
@@ -58,6 +60,7 @@ void InitFuzzing() {
     close(devNull);
   }
   programEndHook = ThrowProgramEnded;
+  return 0;
 }
 
 void EnterWorkFolder() {
@@ -125,6 +128,41 @@ void StartEngine(const std::string& iniText, int32_t nodeBudget) {
 }
 
 // Words of a UCI line as the engine reads them (blanks and '=' separate).
+int InitProtocolFuzzing() {
+  InitFuzzing();
+  KeepBitbaseReady();
+  ShippedBook();
+  return 0;
+}
+
+void StartProtocolInput(const std::string& iniText, int32_t nodeBudget, std::string_view input) {
+  EnterWorkFolder();
+  WriteWorkFile("kelb701.bok", ShippedBook());
+  StartEngine(iniText, nodeBudget);
+  FeedInput(TameProtocolBytes(input));
+}
+
+void StartFileInput(const std::string& name, std::string_view input, const std::string& iniText,
+                    int32_t nodeBudget) {
+  EnterWorkFolder();
+  WriteWorkFile(name, input);
+  StartEngine(iniText, nodeBudget);
+}
+
+void SearchAndCheckTheMove() {
+  timeControl.depthLimit[0] = timeControl.depthLimit[1] = 3;
+  engineState.mode = EngineMode::Play;
+  engineState.engineSide = Board.side;
+  AllocateTime();
+  Think();
+  bool legal = false;
+  for (int k = 1; k <= legalMoveCount; ++k)
+    legal = legal || (legalMoves[k].from == engineMove.from && legalMoves[k].to == engineMove.to);
+  if (!legal) Fail("the search chose a move that is not legal");
+  engineState.mode = EngineMode::Force;
+  CheckGameBoard();
+}
+
 static std::string UciWord(const std::string& line, int index) {
   size_t position = 0;
   std::string word;

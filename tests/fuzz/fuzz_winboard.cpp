@@ -10,18 +10,10 @@
 using namespace kelb;
 using namespace kelb::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InitFuzzing();
-  KeepBitbaseReady();
-  ShippedBook();
-  return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitProtocolFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterWorkFolder();
-  WriteWorkFile("kelb701.bok", ShippedBook());
-  StartEngine("hashsize=1\nlog=1\n", 3000);
-  FeedInput(TameProtocolBytes(std::string_view(reinterpret_cast<const char*>(data), size)));
+  StartProtocolInput("hashsize=1\nlog=1\n", 3000, Bytes(data, size));
   try {
     RunWinBoardLoop();
   } catch (const ProgramEnded&) {

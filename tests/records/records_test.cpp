@@ -15,6 +15,8 @@
 #include "board/game.h"
 #include "board/movetext.h"
 #include "driver/config.h"
+#include "support/files.h"
+#include "support/position.h"
 
 namespace kelb {
 namespace {
@@ -22,35 +24,15 @@ namespace {
 class RecordsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string templ = (std::filesystem::temp_directory_path() / "kelbrecords.XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    dir = templ;
     InitKeys();
     engineState = EngineState{};
     engineState.mode = EngineMode::Force;
     NewGame();
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
-  std::string PathOf(const std::string& name) const { return dir + "/" + name; }
-  void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(PathOf(name), std::ios::binary) << content;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(PathOf(name), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  static void Play(const std::string& moves) {
-    std::istringstream words(moves);
-    std::string word;
-    while (words >> word) {
-      Move m = ParseMoveText(word);
-      ASSERT_NE(m.from, 0) << word;
-      PlayMove(m);
-    }
-  }
+  std::string PathOf(const std::string& name) const { return dir.PathOf(name); }
+  void Write(const std::string& name, const std::string& content) const { dir.Write(name, content); }
+  std::string Read(const std::string& name) const { return dir.Read(name); }
+  static void Play(const std::string& moves) { test::PlayMoves(moves); }
   // Runs LoadPosition and returns what it sent.
   std::string Load(const std::string& name, const std::string& number) {
     testing::internal::CaptureStdout();
@@ -58,7 +40,7 @@ class RecordsTest : public ::testing::Test {
     return testing::internal::GetCapturedStdout();
   }
 
-  std::string dir;
+  test::TempDir dir{"kelbrecords"};
 };
 
 constexpr const char* kLine1 = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";

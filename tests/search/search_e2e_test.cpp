@@ -11,17 +11,9 @@ namespace {
 
 using test::EngineProcess;
 
-void StartUci(EngineProcess& engine) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
-}
-
 TEST(SearchEndToEndTest, UciMateInOneAnswersWithMateText) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
   engine.WriteLine("go depth 6");
   std::vector<std::string> seen;
@@ -33,25 +25,23 @@ TEST(SearchEndToEndTest, UciMateInOneAnswersWithMateText) {
     if (line.rfind("info depth 1 score mate 1 ", 0) == 0 && line.find(" pv d1d8") != std::string::npos)
       mateLine = true;
   EXPECT_TRUE(mateLine);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(SearchEndToEndTest, UciSearchMovesAtDepthOne) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   engine.WriteLine("go searchmoves a2a3 depth 1");
   std::string best;
   ASSERT_TRUE(engine.WaitFor("bestmove", &best));
   EXPECT_EQ(best, "bestmove a2a3");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(SearchEndToEndTest, WeakInfiniteSearchWaitsForStop) {
   EngineProcess engine;
-  StartUci(engine);
+  ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("setoption name UCI_LimitStrength value true");
   engine.WriteLine("setoption name UCI_Elo value 700");
   engine.WriteLine("position startpos moves e2e4");
@@ -63,8 +53,7 @@ TEST(SearchEndToEndTest, WeakInfiniteSearchWaitsForStop) {
   std::string best;
   ASSERT_TRUE(engine.WaitFor("bestmove", &best));
   EXPECT_GT(best.size(), std::string("bestmove ").size());
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(SearchEndToEndTest, WinBoardRepliesWithAMoveAndThinkingLines) {
@@ -85,8 +74,7 @@ TEST(SearchEndToEndTest, WinBoardRepliesWithAMoveAndThinkingLines) {
     if (line.rfind("4 ", 0) == 0) thinking = true;  // a final line of the last iteration
   EXPECT_TRUE(thinking);
   EXPECT_EQ(move.size(), 9u) << move;
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // The bench signature must not depend on anything but the code: two runs give the same node total.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -44,11 +45,6 @@ static std::vector<std::string> WrapperWords() {
 }
 
 EngineProcess::EngineProcess() {
-  std::string templ = (std::filesystem::temp_directory_path() / "kelbtest.XXXXXX").string();
-  std::vector<char> buf(templ.begin(), templ.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-  dir = buf.data();
   signal(SIGPIPE, SIG_IGN);  // a dead engine must fail the test, not kill it
 }
 
@@ -59,24 +55,16 @@ EngineProcess::~EngineProcess() {
   }
   if (toChild >= 0) close(toChild);
   if (fromChild >= 0) close(fromChild);
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
 }
 
 void EngineProcess::WriteFile(const std::string& name, const std::string& content) const {
-  std::ofstream out(dir + "/" + name, std::ios::binary);
-  out << content;
+  dir.Write(name, content);
 }
 
-std::string EngineProcess::ReadFile(const std::string& name) const {
-  std::ifstream in(dir + "/" + name, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string EngineProcess::ReadFile(const std::string& name) const { return dir.Read(name); }
 
 bool EngineProcess::FileExists(const std::string& name) const {
-  return std::filesystem::exists(dir + "/" + name);
+  return std::filesystem::exists(dir.PathOf(name));
 }
 
 void EngineProcess::Start(const std::string& program, const std::vector<std::string>& args) {
@@ -102,7 +90,7 @@ void EngineProcess::Start(const std::string& program, const std::vector<std::str
     }
     if (userId >= 0 && (setgroups(0, nullptr) != 0 || setgid(groupId) != 0 || setuid(userId) != 0))
       _exit(126);
-    if (chdir(dir.c_str()) != 0) _exit(126);
+    if (chdir(dir.Path().c_str()) != 0) _exit(126);
     if (!errorFile.empty()) {
       int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (err < 0) _exit(126);
@@ -119,6 +107,54 @@ void EngineProcess::Start(const std::string& program, const std::vector<std::str
   close(out[1]);
   toChild = in[1];
   fromChild = out[0];
+}
+
+bool EngineProcess::StartXboard() {
+  Start();
+  WriteLine("xboard");
+  return Ping(0);
+}
+
+bool EngineProcess::StartUci(bool ready, int readyTimeoutMs) {
+  Start();
+  WriteLine("uci");
+  if (!WaitFor("uciok")) return false;
+  return !ready || IsReady(nullptr, readyTimeoutMs);
+}
+
+int EngineProcess::Quit(int timeoutMs) {
+  WriteLine("quit");
+  return WaitExit(timeoutMs);
+}
+
+bool EngineProcess::Ping(int n, std::vector<std::string>* seen, int timeoutMs) {
+  WriteLine("ping " + std::to_string(n));
+  std::vector<std::string> lines;
+  const bool answered = WaitFor("pong " + std::to_string(n), nullptr, timeoutMs, &lines);
+  if (answered) lines.pop_back();
+  if (seen != nullptr) seen->insert(seen->end(), lines.begin(), lines.end());
+  return answered;
+}
+
+bool EngineProcess::IsReady(std::vector<std::string>* seen, int timeoutMs) {
+  WriteLine("isready");
+  std::vector<std::string> lines;
+  const bool answered = WaitFor("readyok", nullptr, timeoutMs, &lines);
+  if (answered) lines.pop_back();
+  if (seen != nullptr) seen->insert(seen->end(), lines.begin(), lines.end());
+  return answered;
+}
+
+std::vector<std::string> EngineProcess::LinesBeforePong(int n, int timeoutMs) {
+  std::vector<std::string> seen;
+  EXPECT_TRUE(Ping(n, &seen, timeoutMs)) << "no pong " << n;
+  return seen;
+}
+
+std::vector<std::string> EngineProcess::LinesBeforeReady(int timeoutMs) {
+  std::vector<std::string> seen;
+  EXPECT_TRUE(IsReady(&seen, timeoutMs)) << "no readyok";
+  return seen;
 }
 
 void EngineProcess::Send(const std::string& bytes) {
@@ -278,6 +314,30 @@ int EngineProcess::WaitExit(int timeoutMs) {
     if (!FillBuffer(10)) usleep(5000);
   }
   return exitCode;
+}
+
+std::string BestMoveOf(const std::string& line) {
+  const size_t end = line.find(' ', 9);
+  return line.substr(9, end == std::string::npos ? std::string::npos : end - 9);
+}
+
+std::string MoveWord(const std::string& line) { return line.substr(line.rfind(' ') + 1); }
+
+std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const std::string& l : lines)
+    if (l.rfind(prefix, 0) == 0) found.push_back(l);
+  return found;
+}
+
+int CountLines(const std::vector<std::string>& lines, const std::string& prefix) {
+  return static_cast<int>(LinesStartingWith(lines, prefix).size());
+}
+
+int IndexOf(const std::vector<std::string>& lines, const std::string& prefix) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+  return -1;
 }
 
 int RunTool(const std::vector<std::string>& args, std::string& out, int timeoutMs) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace kelb::test {
 
 class EngineProcess {
@@ -19,13 +21,21 @@ class EngineProcess {
   EngineProcess(const EngineProcess&) = delete;
   EngineProcess& operator=(const EngineProcess&) = delete;
 
-  const std::string& Dir() const { return dir; }
+  const std::string& Dir() const { return dir.Path(); }
   void WriteFile(const std::string& name, const std::string& content) const;
   std::string ReadFile(const std::string& name) const;  // empty if missing
   bool FileExists(const std::string& name) const;
 
   // Starts the engine (or another program) in Dir().
   void Start(const std::string& program = KELB_ENGINE_PATH, const std::vector<std::string>& args = {});
+
+  // The handshakes, each read with a deadline; false when an answer does not come. WinBoard: "xboard" and a
+  // ping whose pong follows the start-up lines. UCI: "uci" up to "uciok", then (with ready) "isready" up to
+  // "readyok", which builds the KPK bitbase first.
+  bool StartXboard();
+  bool StartUci(bool ready = true, int readyTimeoutMs = 20000);
+  // "quit" and the exit code once the engine has ended (-1 when it did not end in time and was killed).
+  int Quit(int timeoutMs = 5000);
 
   // Sends text followed by "\n" (or raw bytes with Send).
   void WriteLine(const std::string& line);
@@ -62,6 +72,15 @@ class EngineProcess {
   // closed tells whether the end was seen.
   std::vector<std::string> ReadToEnd(int timeoutMs = 10000, bool* closed = nullptr);
 
+  // WinBoard liveness: "ping n", true when "pong n" came; the lines before it, the pong not among them,
+  // are appended to seen (if given).
+  bool Ping(int n, std::vector<std::string>* seen = nullptr, int timeoutMs = 10000);
+  // UCI liveness: "isready", true when "readyok" came; the lines before it are appended to seen (if given).
+  bool IsReady(std::vector<std::string>* seen = nullptr, int timeoutMs = 10000);
+  // The same as a test's check: a missing answer fails the test; returns the lines before the answer.
+  std::vector<std::string> LinesBeforePong(int n, int timeoutMs = 10000);
+  std::vector<std::string> LinesBeforeReady(int timeoutMs = 10000);
+
   // WinBoard: waits until the engine is inside a search (its own move, pondering, a hint or analysis). A
   // search answers "isready" at once while the idle loop calls it an unknown command, so the probe is
   // repeated until the search has begun. Other lines read meanwhile are appended to seen (if given). False
@@ -76,7 +95,7 @@ class EngineProcess {
  private:
   bool FillBuffer(int timeoutMs);
   bool ReadLineUnscaled(std::string& line, int timeoutMs);
-  std::string dir;
+  TempDir dir;
   int pid = -1;
   int toChild = -1;
   int fromChild = -1;
@@ -91,6 +110,15 @@ class EngineProcess {
 
 // Runs kelb701-tool with the arguments; returns its exit code, output in out (deadline in ms).
 int RunTool(const std::vector<std::string>& args, std::string& out, int timeoutMs = 60000);
+
+// The move of an engine line: "bestmove X [ponder Y]" gives X; "move X", "Hint: X" or "move 1. ... X" the
+// last word.
+std::string BestMoveOf(const std::string& line);
+std::string MoveWord(const std::string& line);
+// The lines that start with prefix, how many there are, and the index of the first (-1 when none).
+std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines, const std::string& prefix);
+int CountLines(const std::vector<std::string>& lines, const std::string& prefix);
+int IndexOf(const std::vector<std::string>& lines, const std::string& prefix);
 
 // A deadline in milliseconds stretched by KELB_TIMEOUT_SCALE, for tests that measure time themselves.
 int Scaled(int ms);

@@ -1,0 +1,36 @@
+#include "support/position.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/game.h"
+#include "board/movetext.h"
+
+namespace kelb::test {
+
+bool PlaceFen(const std::string& fen) {
+  bool illegal = false;
+  ReadFen(fen, illegal);
+  if (!illegal) BuildPieceLists(illegal);
+  if (illegal) return false;
+  CountMaterial();
+  ComputeKey();
+  Board.makeDepth = 0;
+  Board.ply = 1;
+  return true;
+}
+
+void PlayMoves(const std::string& moves) {
+  std::istringstream words(moves);
+  std::string word;
+  while (words >> word) {
+    const Move m = ParseMoveText(word);
+    ASSERT_NE(m.from, 0) << word;
+    PlayMove(m);
+  }
+}
+
+}  // namespace kelb::test
