@@ -1,7 +1,5 @@
 #include "driver/uci.h"
 
-#include <cstring>
-
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
@@ -23,15 +21,6 @@ namespace kelb {
 
 int32_t uciElo = 700;
 std::string lastPositionLine;
-char searchMoves[kMaxSearchMoves + 1][6];
-int searchMoveCount = 0;
-int32_t goNodeLimit = kMaxNodeLimit;
-
-bool InSearchMoves(const std::string& moveText) {
-  for (int i = 1; i <= searchMoveCount; ++i)
-    if (moveText == searchMoves[i]) return true;
-  return false;
-}
 
 static bool IsSeparator(char c) { return c == ' ' || c == '='; }
 
@@ -134,12 +123,10 @@ static void ReadGoParameters(const std::string& line) {
       // Legal move texts follow; the first other word is the next parameter. Entries beyond the list's room
       // are read and dropped.
       for (next = NextWord(line, pos); !next.empty(); next = NextWord(line, pos)) {
-        if (ParseMoveText(next).from == 0) break;
-        if (searchMoveCount < kMaxSearchMoves) {
-          ++searchMoveCount;
-          std::strncpy(searchMoves[searchMoveCount], next.c_str(), 5);
-          searchMoves[searchMoveCount][5] = '\0';
-        }
+        const Move move = ParseMoveText(next);
+        if (move.from == 0) break;
+        if (searchLimits.rootMoveCount < kMaxSearchMoves)
+          searchLimits.rootMoves[searchLimits.rootMoveCount++] = move;
       }
       word = next;
       continue;
@@ -165,7 +152,7 @@ static void ReadGoParameters(const std::string& line) {
       } else if (word == "depth") {
         tc.depthLimit[0] = tc.depthLimit[1] = value > kMaxDepthLimit ? kMaxDepthLimit : value;
       } else if (word == "nodes") {
-        goNodeLimit = value < 1 ? 1 : value;
+        searchLimits.nodeLimit = value < 1 ? 1 : value;
       } else if (word == "movetime") {
         tc.baseTime = value;
         tc.timeMode = 2;
@@ -204,7 +191,7 @@ static void WaitForEndOfSearch() {
 void UciGo(const std::string& line) {
   TimeControl& tc = timeControl;
   tc.lastMoveTick = TickCount();
-  searchMoveCount = 0;
+  searchLimits = SearchLimits{};
   engineState.uciPonder = false;
   tc.clock[0] = tc.clock[1] = 100000000;
   tc.baseTime = 100000000;
@@ -213,7 +200,6 @@ void UciGo(const std::string& line) {
   tc.timeMode = 1;
   tc.depthLimit[0] = tc.depthLimit[1] = kMaxDepthLimit;
   tc.nodeLimit = kMaxNodeLimit;
-  goNodeLimit = kMaxNodeLimit;
   tc.timeBudget = false;  // until the line gives our clock or a time per move
   // A refused position is not searched: the board does not hold what the GUI asked for.
   bool refused = engineState.mode == EngineMode::Halted;
@@ -238,8 +224,7 @@ void UciGo(const std::string& line) {
     engineMove.from = 0;
     if (!engineState.uciPonder) BookMove(false, engineMove);
     // A search restricted by "searchmoves" plays a book move only when the GUI listed it.
-    if (engineMove.from != 0 && searchMoveCount > 0 && !InSearchMoves(MoveToText(engineMove)))
-      engineMove = Move{};
+    if (engineMove.from != 0 && !RootMoveAllowed(engineMove)) engineMove = Move{};
     if (engineMove.from == 0) {
       Think();
       UpdateLearning();

@@ -14,7 +14,6 @@
 #include "driver/clock.h"
 #include "driver/config.h"
 #include "driver/poll.h"
-#include "driver/uci.h"
 #include "search/hash.h"
 #include "search/ordering.h"
 #include "search/output.h"
@@ -29,6 +28,16 @@ int32_t lastIteration = 0;
 int32_t iterationScore[kMaxDepthLimit + 2];
 char statusText[kStatusTextSize];
 bool resigned = false;
+SearchLimits searchLimits;
+
+bool RootMoveAllowed(const Move& move) {
+  if (searchLimits.rootMoveCount == 0) return true;
+  for (int i = 0; i < searchLimits.rootMoveCount; ++i) {
+    const Move& listed = searchLimits.rootMoves[i];
+    if (listed.from == move.from && listed.to == move.to && listed.promotion == move.promotion) return true;
+  }
+  return false;
+}
 
 // The root's move becomes the best one: remember it with its line.
 static void SetBest(const Move& move, int32_t score) {
@@ -116,7 +125,7 @@ static bool FirstPass(int32_t* list, int count, int& legalCount, int32_t& alpha)
     }
     m.flags |= kFlagSearchedLegal;
     legalCount++;
-    if (searchMoveCount > 0 && !InSearchMoves(MoveToText(m))) {
+    if (!RootMoveAllowed(m)) {
       m.score = kNotSearched;  // not asked for: never chosen, and kept behind the listed moves
       UnmakeMove(m);
       continue;
@@ -173,7 +182,7 @@ static bool Iterate(int32_t depth, int32_t* list, int count, int legalCount, int
     }
     onLeftmostLine[1] = k == 1 || multi;
     if (!(m.flags & kFlagSearchedLegal)) continue;
-    if (searchMoveCount > 0 && !InSearchMoves(MoveToText(m))) continue;
+    if (!RootMoveAllowed(m)) continue;
     searched++;
     SetStatusText(depth, legalCount, searched, m);
     if (engineState.uciMode) PrintCurrentMove(MoveToText(m).c_str(), searched);
@@ -228,7 +237,7 @@ void Think() {
 
   // 1-2. Fresh search state.
   tc.nodeLimit = WeakNodeLimit(settings.weakLevel);
-  if (goNodeLimit < tc.nodeLimit) tc.nodeLimit = goNodeLimit;  // UCI "go nodes"
+  if (searchLimits.nodeLimit < tc.nodeLimit) tc.nodeLimit = searchLimits.nodeLimit;
   lastIteration = 0;
   Board.ply = 1;
   iterationDepth = 1;

@@ -16,6 +16,21 @@ inline constexpr int kStatusTextSize = 101;
 extern char statusText[kStatusTextSize];  // " depth movesLeft moves move" for the analysis status line
 extern bool resigned;                     // the engine resigned this game
 
+inline constexpr int kMaxSearchMoves = 99;
+
+// What a front end asks of the next search besides its clock, filled before Think(): the root moves the
+// search may choose from (any when rootMoveCount is 0) and a node limit (kMaxNodeLimit for none). The search
+// takes the smaller of that limit and a weak level's own.
+struct SearchLimits {
+  Move rootMoves[kMaxSearchMoves];
+  int rootMoveCount = 0;
+  int32_t nodeLimit = kMaxNodeLimit;
+};
+extern SearchLimits searchLimits;
+
+// True when the search may choose the root move: always when no root moves are listed.
+bool RootMoveAllowed(const Move& move);
+
 // After a WinBoard game search: resigns a lost game (once) and settles a game whose record is nearly full.
 void ResignOrOfferDraw();
 

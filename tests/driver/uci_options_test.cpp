@@ -5,11 +5,13 @@
 #include "board/fen.h"
 #include "board/game.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "book/learn.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
 #include "driver/uci.h"
 #include "search/hash.h"
+#include "search/think.h"
 #include "search/timectl.h"
 #include "stdio_redirect.h"
 
@@ -201,7 +203,7 @@ TEST_F(UciTest, GoParametersFillTheTimeControl) {
   EXPECT_EQ(tc.baseTime, 300);
   EXPECT_EQ(tc.increment, 0);
   EXPECT_EQ(tc.depthLimit[kBlack], 35);
-  EXPECT_EQ(goNodeLimit, 123456);
+  EXPECT_EQ(searchLimits.nodeLimit, 123456);
   EXPECT_EQ(tc.clock[kWhite], 100000000);  // defaults for what the line leaves out
 }
 
@@ -239,11 +241,11 @@ TEST_F(UciTest, SearchMovesListHasRoomFor99) {
     for (const char* m : moves) line += std::string(" ") + m;
   line += " depth 1";
   UciGo(line);
-  EXPECT_EQ(searchMoveCount, kMaxSearchMoves);
+  EXPECT_EQ(searchLimits.rootMoveCount, kMaxSearchMoves);
   EXPECT_EQ(timeControl.depthLimit[kWhite], 1);  // the word after the list is still read
-  EXPECT_TRUE(InSearchMoves("g1h3"));
+  EXPECT_TRUE(RootMoveAllowed(ParseMoveText("g1h3")));
   UciGo("go searchmoves e2e5 depth 1");
-  EXPECT_EQ(searchMoveCount, 0);
+  EXPECT_EQ(searchLimits.rootMoveCount, 0);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "driver/uci.h"
 #include "eval/lkpk.h"
 #include "search/hash.h"
+#include "search/think.h"
 #include "search/timectl.h"
 
 namespace kelb::fuzz {
@@ -117,10 +118,10 @@ void StartEngine(const std::string& iniText, int32_t nodeBudget) {
   OpenBook();
   NewGame();
   randomSeed = 20050801;
-  goNodeLimit = nodeBudget;
+  searchLimits = SearchLimits{};
+  searchLimits.nodeLimit = nodeBudget;
   uciElo = 700;
   lastPositionLine.clear();
-  searchMoveCount = 0;
   ClearLearnMarks();
 }
 
