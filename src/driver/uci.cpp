@@ -21,6 +21,7 @@ namespace kelb {
 
 int32_t uciElo = 700;
 std::string lastPositionLine;
+int analysisLines = 1;
 
 static bool IsSeparator(char c) { return c == ' ' || c == '='; }
 
@@ -63,6 +64,9 @@ void UciSetOption(const std::string& line) {
     settings.weakDelay = value == "true";
   } else if (name == "UCI_LimitStrength") {
     settings.weakLevel = value == "true" ? EloToWeakLevel(uciElo) : 0;
+  } else if (name == "MultiPV") {
+    int32_t lines;
+    if (ParseInteger(value, lines) && lines >= 1 && lines <= kMaxAnalysisLines) analysisLines = lines;
   } else if (name == "UCI_Elo") {
     int32_t elo;
     uciElo = ParseInteger(value, elo) && elo >= 700 && elo <= 2000 ? elo : 700;
@@ -192,6 +196,7 @@ void UciGo(const std::string& line) {
   TimeControl& tc = timeControl;
   tc.lastMoveTick = TickCount();
   searchLimits = SearchLimits{};
+  searchLimits.lineCount = analysisLines;
   engineState.uciPonder = false;
   tc.clock[0] = tc.clock[1] = 100000000;
   tc.baseTime = 100000000;
@@ -248,12 +253,14 @@ void RunUciLoop() {
   SendLine("option name OwnBook type check default true");
   SendLine("option name Clear Hash type button");
   SendLine("option name Learning type check default true");
+  SendLine("option name MultiPV type spin default 1 min 1 max " + std::to_string(kMaxAnalysisLines));
   SendLine("uciok");
   if (!engineState.bookOpen) SendLine("info string Opening book (kelb701.bok) not found!");
   SendLogNotice();  // start-up told it before the protocol was known
   settings.weakLevel = 0;
   settings.weakDelay = true;
   uciElo = 700;
+  analysisLines = 1;
   settings.bookEnabled = true;
   settings.learnEnabled = true;
   settings.resignEnabled = false;  // never resign under UCI

@@ -7,6 +7,7 @@ namespace kelb {
 
 extern int32_t uciElo;                // strength asked for with UCI_Elo
 extern std::string lastPositionLine;  // the previous "position" line, to recognise a continued game
+extern int analysisLines;             // MultiPV: best root moves shown with their lines, 1..kMaxAnalysisLines
 // Next word of a UCI line from position on: words are separated by blanks and "=" alike. Leaves position
 // after the word; an empty result means the line is exhausted.
 std::string NextWord(const std::string& line, size_t& position);

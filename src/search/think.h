@@ -17,14 +17,18 @@ extern char statusText[kStatusTextSize];  // " depth movesLeft moves move" for t
 extern bool resigned;                     // the engine resigned this game
 
 inline constexpr int kMaxSearchMoves = 99;
+inline constexpr int kMaxAnalysisLines = 218;  // the most legal moves a chess position can have
 
 // What a front end asks of the next search besides its clock, filled before Think(): the root moves the
-// search may choose from (any when rootMoveCount is 0) and a node limit (kMaxNodeLimit for none). The search
-// takes the smaller of that limit and a weak level's own.
+// search may choose from (any when rootMoveCount is 0), a node limit (kMaxNodeLimit for none; the search
+// takes the smaller of it and a weak level's own) and how many best root moves to show with their lines.
+// More than one line at full strength searches every root move with the full window, so that each has an
+// exact score and its own line; a weak level shows one.
 struct SearchLimits {
   Move rootMoves[kMaxSearchMoves];
   int rootMoveCount = 0;
   int32_t nodeLimit = kMaxNodeLimit;
+  int lineCount = 1;
 };
 extern SearchLimits searchLimits;
 
