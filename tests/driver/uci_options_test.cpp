@@ -1,6 +1,9 @@
 // UCI option, position and go handling in-process.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
@@ -109,6 +112,18 @@ TEST_F(UciTest, ClearHashStartsAFreshGeneration) {
   const int32_t before = HashTable.generation;
   UciSetOption("setoption name Clear Hash");
   EXPECT_EQ(HashTable.generation, before + 10);
+}
+
+TEST_F(UciTest, MultiPvTakesOnlyValuesInItsRange) {
+  UciPosition("position startpos");
+  for (const auto& [value, lines] :
+       {std::pair<const char*, int>{"3", 3}, {"0", 3}, {"219", 3}, {"x", 3}, {"218", 218}, {"1", 1}}) {
+    UciSetOption(std::string("setoption name MultiPV value ") + value);
+    UciGo("go depth 1");
+    EXPECT_EQ(searchLimits.lineCount, lines) << value;
+  }
+  analysisLines = 1;
+  io.Output();
 }
 
 TEST_F(UciTest, SwitchOptionsTakeOnlyLowerCaseTrue) {
