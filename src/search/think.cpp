@@ -68,7 +68,8 @@ static void RecordLine(int32_t moveNumber, const Move& move, int32_t depth, int3
   line.score = score;
   line.pv[0] = PvCode(move);
   int length = 1;
-  for (int p = 2; p <= pvEnd[2] && length < kMaxPly; p++) line.pv[length++] = pvLine[2][p];
+  // At most what pvLine[1][1..] can take when the line is played.
+  for (int p = 2; p <= pvEnd[2] && length < kMaxPly - 1; p++) line.pv[length++] = pvLine[2][p];
   line.length = length;
   linesChanged = true;
 }
