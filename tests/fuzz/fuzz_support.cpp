@@ -121,6 +121,7 @@ void StartEngine(const std::string& iniText, int32_t nodeBudget) {
   searchLimits = SearchLimits{};
   searchLimits.nodeLimit = nodeBudget;
   uciElo = 700;
+  analysisLines = 1;
   lastPositionLine.clear();
   ClearLearnMarks();
 }
