@@ -1,7 +1,5 @@
 #include "driver/uci.h"
 
-#include <cstring>
-
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
@@ -23,15 +21,7 @@ namespace kelb {
 
 int32_t uciElo = 700;
 std::string lastPositionLine;
-char searchMoves[kMaxSearchMoves + 1][6];
-int searchMoveCount = 0;
-int32_t goNodeLimit = kMaxNodeLimit;
-
-bool InSearchMoves(const std::string& moveText) {
-  for (int i = 1; i <= searchMoveCount; ++i)
-    if (moveText == searchMoves[i]) return true;
-  return false;
-}
+int analysisLines = 1;
 
 static bool IsSeparator(char c) { return c == ' ' || c == '='; }
 
@@ -74,6 +64,9 @@ void UciSetOption(const std::string& line) {
     settings.weakDelay = value == "true";
   } else if (name == "UCI_LimitStrength") {
     settings.weakLevel = value == "true" ? EloToWeakLevel(uciElo) : 0;
+  } else if (name == "MultiPV") {
+    int32_t lines;
+    if (ParseInteger(value, lines) && lines >= 1 && lines <= kMaxAnalysisLines) analysisLines = lines;
   } else if (name == "UCI_Elo") {
     int32_t elo;
     uciElo = ParseInteger(value, elo) && elo >= 700 && elo <= 2000 ? elo : 700;
@@ -134,12 +127,10 @@ static void ReadGoParameters(const std::string& line) {
       // Legal move texts follow; the first other word is the next parameter. Entries beyond the list's room
       // are read and dropped.
       for (next = NextWord(line, pos); !next.empty(); next = NextWord(line, pos)) {
-        if (ParseMoveText(next).from == 0) break;
-        if (searchMoveCount < kMaxSearchMoves) {
-          ++searchMoveCount;
-          std::strncpy(searchMoves[searchMoveCount], next.c_str(), 5);
-          searchMoves[searchMoveCount][5] = '\0';
-        }
+        const Move move = ParseMoveText(next);
+        if (move.from == 0) break;
+        if (searchLimits.rootMoveCount < kMaxSearchMoves)
+          searchLimits.rootMoves[searchLimits.rootMoveCount++] = move;
       }
       word = next;
       continue;
@@ -165,7 +156,7 @@ static void ReadGoParameters(const std::string& line) {
       } else if (word == "depth") {
         tc.depthLimit[0] = tc.depthLimit[1] = value > kMaxDepthLimit ? kMaxDepthLimit : value;
       } else if (word == "nodes") {
-        goNodeLimit = value < 1 ? 1 : value;
+        searchLimits.nodeLimit = value < 1 ? 1 : value;
       } else if (word == "movetime") {
         tc.baseTime = value;
         tc.timeMode = 2;
@@ -204,7 +195,8 @@ static void WaitForEndOfSearch() {
 void UciGo(const std::string& line) {
   TimeControl& tc = timeControl;
   tc.lastMoveTick = TickCount();
-  searchMoveCount = 0;
+  searchLimits = SearchLimits{};
+  searchLimits.lineCount = analysisLines;
   engineState.uciPonder = false;
   tc.clock[0] = tc.clock[1] = 100000000;
   tc.baseTime = 100000000;
@@ -213,7 +205,6 @@ void UciGo(const std::string& line) {
   tc.timeMode = 1;
   tc.depthLimit[0] = tc.depthLimit[1] = kMaxDepthLimit;
   tc.nodeLimit = kMaxNodeLimit;
-  goNodeLimit = kMaxNodeLimit;
   tc.timeBudget = false;  // until the line gives our clock or a time per move
   // A refused position is not searched: the board does not hold what the GUI asked for.
   bool refused = engineState.mode == EngineMode::Halted;
@@ -238,8 +229,7 @@ void UciGo(const std::string& line) {
     engineMove.from = 0;
     if (!engineState.uciPonder) BookMove(false, engineMove);
     // A search restricted by "searchmoves" plays a book move only when the GUI listed it.
-    if (engineMove.from != 0 && searchMoveCount > 0 && !InSearchMoves(MoveToText(engineMove)))
-      engineMove = Move{};
+    if (engineMove.from != 0 && !RootMoveAllowed(engineMove)) engineMove = Move{};
     if (engineMove.from == 0) {
       Think();
       UpdateLearning();
@@ -263,12 +253,14 @@ void RunUciLoop() {
   SendLine("option name OwnBook type check default true");
   SendLine("option name Clear Hash type button");
   SendLine("option name Learning type check default true");
+  SendLine("option name MultiPV type spin default 1 min 1 max " + std::to_string(kMaxAnalysisLines));
   SendLine("uciok");
   if (!engineState.bookOpen) SendLine("info string Opening book (kelb701.bok) not found!");
   SendLogNotice();  // start-up told it before the protocol was known
   settings.weakLevel = 0;
   settings.weakDelay = true;
   uciElo = 700;
+  analysisLines = 1;
   settings.bookEnabled = true;
   settings.learnEnabled = true;
   settings.resignEnabled = false;  // never resign under UCI

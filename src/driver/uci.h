@@ -5,27 +5,16 @@
 
 namespace kelb {
 
-constexpr int kMaxSearchMoves = 99;
-
 extern int32_t uciElo;                // strength asked for with UCI_Elo
 extern std::string lastPositionLine;  // the previous "position" line, to recognise a continued game
-// Root moves a "go searchmoves" restricts the search to, 1-based; searchMoveCount 0 means all moves.
-extern char searchMoves[kMaxSearchMoves + 1][6];
-extern int searchMoveCount;
-
-// Node limit a "go nodes N" asks for; kMaxNodeLimit (2147483646) when none. The search takes the smaller of
-// this and its own (weak-level) limit.
-extern int32_t goNodeLimit;
-
-// True when the move text is one of searchMoves (false for an empty list).
-bool InSearchMoves(const std::string& moveText);
-
+extern int analysisLines;             // MultiPV: best root moves shown with their lines, 1..kMaxAnalysisLines
 // Next word of a UCI line from position on: words are separated by blanks and "=" alike. Leaves position
 // after the word; an empty result means the line is exhausted.
 std::string NextWord(const std::string& line, size_t& position);
 
 void UciSetOption(const std::string& line);
 void UciPosition(const std::string& line);
+// Hands "searchmoves" and "nodes" to the search as its limits (searchLimits), the rest to the time control.
 void UciGo(const std::string& line);
 // "ucinewgame": the next search belongs to another game, so what was learnt about the old one goes (table
 // entries but the learned ones, killers, learning marks, the line a continued game would repeat). The

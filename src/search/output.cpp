@@ -72,14 +72,28 @@ int FormatWinBoardThinking(char* out, int size, int depth, int32_t score, int64_
   return AppendPv(out, size, length, pv, shownMoves);
 }
 
-int FormatUciInfo(char* out, int size, int depth, int32_t score, int64_t elapsedMs, int32_t nodes,
-                  const int32_t* pv, int shownMoves) {
+// An info line with a principal variation; lineNumber 0 leaves out "multipv".
+static int FormatUciPvLine(char* out, int size, int depth, int lineNumber, int32_t score, int64_t elapsedMs,
+                           int32_t nodes, const int32_t* pv, int shownMoves) {
   char scoreText[24];
   UciScoreText(score, scoreText, sizeof scoreText);
-  const int length = ClampLength(std::snprintf(out, size, "info depth %d score %s time %lld nodes %d pv",
-                                               depth, scoreText, static_cast<long long>(elapsedMs), nodes),
-                                 size);
+  char lineText[24] = "";
+  if (lineNumber > 0) std::snprintf(lineText, sizeof lineText, " multipv %d", lineNumber);
+  const int length =
+      ClampLength(std::snprintf(out, size, "info depth %d%s score %s time %lld nodes %d pv", depth, lineText,
+                                scoreText, static_cast<long long>(elapsedMs), nodes),
+                  size);
   return AppendPv(out, size, length, pv, shownMoves);
+}
+
+int FormatUciInfo(char* out, int size, int depth, int32_t score, int64_t elapsedMs, int32_t nodes,
+                  const int32_t* pv, int shownMoves) {
+  return FormatUciPvLine(out, size, depth, 0, score, elapsedMs, nodes, pv, shownMoves);
+}
+
+int FormatUciAnalysisLine(char* out, int size, int depth, int lineNumber, int32_t score, int64_t elapsedMs,
+                          int32_t nodes, const int32_t* pv, int shownMoves) {
+  return FormatUciPvLine(out, size, depth, lineNumber, score, elapsedMs, nodes, pv, shownMoves);
 }
 
 int FormatUciCurrentMove(char* out, int size, int depth, int32_t nodes, int64_t elapsedMs,
@@ -113,6 +127,21 @@ void PrintThinking(int depth, bool final) {
     if (shown >= 2) PvMoveText(pv[1], ponderMoveText);
   } else {
     FormatWinBoardThinking(line, sizeof line, depth, rootScore, elapsed, timeControl.nodeCount, pv, shown);
+  }
+  SendLine(line);
+}
+
+void PrintAnalysisLine(int depth, int lineNumber, int32_t score, const int32_t* pv, int pvLength) {
+  if (!engineState.uciMode) return;
+  const int64_t elapsed = TickCount() - timeControl.thinkStartTick;
+  int shown = pvLength < kMaxShownPvMoves ? pvLength : kMaxShownPvMoves;
+  if (shown < 0) shown = 0;
+  char line[512];
+  FormatUciAnalysisLine(line, sizeof line, depth, lineNumber, score, elapsed, timeControl.nodeCount, pv,
+                        shown);
+  if (lineNumber == 1) {
+    ponderMoveText[0] = '\0';
+    if (shown >= 2) PvMoveText(pv[1], ponderMoveText);
   }
   SendLine(line);
 }

@@ -23,12 +23,19 @@ int FormatWinBoardThinking(char* out, int size, int depth, int32_t score, int64_
                            const int32_t* pv, int shownMoves);
 int FormatUciInfo(char* out, int size, int depth, int32_t score, int64_t elapsedMs, int32_t nodes,
                   const int32_t* pv, int shownMoves);
+// The same with " multipv lineNumber" after the depth: one of several analysis lines, 1 for the best.
+int FormatUciAnalysisLine(char* out, int size, int depth, int lineNumber, int32_t score, int64_t elapsedMs,
+                          int32_t nodes, const int32_t* pv, int shownMoves);
 int FormatUciCurrentMove(char* out, int size, int depth, int32_t nodes, int64_t elapsedMs,
                          const char* moveText, int number, int hashFull);
 
 // Sends one thinking line for the root's current best line in the protocol in use. final is false
 // for the provisional line of a root fail high or a first-move fail low.
 void PrintThinking(int depth, bool final);
+
+// UCI only: sends analysis line lineNumber (1 = the best) of pvLength moves with its own depth and score.
+// Line 1 sets ponderMoveText as the thinking line does.
+void PrintAnalysisLine(int depth, int lineNumber, int32_t score, const int32_t* pv, int pvLength);
 
 // UCI only: announces the root move about to be searched, number counting the moves of this iteration.
 void PrintCurrentMove(const char* moveText, int number);

@@ -1,5 +1,6 @@
 #include "search/think.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,7 +15,6 @@
 #include "driver/clock.h"
 #include "driver/config.h"
 #include "driver/poll.h"
-#include "driver/uci.h"
 #include "search/hash.h"
 #include "search/ordering.h"
 #include "search/output.h"
@@ -29,6 +29,16 @@ int32_t lastIteration = 0;
 int32_t iterationScore[kMaxDepthLimit + 2];
 char statusText[kStatusTextSize];
 bool resigned = false;
+SearchLimits searchLimits;
+
+bool RootMoveAllowed(const Move& move) {
+  if (searchLimits.rootMoveCount == 0) return true;
+  for (int i = 0; i < searchLimits.rootMoveCount; ++i) {
+    const Move& listed = searchLimits.rootMoves[i];
+    if (listed.from == move.from && listed.to == move.to && listed.promotion == move.promotion) return true;
+  }
+  return false;
+}
 
 // The root's move becomes the best one: remember it with its line.
 static void SetBest(const Move& move, int32_t score) {
@@ -38,6 +48,57 @@ static void SetBest(const Move& move, int32_t score) {
   const int end = pvEnd[2];
   for (int p = 2; p <= end; p++) pvLine[1][p] = pvLine[2][p];
   pvEnd[1] = end > 1 ? end : 1;
+}
+
+// Multi-line analysis keeps every root move's own line, by the move's place in the root's generated list.
+struct RootLine {
+  int32_t depth;  // of the search that gave the line; 0 while the move has none
+  int32_t score;  // exact: the move was searched with the full window
+  int32_t length;
+  int32_t pv[kMaxPly];
+};
+static RootLine rootLines[kMaxListMoves + 1];
+static int32_t rootBase;   // move number before the root's first move
+static bool linesChanged;  // a line was recorded since the lines were last shown
+
+// Remembers the line the search of the root move just found: the move and the line of ply 2.
+static void RecordLine(int32_t moveNumber, const Move& move, int32_t depth, int32_t score) {
+  RootLine& line = rootLines[moveNumber - rootBase];
+  line.depth = depth;
+  line.score = score;
+  line.pv[0] = PvCode(move);
+  int length = 1;
+  // At most what pvLine[1][1..] can take when the line is played.
+  for (int p = 2; p <= pvEnd[2] && length < kMaxPly - 1; p++) line.pv[length++] = pvLine[2][p];
+  line.length = length;
+  linesChanged = true;
+}
+
+// Shows the best `shown` root moves with their lines, best first, and makes line 1 the move played. After a
+// stop inside an iteration, the moves that finished the new depth rank before those still at the previous
+// one: every line shown is exact at its own depth, as the engine plays the best move of the newest depth.
+static void PrintLines(const int32_t* list, int count, int shown) {
+  int order[kMaxListMoves];
+  int n = 0;
+  for (int k = 1; k <= count; k++)
+    if (rootLines[list[k] - rootBase].depth > 0) order[n++] = list[k] - rootBase;
+  std::stable_sort(order, order + n, [](int a, int b) {
+    const RootLine& x = rootLines[a];
+    const RootLine& y = rootLines[b];
+    return x.depth != y.depth ? x.depth > y.depth : x.score > y.score;
+  });
+  linesChanged = false;
+  if (n == 0) return;
+  const RootLine& best = rootLines[order[0]];
+  engineMove = moveBuffer[rootBase + order[0]];
+  rootScore = best.score;
+  for (int p = 0; p < best.length; p++) pvLine[1][p + 1] = best.pv[p];
+  pvEnd[1] = best.length;
+  if (n > shown) n = shown;
+  for (int i = 0; i < n; i++) {
+    const RootLine& line = rootLines[order[i]];
+    PrintAnalysisLine(line.depth, i + 1, line.score, line.pv, line.length);
+  }
 }
 
 static bool TimeChecksOff() {
@@ -99,8 +160,9 @@ static void FinishSearch() {
   if (settings.logEnabled) LogCheckpoint();
 }
 
-// The first pass: every legal move, replies searched to quiescence. Returns false when the search ends.
-static bool FirstPass(int32_t* list, int count, int& legalCount, int32_t& alpha) {
+// The first pass: every legal move, replies searched to quiescence. Returns false when the search ends. For
+// analysis lines every move gets the full window, and a mate in one ends the search only after the pass.
+static bool FirstPass(int32_t* list, int count, int& legalCount, int32_t& alpha, bool lines) {
   rootScore = -kInfinity;
   alpha = -kInfinity;
   const int32_t beta = kInfinity;
@@ -116,24 +178,25 @@ static bool FirstPass(int32_t* list, int count, int& legalCount, int32_t& alpha)
     }
     m.flags |= kFlagSearchedLegal;
     legalCount++;
-    if (searchMoveCount > 0 && !InSearchMoves(MoveToText(m))) {
+    if (!RootMoveAllowed(m)) {
       m.score = kNotSearched;  // not asked for: never chosen, and kept behind the listed moves
       UnmakeMove(m);
       continue;
     }
-    const int32_t score = -Search(-beta, -alpha, 0);
+    const int32_t score = -Search(-beta, lines ? kInfinity : -alpha, 0);
     if (engineState.stopRequested) {
       UnmakeMove(m);
       return false;
     }
     m.score = score;
+    if (lines) RecordLine(list[k], m, 1, score);
     if (score > alpha) {
       alpha = score;
       SetBest(m, score);
       engineState.searchInterruptible = true;
     }
     UnmakeMove(m);
-    if (rootScore >= kInfinity) {
+    if (rootScore >= kInfinity && !lines) {
       PrintThinking(1, true);
       return false;
     }
@@ -142,7 +205,15 @@ static bool FirstPass(int32_t* list, int count, int& legalCount, int32_t& alpha)
     rootScore = inCheck[1] ? kNotSearched : 0;
     engineState.searchInterruptible = true;
   }
-  return true;
+  return !(lines && rootScore >= kInfinity);
+}
+
+// Gives up the rest of an iteration when the soft deadline has passed, unless the score dropped clearly
+// against the previous iteration: that buys time up to the hard deadline.
+static bool OutOfTimeAfterRootMove(int32_t depth) {
+  return settings.weakLevel == 0 && engineState.mode != EngineMode::Analyze &&
+         rootScore - iterationScore[depth - 1] > -60 && !engineState.pondering && !engineState.uciPonder &&
+         TickCount() > timeControl.softDeadline;
 }
 
 // One iteration at `depth`. Returns false when the search ends.
@@ -173,7 +244,7 @@ static bool Iterate(int32_t depth, int32_t* list, int count, int legalCount, int
     }
     onLeftmostLine[1] = k == 1 || multi;
     if (!(m.flags & kFlagSearchedLegal)) continue;
-    if (searchMoveCount > 0 && !InSearchMoves(MoveToText(m))) continue;
+    if (!RootMoveAllowed(m)) continue;
     searched++;
     SetStatusText(depth, legalCount, searched, m);
     if (engineState.uciMode) PrintCurrentMove(MoveToText(m).c_str(), searched);
@@ -212,12 +283,40 @@ static bool Iterate(int32_t depth, int32_t* list, int count, int legalCount, int
     beta = alpha + 1;
     if (!mateSearchMode && prev < kMateBound && prev + 20 > beta) beta = prev + 20;
     UnmakeMove(m);
-    // A clear drop against the previous iteration buys time up to the hard deadline.
-    if (settings.weakLevel == 0 && engineState.mode != EngineMode::Analyze &&
-        rootScore - iterationScore[depth - 1] > -60 && !engineState.pondering && !engineState.uciPonder &&
-        TickCount() > timeControl.softDeadline)
-      return false;
+    if (OutOfTimeAfterRootMove(depth)) return false;
     first = false;
+  }
+  return true;
+}
+
+// One iteration of multi-line analysis: the full window for every root move, so that each gets an exact
+// score and its own line; the best of them is the move played. Returns false when the search ends.
+static bool IterateLines(int32_t depth, int32_t* list, int count, int legalCount, int32_t& alpha) {
+  SortFirst(list, 5);
+  int searched = 0;
+  for (int k = 1; k <= count; k++) {
+    Move& m = moveBuffer[list[k]];
+    onLeftmostLine[1] = 1;
+    if (!(m.flags & kFlagSearchedLegal)) continue;
+    if (!RootMoveAllowed(m)) continue;
+    searched++;
+    SetStatusText(depth, legalCount, searched, m);
+    if (engineState.uciMode) PrintCurrentMove(MoveToText(m).c_str(), searched);
+
+    MakeMove(m);
+    const int32_t score = -Search(-kInfinity, kInfinity, depth - 1);
+    if (engineState.stopRequested) {
+      UnmakeMove(m);
+      return false;
+    }
+    m.score = score;
+    RecordLine(list[k], m, depth, score);
+    if (searched == 1 || score > alpha) {
+      alpha = score;
+      SetBest(m, score);
+    }
+    UnmakeMove(m);
+    if (OutOfTimeAfterRootMove(depth)) return false;
   }
   return true;
 }
@@ -228,7 +327,7 @@ void Think() {
 
   // 1-2. Fresh search state.
   tc.nodeLimit = WeakNodeLimit(settings.weakLevel);
-  if (goNodeLimit < tc.nodeLimit) tc.nodeLimit = goNodeLimit;  // UCI "go nodes"
+  if (searchLimits.nodeLimit < tc.nodeLimit) tc.nodeLimit = searchLimits.nodeLimit;
   lastIteration = 0;
   Board.ply = 1;
   iterationDepth = 1;
@@ -260,11 +359,19 @@ void Think() {
     if (settings.weakLevel != 0) moveBuffer[list[k]].score += static_cast<int32_t>(NextRandom(600));
   }
   SortFirst(list, 1000);
+  const int shownLines = settings.weakLevel != 0 ? 1 : searchLimits.lineCount;
+  const bool lines = shownLines > 1;
+  if (lines) {
+    rootBase = moveStart[0];
+    for (int k = 1; k <= count; k++) rootLines[k].depth = 0;
+    linesChanged = false;
+  }
 
   // 4-5. First pass.
   int legalCount = 0;
   int32_t alpha = -kInfinity;
-  if (FirstPass(list, count, legalCount, alpha)) {
+  if (FirstPass(list, count, legalCount, alpha, lines)) {
+    if (lines) PrintLines(list, count, shownLines);
     // 6-12. Iterations.
     int32_t limit = tc.depthLimit[Board.side];
     if (limit > kMaxDepthLimit) limit = kMaxDepthLimit;
@@ -273,7 +380,12 @@ void Think() {
       lastIteration = depth - 1;
       iterationScore[depth - 1] = rootScore;
       if (!TimeChecksOff() && TickCount() > tc.iterationDeadline) break;
-      if (!Iterate(depth, list, count, legalCount, alpha)) break;
+      if (lines) {
+        if (!IterateLines(depth, list, count, legalCount, alpha)) break;
+        PrintLines(list, count, shownLines);
+      } else if (!Iterate(depth, list, count, legalCount, alpha)) {
+        break;
+      }
       if (rootScore >= kMateBound || rootScore <= -kMateBound) {
         if (!mateSearchMode)
           mateSearchMode = true;
@@ -282,6 +394,9 @@ void Think() {
       }
     }
   }
+
+  // A search that ended inside an iteration shows what it found there.
+  if (lines && linesChanged) PrintLines(list, count, shownLines);
 
   // 13-15.
   FinishSearch();

@@ -21,8 +21,8 @@ TEST(UciE2E, IdentityAndOptionsInOrder) {
   engine.WriteLine("uci");
   std::vector<std::string> seen;
   ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 5000, &seen));
-  ASSERT_GE(seen.size(), 11u);
-  std::vector<std::string> tail(seen.end() - 11, seen.end());
+  ASSERT_GE(seen.size(), 12u);
+  std::vector<std::string> tail(seen.end() - 12, seen.end());
   EXPECT_EQ(tail,
             (std::vector<std::string>{
                 "id name Kelb 7.01", "id author P.Dervotin", "option name Ponder type check default false",
@@ -31,7 +31,8 @@ TEST(UciE2E, IdentityAndOptionsInOrder) {
                 "option name UCI_LimitStrength type check default false",
                 "option name DelayOnWeakLevels type check default true",
                 "option name OwnBook type check default true", "option name Clear Hash type button",
-                "option name Learning type check default true", "uciok"}));
+                "option name Learning type check default true",
+                "option name MultiPV type spin default 1 min 1 max 218", "uciok"}));
   // No book in the working directory: the notice follows "uciok".
   std::string line;
   ASSERT_TRUE(engine.ReadLine(line));

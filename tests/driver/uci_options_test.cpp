@@ -1,16 +1,21 @@
 // UCI option, position and go handling in-process.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/game.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "book/learn.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
 #include "driver/uci.h"
 #include "search/hash.h"
 #include "search/ordering.h"
+#include "search/think.h"
 #include "search/timectl.h"
 #include "stdio_redirect.h"
 
@@ -110,6 +115,18 @@ TEST_F(UciTest, ClearHashStartsAFreshGeneration) {
   EXPECT_EQ(HashTable.generation, before + 10);
 }
 
+TEST_F(UciTest, MultiPvTakesOnlyValuesInItsRange) {
+  UciPosition("position startpos");
+  for (const auto& [value, lines] :
+       {std::pair<const char*, int>{"3", 3}, {"0", 3}, {"219", 3}, {"x", 3}, {"218", 218}, {"1", 1}}) {
+    UciSetOption(std::string("setoption name MultiPV value ") + value);
+    UciGo("go depth 1");
+    EXPECT_EQ(searchLimits.lineCount, lines) << value;
+  }
+  analysisLines = 1;
+  io.Output();
+}
+
 TEST_F(UciTest, SwitchOptionsTakeOnlyLowerCaseTrue) {
   UciSetOption("setoption name OwnBook value false");
   EXPECT_FALSE(settings.bookEnabled);
@@ -202,7 +219,7 @@ TEST_F(UciTest, GoParametersFillTheTimeControl) {
   EXPECT_EQ(tc.baseTime, 300);
   EXPECT_EQ(tc.increment, 0);
   EXPECT_EQ(tc.depthLimit[kBlack], 35);
-  EXPECT_EQ(goNodeLimit, 123456);
+  EXPECT_EQ(searchLimits.nodeLimit, 123456);
   EXPECT_EQ(tc.clock[kWhite], 100000000);  // defaults for what the line leaves out
 }
 
@@ -240,11 +257,11 @@ TEST_F(UciTest, SearchMovesListHasRoomFor99) {
     for (const char* m : moves) line += std::string(" ") + m;
   line += " depth 1";
   UciGo(line);
-  EXPECT_EQ(searchMoveCount, kMaxSearchMoves);
+  EXPECT_EQ(searchLimits.rootMoveCount, kMaxSearchMoves);
   EXPECT_EQ(timeControl.depthLimit[kWhite], 1);  // the word after the list is still read
-  EXPECT_TRUE(InSearchMoves("g1h3"));
+  EXPECT_TRUE(RootMoveAllowed(ParseMoveText("g1h3")));
   UciGo("go searchmoves e2e5 depth 1");
-  EXPECT_EQ(searchMoveCount, 0);
+  EXPECT_EQ(searchLimits.rootMoveCount, 0);
 }
 
 }  // namespace

@@ -120,10 +120,11 @@ void StartEngine(const std::string& iniText, int32_t nodeBudget) {
   OpenBook();
   NewGame();
   randomSeed = 20050801;
-  goNodeLimit = nodeBudget;
+  searchLimits = SearchLimits{};
+  searchLimits.nodeLimit = nodeBudget;
   uciElo = 700;
+  analysisLines = 1;
   lastPositionLine.clear();
-  searchMoveCount = 0;
   ClearLearnMarks();
 }
 

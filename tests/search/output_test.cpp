@@ -58,6 +58,8 @@ TEST(ThinkingLineTest, UciInfoLines) {
   EXPECT_STREQ(buf, "info depth 7 score cp 35 time 4123 nodes 812 pv e2e4 e7e5 g1f3");
   FormatUciInfo(buf, sizeof buf, 3, 32766, 5, 100, kLine, 1);
   EXPECT_STREQ(buf, "info depth 3 score mate 1 time 5 nodes 100 pv e2e4");
+  FormatUciAnalysisLine(buf, sizeof buf, 7, 2, -35, 4123, 812, kLine, 2);
+  EXPECT_STREQ(buf, "info depth 7 multipv 2 score cp -35 time 4123 nodes 812 pv e2e4 e7e5");
 }
 
 TEST(ThinkingLineTest, UciCurrentMoveRateInWholeThousands) {

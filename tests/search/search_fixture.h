@@ -42,8 +42,7 @@ inline void QuietEngine() {
   engineState.pondering = engineState.uciPonder = engineState.multiAnalyze = false;
   engineState.stopRequested = engineState.searchInterruptible = false;
   pollDuringSearch = false;
-  searchMoveCount = 0;
-  goNodeLimit = kMaxNodeLimit;
+  searchLimits = SearchLimits{};
   mateSearchMode = false;
   int32_t mb = kTestHashMb;
   AllocateHashTable(mb);  // every test starts from an empty table

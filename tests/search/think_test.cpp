@@ -22,7 +22,7 @@ class ThinkTest : public ::testing::Test {
   void TearDown() override {
     engineState.uciMode = false;
     settings.weakLevel = 0;
-    searchMoveCount = 0;
+    searchLimits = SearchLimits{};
   }
   // Runs Think() with UCI output captured.
   static std::string ThinkUci() {
@@ -110,16 +110,14 @@ TEST_F(ThinkTest, SoftDeadlineStopsBetweenRootMoves) {
 
 TEST_F(ThinkTest, SearchMovesRestrictTheFirstPassToo) {
   SetPosition(kStart, 1);
-  searchMoveCount = 1;
-  std::strcpy(searchMoves[1], "a2a3");
+  searchLimits.rootMoves[searchLimits.rootMoveCount++] = ParseMoveText("a2a3");
   Think();
   EXPECT_EQ(EngineMoveText(), "a2a3");
 }
 
 TEST_F(ThinkTest, StatusTextCountsMovesSearchedInTheIteration) {
   SetPosition(kStart, 2);
-  searchMoveCount = 1;
-  std::strcpy(searchMoves[1], "h2h4");
+  searchLimits.rootMoves[searchLimits.rootMoveCount++] = ParseMoveText("h2h4");
   Think();
   EXPECT_EQ(EngineMoveText(), "h2h4");
   EXPECT_STREQ(statusText, " 2 19 20 h2h4");

@@ -36,7 +36,7 @@ class WeakTest : public ::testing::Test {
   void TearDown() override {
     settings.weakLevel = 0;
     settings.weakDelay = false;
-    goNodeLimit = kMaxNodeLimit;
+    searchLimits.nodeLimit = kMaxNodeLimit;
     engineState.mode = EngineMode::Force;
     PrepareEvaluationNoise();  // leave no noise behind for later searches
   }
@@ -63,7 +63,7 @@ TEST_F(WeakTest, TheFirstRootMoveIsAlwaysSearchedInFull) {
   // A limit of one node: the first root move still gets its whole capture search, then the next node stops.
   SetPosition(kTactical, 20);
   settings.weakLevel = 50;
-  goNodeLimit = 1;
+  searchLimits.nodeLimit = 1;
   randomSeed = 99;
   engineMove = Move{};
   Think();
@@ -91,7 +91,7 @@ TEST_F(WeakTest, OnlyTheNodeLimitAndTheRootOrderDrawOutsideAnalysis) {
 TEST_F(WeakTest, RootNoiseDecidesWhichMoveIsSearchedFirst) {
   // With a one-node limit the search ends right after the first root move: that move is played.
   SetPosition(kStart, 20);
-  goNodeLimit = 1;
+  searchLimits.nodeLimit = 1;
   Think();
   const std::string unshuffled = test::EngineMoveText();
   Think();

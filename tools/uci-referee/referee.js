@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 'use strict';
 // UCI referee: drives an engine through node-uci (init, every option it announces with its boundary values,
-// every "go" form, ponder/ponderhit, infinite/stop, a battery of positions and a short game with pondering)
+// every "go" form, ponder/ponderhit, infinite/stop, MultiPV analysis lines, a battery of positions and a short game with pondering)
 // and checks every line it sends: option lines, info lines, principal variations, best and ponder moves,
 // for form and for legality in the position searched (chess.js).
 //
@@ -199,6 +199,48 @@ function judgeSearch(c, report, lines, ctx) {
   return best;
 }
 
+// MultiPV: the pv lines of one search in blocks, each starting at line 1 (a line without "multipv" counts
+// as line 1). Each block holds lines 1..n in order with n = min(asked, legal moves), from distinct first
+// moves, best first when all its lines have one depth; bestmove is the first move of the last block's line 1.
+// Lines with a bound are not analysis lines of a finished depth and are left out.
+function judgeMultiPv(c, lines, asked, legalCount, best) {
+  const blocks = [];
+  for (const l of lines) {
+    if (kindOf(l.text) !== 'info') continue;
+    const p = parseInfo(l.text);
+    if (!p.ok || !p.pv || !p.score || p.score.bound) continue;
+    const number = p.multipv === undefined ? 1 : p.multipv;
+    if (asked === 1 && p.multipv !== undefined && p.multipv !== 1) c.fail(`"multipv ${p.multipv}" with MultiPV 1`);
+    if (number === 1 || blocks.length === 0) blocks.push([]);
+    blocks[blocks.length - 1].push({ number, depth: p.depth, score: scoreValue(p.score), first: p.pv[0] });
+  }
+  if (blocks.length === 0) {
+    c.fail(`no analysis lines with MultiPV ${asked}`);
+    return;
+  }
+  const want = Math.min(asked, legalCount);
+  for (const block of blocks) {
+    const at = `at depth ${block[0].depth}`;
+    if (block.length !== want) c.fail(`${block.length} lines ${at}, ${want} expected (MultiPV ${asked}, ${legalCount} legal moves)`);
+    block.forEach((line, i) => {
+      if (line.number !== i + 1) c.fail(`line ${i + 1} ${at} numbered ${line.number}`);
+    });
+    if (new Set(block.map((l) => l.first)).size !== block.length) c.fail(`lines ${at} share a first move`);
+    if (block.every((l) => l.depth === block[0].depth)) {
+      for (let i = 1; i < block.length; i++)
+        if (block[i].score > block[i - 1].score) c.fail(`line ${i + 1} ${at} scores above line ${i}`);
+    }
+  }
+  const top = blocks[blocks.length - 1][0];
+  if (best && best.ok && best.bestmove !== top.first) c.fail(`bestmove ${best.bestmove} is not line 1's move ${top.first}`);
+}
+
+// A score on one scale: mates beyond every centipawn score, a shorter mate farther out.
+function scoreValue(score) {
+  if (score.unit === 'cp') return score.value;
+  return score.value > 0 ? 1e6 - score.value : -1e6 - score.value;
+}
+
 // Compares what the library parsed with our strict reading; disagreements are the library's, not the
 // engine's (our reader has already judged the lines), so they are notes.
 function compareWithClient(report, lines, libResult, best) {
@@ -380,7 +422,7 @@ class Referee {
     }
     if (run !== 'infinite') compareWithClient(this.report, lines, libResult, best);
     else if (libResult && best && libResult.bestmove !== best.bestmove) this.report.note('client read the bestmove after "stop" differently');
-    return { best, elapsed, rootFen };
+    return { best, elapsed, rootFen, lines, legal };
   }
 
   // A search that only a command may end must not have answered yet.
@@ -500,6 +542,41 @@ class Referee {
     });
   }
 
+  // MultiPV 1, 3 and more than the legal moves: the lines of every depth, legal (judgeSearch), in order,
+  // and bestmove from line 1.
+  async multiPv() {
+    const option = this.options.find((o) => o.name === 'MultiPV' && o.type === 'spin');
+    if (!option) {
+      console.log('  --   no MultiPV option: analysis-line checks skipped');
+      return;
+    }
+    // A book move comes without lines: the opening is searched with the book off.
+    const book = this.options.find((o) => o.name === 'OwnBook' && o.type === 'check');
+    if (book) await withDeadline(this.session.engine.setoption('OwnBook', 'false'), 10000, '"readyok"');
+    const few = '7k/8/8/8/8/8/6PP/6K1 w - - 0 1';  // seven legal moves
+    const jobs = [
+      { value: 1, job: { fen: 'startpos', moves: ['e2e4', 'e7e5'], go: { depth: 5 } } },
+      { value: 3, job: { fen: 'startpos', moves: ['e2e4', 'e7e5'], go: { depth: 5 } } },
+      { value: 3, job: { fen: 'startpos', go: { depth: 4, searchmoves: ['a2a3', 'b1c3', 'g1f3', 'h2h4'] } } },
+      { value: 12, job: { fen: few, go: { depth: 4 } } },
+    ];
+    for (const { value, job } of jobs) {
+      if (value < option.min || value > option.max) continue;
+      await this.runCase(`MultiPV ${value}: ${goText(job.go)}`, async (c) => {
+        const e = this.session.engine;
+        await withDeadline(e.setoption('MultiPV', String(value)), 10000, '"readyok"');
+        await withDeadline(e.ucinewgame(), 10000, '"readyok" after "ucinewgame"');
+        const r = await this.search(c, job);
+        const legalCount = job.go.searchmoves ? job.go.searchmoves.length : r.legal.length;
+        judgeMultiPv(c, r.lines, value, legalCount, r.best);
+      });
+    }
+    await this.runCase('MultiPV back to its default', async () => {
+      await withDeadline(this.session.engine.setoption('MultiPV', String(option.default)), 10000, '"readyok"');
+      if (book) await withDeadline(this.session.engine.setoption('OwnBook', String(book.default)), 10000, '"readyok"');
+    });
+  }
+
   async positions() {
     for (const p of POSITIONS) {
       const form = p.run && p.run !== 'go' ? `${p.run} ` : '';
@@ -593,6 +670,7 @@ class Referee {
     await this.init();
     await this.optionSweep();
     await this.strength();
+    await this.multiPv();
     await this.positions();
     await this.game();
     await this.finish();
@@ -679,4 +757,4 @@ if (require.main === module) {
   });
 }
 
-module.exports = { judgeSearch, Report, newCase, checkOwnData };
+module.exports = { judgeSearch, judgeMultiPv, Report, newCase, checkOwnData };

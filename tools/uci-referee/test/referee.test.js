@@ -5,7 +5,7 @@ const assert = require('node:assert');
 
 const { parseOption, parseInfo, parseBestmove } = require('../lib/uci-lines');
 const { moveForcesMate, forcesMate, setUp } = require('../lib/chess-check');
-const { judgeSearch, Report, newCase, checkOwnData } = require('../referee');
+const { judgeSearch, judgeMultiPv, Report, newCase, checkOwnData } = require('../referee');
 
 test('option lines of both engines are read with their values', () => {
   const spin = parseOption('option name Hash type spin default 2 min 2 max 1023');
@@ -161,4 +161,31 @@ test('forced mates are recognised exactly', () => {
 
 test('the position battery is sound', () => {
   assert.deepStrictEqual(checkOwnData(), []);
+});
+
+test('MultiPV blocks: count, order, distinct moves and bestmove from line 1', () => {
+  const lines = (texts) => texts.map((text) => ({ text }));
+  const judge = (texts, asked, legal, bestmove) => {
+    const c = newCase('t');
+    judgeMultiPv(c, lines(texts), asked, legal, { ok: true, bestmove });
+    return c.failures;
+  };
+  const sound = [
+    'info depth 1 multipv 1 score cp 30 time 0 nodes 9 pv e2e4',
+    'info depth 1 multipv 2 score cp 20 time 0 nodes 9 pv d2d4 d7d5',
+    'info depth 2 multipv 1 score cp 25 time 1 nodes 90 pv d2d4 d7d5',
+    'info depth 2 multipv 2 score mate -3 time 1 nodes 90 pv g2g4',
+    'info depth 3 multipv 1 score cp 5 time 2 nodes 99 pv g1f3',  // after a stop: mixed depths, any order
+    'info depth 2 multipv 2 score cp 25 time 2 nodes 99 pv d2d4',
+  ];
+  assert.deepStrictEqual(judge(sound, 2, 20, 'g1f3'), []);
+  assert.deepStrictEqual(judge(sound.slice(0, 2), 5, 2, 'e2e4'), []);  // fewer legal moves than lines
+  assert.deepStrictEqual(judge(['info depth 4 score cp 3 time 5 nodes 7 pv e2e4'], 1, 20, 'e2e4'), []);
+  assert.strictEqual(judge(sound, 2, 20, 'd2d4').length, 1);  // not line 1's move
+  assert.strictEqual(judge(sound.slice(0, 2), 3, 20, 'e2e4').length, 1);  // a line missing
+  const reordered = [sound[1].replace('multipv 2', 'multipv 1'), sound[0].replace('multipv 1', 'multipv 2')];
+  assert.strictEqual(judge(reordered, 2, 20, 'd2d4').length, 1);  // worse line first
+  const twice = [sound[0], sound[1].replace('d2d4 d7d5', 'e2e4 e7e5')];
+  assert.strictEqual(judge(twice, 2, 20, 'e2e4').length, 1);  // one move in two lines
+  assert.ok(judge(['info depth 4 multipv 2 score cp 3 time 5 nodes 7 pv e2e4'], 1, 20, 'e2e4').length >= 1);
 });
