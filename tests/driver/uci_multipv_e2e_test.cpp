@@ -144,7 +144,9 @@ static void CheckBlocks(const SearchOutput& out, const ModelPosition& root, size
       ASSERT_FALSE(line.pv.empty());
       EXPECT_EQ(IllegalMoveOf(root, line.pv), "") << "depth " << line.depth << " line " << line.number;
       firstMoves.insert(line.pv[0]);
-      if (!allowed.empty()) EXPECT_TRUE(allowed.count(line.pv[0])) << line.pv[0];
+      if (!allowed.empty()) {
+        EXPECT_TRUE(allowed.count(line.pv[0])) << line.pv[0];
+      }
       oneDepth = oneDepth && line.depth == block[0].depth;
     }
     EXPECT_EQ(firstMoves.size(), block.size()) << "first moves repeat at depth " << block[0].depth;
@@ -177,9 +179,11 @@ TEST(UciMultiPvE2E, ThreeLinesForEveryDepthBestFirst) {
   std::set<int> depths;
   for (const auto& block : Blocks(out.pvLines)) depths.insert(block[0].depth);
   EXPECT_EQ(depths, (std::set<int>{1, 2, 3, 4, 5}));
-  for (const std::string& line : out.lines)
-    if (line.rfind("info depth", 0) == 0 && line.find(" pv ") != std::string::npos)
+  for (const std::string& line : out.lines) {
+    if (line.rfind("info depth", 0) == 0 && line.find(" pv ") != std::string::npos) {
       EXPECT_NE(line.find(" multipv "), std::string::npos) << line;
+    }
+  }
 
   // More lines than legal moves: one line for each legal move (seven here), at every depth.
   engine.WriteLine("setoption name MultiPV value 12");
