@@ -78,7 +78,7 @@ test-release:
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --output-junit $(abspath $(BUILD))/ctest-junit.xml
 
 test-sanitize:
-	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_TESTS=ON
+	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_CHECKED=ON -DKELB_TESTS=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	KELB_SANITIZED=1 ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) \
 	  --output-junit $(abspath $(BUILD_SAN))/ctest-junit.xml
@@ -91,7 +91,7 @@ HAVE_LIBFUZZER = $(shell printf 'extern "C" int LLVMFuzzerTestOneInput(const uns
 fuzz-build:
 	@test "$(HAVE_LIBFUZZER)" = yes || { echo "clang++ with libFuzzer is needed for the fuzz targets"; exit 1; }
 	cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DKELB_FUZZ=ON -DKELB_TESTS=OFF
+	  -DKELB_FUZZ=ON -DKELB_CHECKED=ON -DKELB_TESTS=OFF
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
 # A few seconds of each fuzz target after its seeds and kept findings (part of `make test` when clang is there).

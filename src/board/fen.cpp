@@ -374,6 +374,60 @@ static int FirstInconsistency(bool capturableKing) {
   return 0;
 }
 
+// The state kept beside the squares and the lists: every listed square once, the piece sets, the material,
+// the key, the castling and en-passant fields, and the search's own counters.
+static bool DerivedStateIsOk() {
+  uint64_t sets[13] = {};
+  int32_t pawnMaterial[2] = {0, 0};
+  int32_t pieceMaterial[2] = {0, 0};
+  for (int square = 11; square <= 88; ++square) {
+    const int code = Board.squares[square];
+    if (code == kEmpty || !onBoard[square]) continue;
+    sets[code] |= SquareBit(square);
+    (pieceType[code] == kPawn ? pawnMaterial : pieceMaterial)[isBlackPiece[code]] += pieceValue[code];
+  }
+  for (int code = 1; code <= 12; ++code) {
+    if (Board.pieceSet[code] != sets[code]) return false;
+  }
+  for (int s = 0; s < 2; ++s) {
+    if (Board.pawnMaterial[s] != pawnMaterial[s] || Board.pieceMaterial[s] != pieceMaterial[s]) return false;
+  }
+  // Each occupied square in exactly one slot (the counts alone would miss a piece listed twice).
+  SquareArray<int8_t> listed{};
+  bool once = true;
+  auto mark = [&](const int32_t* list, int count) {
+    for (int i = 1; i <= count; ++i) {
+      if (list[i] != 0) once = once && listed[list[i]]++ == 0;
+    }
+  };
+  for (int s = 0; s < 2; ++s) {
+    if (Board.king[s] != 0) once = once && listed[Board.king[s]]++ == 0;
+    mark(Board.pawns[s], kMaxPawnSlots);
+    mark(Board.knights[s], Board.knightCount[s]);
+    mark(Board.bishops[s], Board.bishopCount[s]);
+    mark(Board.rooks[s], Board.rookCount[s]);
+    mark(Board.queens[s], Board.queenCount[s]);
+  }
+  if (!once) return false;
+  // A "white" or "black" switch keeps the key, so the side's part of it may be the other side's.
+  const uint32_t pieceKeys = KeyFromScratch() ^ (Board.side == kBlack ? sideKey : 0);
+  if (Board.key != pieceKeys && Board.key != (pieceKeys ^ sideKey)) return false;
+  for (int s = 0; s < 2; ++s) {
+    if ((Board.queenSideLost[s] | Board.kingSideLost[s]) & ~1) return false;
+  }
+  // An en-passant file always belongs to a pawn of the side that just moved, standing where it landed.
+  if (Board.epFile < 0 || Board.epFile > 8) return false;
+  if (Board.epFile != 0 &&
+      Board.squares[SquareAt(Board.epFile, Board.xside == kWhite ? 4 : 5)] != PieceCode(Board.xside, kPawn))
+    return false;
+  if (Board.makeDepth < 0 || Board.makeDepth >= kMaxPly || Board.ply < 0 || Board.ply >= kMaxPly)
+    return false;
+  if (gamePly < 0 || gamePly > kMaxGameMoves) return false;
+  return fiftyHistory[gamePly + Board.makeDepth] >= 0;
+}
+
+bool BoardIsOk() { return FirstInconsistency(true) == 0 && DerivedStateIsOk(); }
+
 void CheckConsistency(bool capturableKing) {
   const int errorCode = FirstInconsistency(capturableKing);
   if (errorCode == 0) return;
