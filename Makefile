@@ -15,6 +15,8 @@ BUILD_PACKAGES := cmake g++ ninja-build
 PACKAGES   := $(BUILD_PACKAGES) libgtest-dev
 DEB_PACKAGES := dpkg-dev debhelper cmake g++
 JOBS       ?= 2
+# -Werror in the builds `make test` runs (WERROR=OFF while warnings remain to be fixed).
+WERROR     ?= OFF
 
 .PHONY: all build fast run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz test-repeat valgrind \
         gui-check uci-referee model-check clean install package dist-build install-check bench-check
@@ -73,12 +75,12 @@ test: deps
 	tools/test-summary.sh $$summary; exit $$status
 
 test-release:
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON -DKELB_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --output-junit $(abspath $(BUILD))/ctest-junit.xml
 
 test-sanitize:
-	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_CHECKED=ON -DKELB_TESTS=ON
+	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_CHECKED=ON -DKELB_TESTS=ON -DKELB_WERROR=$(WERROR)
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	KELB_SANITIZED=1 ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) \
 	  --output-junit $(abspath $(BUILD_SAN))/ctest-junit.xml
