@@ -12,14 +12,14 @@ FAST       ?= build-fast
 GENERATOR  := -G Ninja
 BUILD_DEB  ?= build-deb
 BUILD_PACKAGES := cmake g++ ninja-build
-PACKAGES   := $(BUILD_PACKAGES) libgtest-dev
+PACKAGES   := $(BUILD_PACKAGES) libgtest-dev clang-format
 DEB_PACKAGES := dpkg-dev debhelper cmake g++
 JOBS       ?= 2
 # -Werror in the builds `make test` runs (WERROR=OFF while warnings remain to be fixed).
 WERROR     ?= OFF
 
 .PHONY: all build fast run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz test-repeat valgrind \
-        gui-check uci-referee model-check clean install package dist-build install-check bench-check
+        gui-check uci-referee model-check format format-check clean install package dist-build install-check bench-check
 
 all: build
 
@@ -64,7 +64,7 @@ run: deps fast
 
 # Every block runs even when one fails; the last line counts the tests of all of them.
 TEST_BLOCKS := release:test-release:$(BUILD) sanitize:test-sanitize:$(BUILD_SAN) fuzz-smoke:test-fuzz-smoke:$(BUILD_FUZZ)
-test: deps
+test: deps format-check
 	@summary=""; status=0; \
 	for block in $(TEST_BLOCKS); do \
 	  name=$${block%%:*}; rest=$${block#*:}; target=$${rest%%:*}; dir=$${rest#*:}; \
@@ -73,6 +73,15 @@ test: deps
 	  summary="$$summary $$name $$s $$dir/ctest-junit.xml"; \
 	done; \
 	tools/test-summary.sh $$summary; exit $$status
+
+# The house format (the root .clang-format): `make format` rewrites, `make format-check` (part of `make test`)
+# fails on the first file that differs.
+FORMAT_FILES = $(shell find src tools tests -name '*.cpp' -o -name '*.h')
+format:
+	clang-format -i $(FORMAT_FILES)
+
+format-check:
+	clang-format --dry-run -Werror $(FORMAT_FILES)
 
 test-release:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON -DKELB_WERROR=$(WERROR)
