@@ -12,12 +12,14 @@ FAST       ?= build-fast
 GENERATOR  := -G Ninja
 BUILD_DEB  ?= build-deb
 BUILD_PACKAGES := cmake g++ ninja-build
-PACKAGES   := $(BUILD_PACKAGES) libgtest-dev
+PACKAGES   := $(BUILD_PACKAGES) libgtest-dev clang-format
 DEB_PACKAGES := dpkg-dev debhelper cmake g++
 JOBS       ?= 2
+# -Werror in the builds `make test` runs (WERROR=OFF while warnings remain to be fixed).
+WERROR     ?= OFF
 
 .PHONY: all build fast run test deps test-release test-sanitize test-fuzz-smoke fuzz-build fuzz test-repeat valgrind \
-        gui-check uci-referee model-check clean install package dist-build install-check bench-check
+        gui-check uci-referee model-check format format-check clean install package dist-build install-check bench-check
 
 all: build
 
@@ -63,7 +65,7 @@ run: deps fast
 # Every block runs even when one fails (its build included in its time); the last line gives each block's
 # tests and time, and the counts of all of them.
 TEST_BLOCKS := release:test-release:$(BUILD) sanitize:test-sanitize:$(BUILD_SAN) fuzz-smoke:test-fuzz-smoke:$(BUILD_FUZZ)
-test: deps
+test: deps format-check
 	@summary=""; status=0; \
 	for block in $(TEST_BLOCKS); do \
 	  name=$${block%%:*}; rest=$${block#*:}; target=$${rest%%:*}; dir=$${rest#*:}; \
@@ -73,13 +75,22 @@ test: deps
 	done; \
 	tools/test-summary.sh $$summary; exit $$status
 
+# The house format (the root .clang-format): `make format` rewrites, `make format-check` (part of `make test`)
+# fails on the first file that differs.
+FORMAT_FILES = $(shell find src tools tests -name '*.cpp' -o -name '*.h')
+format:
+	clang-format -i $(FORMAT_FILES)
+
+format-check:
+	clang-format --dry-run -Werror $(FORMAT_FILES)
+
 test-release:
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELB_TESTS=ON -DKELB_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --output-junit $(abspath $(BUILD))/ctest-junit.xml
 
 test-sanitize:
-	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_TESTS=ON
+	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELB_SANITIZE=ON -DKELB_CHECKED=ON -DKELB_TESTS=ON -DKELB_WERROR=$(WERROR)
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	KELB_SANITIZED=1 ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) \
 	  --output-junit $(abspath $(BUILD_SAN))/ctest-junit.xml
@@ -92,7 +103,7 @@ HAVE_LIBFUZZER = $(shell printf 'extern "C" int LLVMFuzzerTestOneInput(const uns
 fuzz-build:
 	@test "$(HAVE_LIBFUZZER)" = yes || { echo "clang++ with libFuzzer is needed for the fuzz targets"; exit 1; }
 	cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DKELB_FUZZ=ON -DKELB_TESTS=OFF
+	  -DKELB_FUZZ=ON -DKELB_CHECKED=ON -DKELB_TESTS=OFF
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
 # A few seconds of each fuzz target after its seeds and kept findings (part of `make test` when clang is there).

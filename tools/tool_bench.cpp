@@ -90,7 +90,7 @@ static bool RunBench(int depth, bool print, int64_t& nodes, int64_t& ms, double&
       return false;
     }
     InitTimeControl();
-    timeControl.timeMode = 2;
+    timeControl.timeMode = kFixedTimePerMove;
     timeControl.baseTime = 2000000000;
     timeControl.depthLimit[kWhite] = timeControl.depthLimit[kBlack] = depth;
     const int64_t start = TickCount();

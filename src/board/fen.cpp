@@ -259,8 +259,31 @@ void BuildPieceLists(bool& illegal) {
   illegal = engineState.mode == EngineMode::Halted;
 }
 
+// The consistency check's failures, numbered as the log has always shown them ("errcode=").
+enum Inconsistency : int {
+  kConsistent = 0,
+  kBadSquareCode = 20,    // an off-board number not empty, or a code outside 0..12
+  kKingMisplaced = 21,    // a king square without that king on it
+  kPawnListWrong = 22,    // a pawn slot on a square without that pawn
+  kKnightListWrong = 23,  // the same for the knights (or their count out of range)
+  kBishopListWrong = 24,
+  kRookListWrong = 25,
+  kQueenListWrong = 26,
+  kPawnOnBackRank = 27,      // a pawn on the first or last rank
+  kListedCountWrong = 31,    // the lists hold more or fewer pieces than the squares
+  kSideOrKingsWrong = 32,    // side and xside not White and Black, or a king missing
+  kKingCapturable = 35,      // the side not to move stands in check
+  kWhiteStartPawnSlot = 41,  // a pawn on its start rank outside the slot of its file
+  kBlackStartPawnSlot = 42,
+  kWhiteQueenSideRookGone = 431,  // castling kept without the rook in its corner and slot
+  kWhiteKingSideRookGone = 432,
+  kBlackQueenSideRookGone = 433,
+  kBlackKingSideRookGone = 434,
+  kCastlingKingGone = 44,  // castling kept without the king on its start square
+};
+
 // Writes the board and the failing test into the log, for a post-mortem of a corrupted position.
-static void DumpInconsistency(int errorCode) {
+static void DumpInconsistency(Inconsistency errorCode) {
   if (!settings.logEnabled) return;
   LogLine("         !!");
   for (int file = 1; file <= 8; ++file) {
@@ -273,7 +296,7 @@ static void DumpInconsistency(int errorCode) {
     LogLine(line);
   }
   LogLine("t=" + std::to_string(gamePly) + " coh=" + std::to_string(Board.side) +
-          " acoh=" + std::to_string(Board.xside) + " errcode=" + std::to_string(errorCode) +
+          " acoh=" + std::to_string(Board.xside) + " errcode=" + std::to_string(static_cast<int>(errorCode)) +
           " n=" + std::to_string(Board.ply));
   LogCheckpoint();
 }
@@ -296,8 +319,8 @@ static int CountListed(const int32_t* list, int count) {
   return n;
 }
 
-// Returns the number of the first failing test, 0 when the Board is consistent.
-static int FirstInconsistency(bool capturableKing) {
+// Returns the first failing test, kConsistent when the Board is consistent.
+static Inconsistency FirstInconsistency(bool capturableKing) {
   int piecesOnBoard = 0;
   for (int square = 0; square <= 99; ++square) {
     const int code = Board.squares[square];
@@ -305,35 +328,35 @@ static int FirstInconsistency(bool capturableKing) {
     if (bad) {
       std::printf("d[%d]=%d\n", square, code);
       std::fflush(stdout);
-      return 20;
+      return kBadSquareCode;
     }
     if (onBoard[square] && code != kEmpty) ++piecesOnBoard;
   }
   for (int s = 0; s < 2; ++s) {
     const int k = Board.king[s];
-    if (k != 0 && (!IsInsideBoardRange(k) || Board.squares[k] != PieceCode(s, kKing))) return 21;
+    if (k != 0 && (!IsInsideBoardRange(k) || Board.squares[k] != PieceCode(s, kKing))) return kKingMisplaced;
   }
   for (int s = 0; s < 2; ++s) {
-    if (!ListMatches(Board.pawns[s], kMaxPawnSlots, PieceCode(s, kPawn))) return 22;
+    if (!ListMatches(Board.pawns[s], kMaxPawnSlots, PieceCode(s, kPawn))) return kPawnListWrong;
   }
   for (int s = 0; s < 2; ++s) {
     if (Board.knightCount[s] < 0 || Board.knightCount[s] > kMaxListSlots ||
         !ListMatches(Board.knights[s], Board.knightCount[s], PieceCode(s, kKnight)))
-      return 23;
+      return kKnightListWrong;
     if (Board.bishopCount[s] < 0 || Board.bishopCount[s] > kMaxListSlots ||
         !ListMatches(Board.bishops[s], Board.bishopCount[s], PieceCode(s, kBishop)))
-      return 24;
+      return kBishopListWrong;
     if (Board.rookCount[s] < 0 || Board.rookCount[s] > kMaxListSlots ||
         !ListMatches(Board.rooks[s], Board.rookCount[s], PieceCode(s, kRook)))
-      return 25;
+      return kRookListWrong;
     if (Board.queenCount[s] < 0 || Board.queenCount[s] > kMaxListSlots ||
         !ListMatches(Board.queens[s], Board.queenCount[s], PieceCode(s, kQueen)))
-      return 26;
+      return kQueenListWrong;
   }
   // A pawn on the first or last rank could be pushed off the board by the generator.
   for (int file = 1; file <= 8; ++file) {
     for (int rank : {1, 8}) {
-      if (pieceType[Board.squares[SquareAt(file, rank)]] == kPawn) return 27;
+      if (pieceType[Board.squares[SquareAt(file, rank)]] == kPawn) return kPawnOnBackRank;
     }
   }
   int listed = 0;
@@ -344,39 +367,93 @@ static int FirstInconsistency(bool capturableKing) {
               CountListed(Board.rooks[s], Board.rookCount[s]) +
               CountListed(Board.queens[s], Board.queenCount[s]);
   }
-  if (listed != piecesOnBoard) return 31;
+  if (listed != piecesOnBoard) return kListedCountWrong;
   if ((Board.side != kWhite && Board.side != kBlack) || Board.side + Board.xside != 1 ||
       Board.king[kWhite] == 0 || Board.king[kBlack] == 0)
-    return 32;
-  if (!capturableKing && IsAttacked(Board.king[Board.xside], Board.side)) return 35;
+    return kSideOrKingsWrong;
+  if (!capturableKing && IsAttacked(Board.king[Board.xside], Board.side)) return kKingCapturable;
   for (int i = 1; i <= kMaxPawnSlots; ++i) {
     const int square = Board.pawns[kWhite][i];
-    if (square != 0 && rankOf[square] == 2 && fileOf[square] != i) return 41;
+    if (square != 0 && rankOf[square] == 2 && fileOf[square] != i) return kWhiteStartPawnSlot;
   }
   for (int i = 1; i <= kMaxPawnSlots; ++i) {
     const int square = Board.pawns[kBlack][i];
-    if (square != 0 && rankOf[square] == 7 && fileOf[square] != i) return 42;
+    if (square != 0 && rankOf[square] == 7 && fileOf[square] != i) return kBlackStartPawnSlot;
   }
   if (!Board.queenSideLost[kWhite] && (Board.squares[kA1] != kWhiteRook || Board.rooks[kWhite][1] != kA1))
-    return 431;
+    return kWhiteQueenSideRookGone;
   if (!Board.kingSideLost[kWhite] && (Board.squares[kH1] != kWhiteRook || Board.rooks[kWhite][2] != kH1))
-    return 432;
+    return kWhiteKingSideRookGone;
   if (!Board.queenSideLost[kBlack] && (Board.squares[kA8] != kBlackRook || Board.rooks[kBlack][1] != kA8))
-    return 433;
+    return kBlackQueenSideRookGone;
   if (!Board.kingSideLost[kBlack] && (Board.squares[kH8] != kBlackRook || Board.rooks[kBlack][2] != kH8))
-    return 434;
+    return kBlackKingSideRookGone;
   if ((!Board.queenSideLost[kWhite] || !Board.kingSideLost[kWhite]) &&
       (Board.squares[kE1] != kWhiteKing || Board.king[kWhite] != kE1))
-    return 44;
+    return kCastlingKingGone;
   if ((!Board.queenSideLost[kBlack] || !Board.kingSideLost[kBlack]) &&
       (Board.squares[kE8] != kBlackKing || Board.king[kBlack] != kE8))
-    return 44;
-  return 0;
+    return kCastlingKingGone;
+  return kConsistent;
 }
 
+// The state kept beside the squares and the lists: every listed square once, the piece sets, the material,
+// the key, the castling and en-passant fields, and the search's own counters.
+static bool DerivedStateIsOk() {
+  uint64_t sets[13] = {};
+  int32_t pawnMaterial[2] = {0, 0};
+  int32_t pieceMaterial[2] = {0, 0};
+  for (int square = 11; square <= 88; ++square) {
+    const int code = Board.squares[square];
+    if (code == kEmpty || !onBoard[square]) continue;
+    sets[code] |= SquareBit(square);
+    (pieceType[code] == kPawn ? pawnMaterial : pieceMaterial)[isBlackPiece[code]] += pieceValue[code];
+  }
+  for (int code = 1; code <= 12; ++code) {
+    if (Board.pieceSet[code] != sets[code]) return false;
+  }
+  for (int s = 0; s < 2; ++s) {
+    if (Board.pawnMaterial[s] != pawnMaterial[s] || Board.pieceMaterial[s] != pieceMaterial[s]) return false;
+  }
+  // Each occupied square in exactly one slot (the counts alone would miss a piece listed twice).
+  SquareArray<int8_t> listed{};
+  bool once = true;
+  auto mark = [&](const int32_t* list, int count) {
+    for (int i = 1; i <= count; ++i) {
+      if (list[i] != 0) once = once && listed[list[i]]++ == 0;
+    }
+  };
+  for (int s = 0; s < 2; ++s) {
+    if (Board.king[s] != 0) once = once && listed[Board.king[s]]++ == 0;
+    mark(Board.pawns[s], kMaxPawnSlots);
+    mark(Board.knights[s], Board.knightCount[s]);
+    mark(Board.bishops[s], Board.bishopCount[s]);
+    mark(Board.rooks[s], Board.rookCount[s]);
+    mark(Board.queens[s], Board.queenCount[s]);
+  }
+  if (!once) return false;
+  // A "white" or "black" switch keeps the key, so the side's part of it may be the other side's.
+  const uint32_t pieceKeys = KeyFromScratch() ^ (Board.side == kBlack ? sideKey : 0);
+  if (Board.key != pieceKeys && Board.key != (pieceKeys ^ sideKey)) return false;
+  for (int s = 0; s < 2; ++s) {
+    if ((Board.queenSideLost[s] | Board.kingSideLost[s]) & ~1) return false;
+  }
+  // An en-passant file always belongs to a pawn of the side that just moved, standing where it landed.
+  if (Board.epFile < 0 || Board.epFile > 8) return false;
+  if (Board.epFile != 0 &&
+      Board.squares[SquareAt(Board.epFile, Board.xside == kWhite ? 4 : 5)] != PieceCode(Board.xside, kPawn))
+    return false;
+  if (Board.makeDepth < 0 || Board.makeDepth >= kMaxPly || Board.ply < 0 || Board.ply >= kMaxPly)
+    return false;
+  if (gamePly < 0 || gamePly > kMaxGameMoves) return false;
+  return fiftyHistory[gamePly + Board.makeDepth] >= 0;
+}
+
+bool BoardIsOk() { return FirstInconsistency(true) == kConsistent && DerivedStateIsOk(); }
+
 void CheckConsistency(bool capturableKing) {
-  const int errorCode = FirstInconsistency(capturableKing);
-  if (errorCode == 0) return;
+  const Inconsistency errorCode = FirstInconsistency(capturableKing);
+  if (errorCode == kConsistent) return;
   DumpInconsistency(errorCode);
   engineState.mode = EngineMode::Halted;
 }

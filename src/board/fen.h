@@ -19,6 +19,10 @@ void BuildPieceLists(bool& illegal);
 // and sets the engine mode to Halted. capturableKing: the side not to move may stand in check, as "white" and
 // "black" can leave a game position (and a take-back restore it); the front end never searches from there.
 void CheckConsistency(bool capturableKing = false);
+// The whole Board as make and unmake must leave it: everything CheckConsistency verifies (the side not to
+// move may stand in check) and also the piece sets, the material, the key, the castling and en-passant fields
+// and the search counters. Silent; for asserts after every make and unmake in checked builds.
+bool BoardIsOk();
 // The four FEN fields of the current position (placement, side, castling, en passant).
 std::string WriteFen();
 // The en-passant file as the search's positions carry it: Board.epFile when a pawn of the side to move

@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "board/fen.h"
+
 namespace kelb {
 
 // The piece sets change by the same exclusive-or both ways, so make and unmake share these.
@@ -56,6 +58,7 @@ static inline __attribute__((always_inline)) void ApplyMove(const Move& move, in
             Board.pawns[side][move.pieceSlot] = 0;
             const int kind = pieceType[move.promotion];
             int32_t* count = PieceCountOf(side, kind);
+            assert(*count < kMaxListSlots);
             PieceList(side, kind)[++*count] = to;
           }
           break;
@@ -190,6 +193,7 @@ static inline __attribute__((always_inline)) void RetractMove(const Move& move) 
         Board.pawnMaterial[side] += 100;
         const int newKind = pieceType[move.promotion];
         int32_t* count = PieceCountOf(side, newKind);
+        assert(*count >= 1 && PieceList(side, newKind)[*count] == to);
         PieceList(side, newKind)[*count] = 0;
         --*count;
       }
@@ -221,8 +225,45 @@ static void RestoreCastlingRights(uint8_t flags) {
   Board.kingSideLost[kBlack] = (flags >> 4) & 1;
 }
 
+// The move record fits the Board it is made on: squares on the board, the mover of the side to move on its
+// from-square and in its slot, the captured piece where the record says, the rights and en-passant file the
+// unmake will restore equal to the present ones. For asserts only.
+[[maybe_unused]] static bool MoveFitsBoard(const Move& move) {
+  const int from = move.from, to = move.to, piece = move.piece, captured = move.captured;
+  if (!onBoard[from] || !onBoard[to] || from == to) return false;
+  if (piece < kWhitePawn || piece > kBlackKing || isBlackPiece[piece] != Board.side) return false;
+  if (Board.squares[from] != piece || captured > kBlackKing || pieceType[captured] == kKing) return false;
+  if (captured != kEmpty && isBlackPiece[captured] != Board.xside) return false;
+  if ((move.flags & 0xf0) != CastlingFlags() || move.epBefore != Board.epFile) return false;
+  if (move.pieceSlot < 1 || move.pieceSlot > kMaxListSlots || move.capturedSlot > kMaxListSlots) return false;
+  const int kind = pieceType[piece];
+  if (kind == kKing ? Board.king[Board.side] != from : PieceList(Board.side, kind)[move.pieceSlot] != from)
+    return false;
+  switch (MoveKind(move)) {
+    case kNormalMove:
+      if (Board.squares[to] != captured) return false;
+      if (captured != kEmpty && PieceList(Board.xside, pieceType[captured])[move.capturedSlot] != to)
+        return false;
+      if (move.promotion != 0) {
+        const int newKind = pieceType[move.promotion];
+        if (kind != kPawn || isBlackPiece[move.promotion] != Board.side || newKind == kPawn ||
+            newKind == kKing || *PieceCountOf(Board.side, newKind) >= kMaxListSlots)
+          return false;
+      }
+      return true;
+    case kEnPassant:
+      return kind == kPawn && Board.squares[to] == kEmpty && captured == PieceCode(Board.xside, kPawn) &&
+             move.capturedSlot == fileOf[to] && move.capturedSlot == Board.epFile &&
+             Board.pawns[Board.xside][move.capturedSlot] == SquareAt(fileOf[to], rankOf[from]);
+    default:
+      return kind == kKing && captured == kEmpty && move.promotion == 0;
+  }
+}
+
 void MakeMove(Move& move) {
   assert(Board.makeDepth + 1 < kMaxPly);
+  assert(Board.ply >= 0 && Board.ply < kMaxPly);
+  assert(MoveFitsBoard(move));
   Board.epFile = 0;
   const int n = gamePly + ++Board.makeDepth;
   keyHistory[n] = Board.key;
@@ -232,9 +273,13 @@ void MakeMove(Move& move) {
   Board.side = Board.xside;
   Board.xside = 1 - Board.side;
   currentMove[Board.ply] = &move;
+  assert(BoardIsOk());
 }
 
 void UnmakeMove(const Move& move) {
+  assert(Board.makeDepth > 0);
+  assert(Board.squares[move.to] ==
+         (MoveKind(move) == kNormalMove && move.promotion != 0 ? move.promotion : move.piece));
   Board.side = Board.xside;
   Board.xside = 1 - Board.side;
   RetractMove(move);
@@ -242,6 +287,7 @@ void UnmakeMove(const Move& move) {
   Board.epFile = move.epBefore;
   Board.key = keyHistory[gamePly + Board.makeDepth];
   --Board.makeDepth;
+  assert(BoardIsOk());
 }
 
 void MakeNullMove() {
@@ -264,9 +310,11 @@ void MakeNullMove() {
   Board.key ^= sideKey;
   Board.side = Board.xside;
   Board.xside = 1 - Board.side;
+  assert(BoardIsOk());
 }
 
 void UnmakeNullMove() {
+  assert(Board.makeDepth > 0 && currentMove[Board.ply] != nullptr);
   Board.side = Board.xside;
   Board.xside = 1 - Board.side;
   const Move& null = *currentMove[Board.ply];
@@ -274,6 +322,7 @@ void UnmakeNullMove() {
   Board.epFile = null.epBefore;
   Board.key = keyHistory[gamePly + Board.makeDepth];
   --Board.makeDepth;
+  assert(BoardIsOk());
 }
 
 }  // namespace kelb

@@ -170,7 +170,7 @@ void HandleCommand(CommandCode code) {
     case CmdSt: {
       int32_t seconds = IntegerOfWord(CommandWords[2]);
       if (seconds < 1 || seconds > 32000) seconds = 32000;
-      tc.timeMode = 2;
+      tc.timeMode = kFixedTimePerMove;
       tc.baseTime = 1000 * seconds;
       tc.increment = 0;
       break;
@@ -179,7 +179,7 @@ void HandleCommand(CommandCode code) {
       tc.movesPerControl = IntegerOfWord(CommandWords[2]);
       tc.baseTime = LevelBaseTime(CommandWords[3]);
       tc.increment = ClampToInt32(int64_t{1000} * IntegerOfWord(CommandWords[4]));
-      tc.timeMode = tc.movesPerControl == 0 ? 1 : 0;
+      tc.timeMode = tc.movesPerControl == 0 ? kIncrementalTime : kConventionalTime;
       tc.clock[0] = tc.clock[1] = tc.baseTime;
       tc.movesToGo[0] = tc.movesToGo[1] = tc.movesPerControl;
       break;
@@ -336,7 +336,7 @@ void UpdateClocksAfterMove(int engineSide) {
   EngineMode mode = engineState.mode;
   // The GUI's numbers may be anything a 32-bit word holds ("level", "time"): sums saturate instead of
   // wrapping round.
-  if (mode == EngineMode::Force && tc.timeMode == 0) {
+  if (mode == EngineMode::Force && tc.timeMode == kConventionalTime) {
     // A control completed while moves are only entered starts the next one (the GUI reports the clocks);
     // without this the count would run below zero.
     tc.movesToGo[mover] = ClampToInt32(tc.movesToGo[mover] - int64_t{1});
@@ -344,7 +344,7 @@ void UpdateClocksAfterMove(int engineSide) {
   }
   if (mode != EngineMode::Play && mode != EngineMode::Auto) return;
   switch (tc.timeMode) {
-    case 0:
+    case kConventionalTime:
       tc.clock[mover] = ClampToInt32(int64_t{tc.clock[mover]} - elapsed);
       tc.movesToGo[mover] = ClampToInt32(tc.movesToGo[mover] - int64_t{1});
       if (tc.movesToGo[mover] <= 0) {
@@ -352,10 +352,10 @@ void UpdateClocksAfterMove(int engineSide) {
         tc.clock[mover] = ClampToInt32(int64_t{tc.clock[mover]} + tc.baseTime);
       }
       break;
-    case 1:
+    case kIncrementalTime:
       tc.clock[mover] = ClampToInt32(int64_t{tc.clock[mover]} - elapsed + tc.increment);
       break;
-    case 2:
+    case kFixedTimePerMove:
       tc.clock[mover] = tc.baseTime;
       break;
   }

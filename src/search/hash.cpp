@@ -1,5 +1,6 @@
 #include "search/hash.h"
 
+#include <cassert>
 #include <cstddef>
 #include <cstring>
 #if defined(__SSE2__)
@@ -108,6 +109,12 @@ static bool SamePosition(const HashEntry& e, int32_t repetitionFlag) {
 
 // Only the last ten generations count. The window does not wrap: InvalidateHash relies on a jump to 0
 // leaving every older entry outside it.
+// The bucket of the position is a whole pair of entries inside the table.
+[[maybe_unused]] static bool BucketInTable(const HashEntry* bucket) {
+  return bucket >= HashTable.entries && bucket + 2 <= HashTable.entries + HashTable.entryCount &&
+         (bucket - HashTable.entries) % 2 == 0;
+}
+
 static bool InGenerationWindow(int age) {
   const int g = HashTable.generation;
   return age >= g - 9 && age <= g;
@@ -116,6 +123,7 @@ static bool InGenerationWindow(int age) {
 bool ProbeHash(int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFlag, int32_t& score) {
   if (!HashTable.enabled || settings.weakLevel != 0) return false;
   HashEntry* bucket = HashBucket(Board.key);
+  assert(BucketInTable(bucket) && Board.ply >= 1 && Board.ply < kMaxPly);
   HashEntry* e = nullptr;
   if (bucket[0].key == Board.key)
     e = &bucket[0];
@@ -158,6 +166,8 @@ static bool Protected(const HashEntry& e, int32_t depth) {
 void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_t repetitionFlag) {
   if (!HashTable.enabled) return;
   HashEntry* bucket = HashBucket(Board.key);
+  assert(BucketInTable(bucket) && Board.ply >= 0 && Board.ply < kMaxPly);
+  assert(depth >= -32768 && depth <= 32767);
   HashEntry* e;
   if (Protected(bucket[0], depth)) {
     if (bucket[0].key == Board.key) return;
@@ -216,6 +226,7 @@ void StoreHash(int32_t score, int32_t alpha, int32_t beta, int32_t depth, int32_
 void StoreLearned(int32_t score, int32_t depth) {
   if (!HashTable.enabled || depth < 1) return;
   HashEntry& e = HashBucket(Board.key)[0];
+  assert(BucketInTable(&e));
   e.key = Board.key;
   StorePackedBoard(e);
   e.stateBits = StateBits(0);

@@ -12,7 +12,7 @@ TimeControl timeControl;
 void InitTimeControl() {
   timeControl = TimeControl{};
   timeControl.depthLimit[0] = timeControl.depthLimit[1] = kMaxDepthLimit;
-  timeControl.timeMode = 1;
+  timeControl.timeMode = kIncrementalTime;
   timeControl.baseTime = 100000;
   timeControl.increment = 0;
   timeControl.movesPerControl = 0;
@@ -39,7 +39,7 @@ void AllocateTimeAt(int64_t now, int engineSide, bool uciPonder) {
   if (latestEnd < t0 + 1) latestEnd = t0 + 1;
 
   switch (tc.timeMode) {
-    case 0: {
+    case kConventionalTime: {
       // Spend a little more than an even share early in the control: the factor grows with moves to go.
       // A control already overrun (moves played in force mode, or a negative "movestogo") is spent as if
       // this were its last move; a share of zero moves would divide by zero.
@@ -56,7 +56,7 @@ void AllocateTimeAt(int64_t now, int engineSide, bool uciPonder) {
       if (latestEnd < tc.deadlineTick) tc.deadlineTick = latestEnd;
       break;
     }
-    case 1: {
+    case kIncrementalTime: {
       int64_t alloc = RoundHalfEven(static_cast<double>(T) * 0.025) + tc.increment;
       const int64_t cap = RoundHalfEven(static_cast<double>(T) * 0.4);
       if (alloc > cap) alloc = cap;
@@ -66,7 +66,7 @@ void AllocateTimeAt(int64_t now, int engineSide, bool uciPonder) {
       if (latestEnd < tc.deadlineTick) tc.deadlineTick = latestEnd;
       break;
     }
-    case 2:
+    case kFixedTimePerMove:
       tc.softDeadline = tc.iterationDeadline = tc.deadlineTick = t0 + tc.baseTime - 120;
       break;
     default:

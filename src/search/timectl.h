@@ -4,6 +4,13 @@
 
 namespace kelb {
 
+// How the clock runs out (the values are those the front ends have always stored).
+enum TimeMode : uint8_t {
+  kConventionalTime = 0,  // a number of moves per control ("level 40 5 0", UCI "movestogo")
+  kIncrementalTime = 1,   // the whole game or the rest of it, with or without an increment (sudden death)
+  kFixedTimePerMove = 2,  // the same time for every move ("st", UCI "movetime")
+};
+
 // Everything the front ends know about the clocks, and the deadlines derived from it. Times in ms,
 // ticks from TickCount().
 struct TimeControl {
@@ -11,7 +18,7 @@ struct TimeControl {
   int32_t depthLimit[2];      // deepest iteration for a search with that side to move (1..35)
   int32_t clock[2];           // remaining time of White and Black
   int32_t engineTimeUsed[2];  // thinking time the engine has spent as White / Black
-  uint8_t timeMode;           // 0 conventional, 1 incremental / sudden death, 2 fixed time per move
+  uint8_t timeMode;           // a TimeMode
   int32_t movesPerControl;
   int32_t baseTime;   // time per control; in mode 2 the time per move
   int32_t increment;  // per move, both sides
