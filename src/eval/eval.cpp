@@ -171,14 +171,14 @@ int EvaluateTraced(EvalTrace* trace) {
 
   int t = us == kWhite ? s : -s;
   const int adjusted = AdjustForMaterial(e, t);
-  const int result = us == kWhite ? -adjusted : adjusted;
+  const int score = us == kWhite ? -adjusted : adjusted;
   if (trace != nullptr) {
     trace->sideToMoveScore = s;
     trace->whiteView = t;
     trace->adjusted = adjusted;
-    trace->result = result;
+    trace->result = score;
   }
-  return result;
+  return score;
 }
 
 int Evaluate() { return EvaluateTraced(nullptr); }

@@ -168,9 +168,9 @@ static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, i
     while (n > 0) {
       n--;
       s += step;
-      const int code = Board.squares[s];
-      beyond += table.cell[code].beyond + 2;
-      if (code != kEmpty) return s;
+      const int beyondCode = Board.squares[s];
+      beyond += table.cell[beyondCode].beyond + 2;
+      if (beyondCode != kEmpty) return s;
     }
     return 0;
   }

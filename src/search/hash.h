@@ -70,10 +70,13 @@ void PreviousGeneration();
 // Fresh writes per mille of the table since the search started.
 int32_t HashFullPermill();
 
+// GCC and clang both have a 128-bit integer; marked as the extension it is for -pedantic.
+__extension__ typedef unsigned __int128 UInt128;
+
 // key mod count without a division (exact for every 32-bit key and count), magic = 2^64 / count rounded up.
 inline uint32_t FastMod(uint32_t key, uint32_t count, uint64_t magic) {
   const uint64_t lowBits = magic * key;
-  return static_cast<uint32_t>((static_cast<unsigned __int128>(lowBits) * count) >> 64);
+  return static_cast<uint32_t>((static_cast<UInt128>(lowBits) * count) >> 64);
 }
 
 // The bucket of a key: [0] the even (depth-protected) slot, [1] the odd (replace-always) one. The index is

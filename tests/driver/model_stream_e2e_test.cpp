@@ -370,7 +370,8 @@ static std::string CheckVariation(const ModelPosition& root, const std::vector<s
 // The common part of both streams: the engine process, the transcript, reading with deadlines.
 class Session {
  public:
-  Session(const char* protocol, uint32_t seed) : random(seed), seed(seed), protocol(protocol) {
+  Session(const char* protocolName, uint32_t streamSeed)
+      : random(streamSeed), seed(streamSeed), protocol(protocolName) {
     engine.WriteFile("kelb701.bok", FileBytes(KELB_SOURCE_DIR "/data/kelb701.bok"));
     // The log makes the engine check its board after every trial move and record the failing test.
     engine.WriteFile("kelb701.ini", "hashsize=1\nlog=1\n");
@@ -450,7 +451,7 @@ enum class Mode { Force, Play, NewGame, Halted, GameOver };
 
 class WinBoardStream : public Session {
  public:
-  explicit WinBoardStream(uint32_t seed) : Session("winboard", seed) {}
+  explicit WinBoardStream(uint32_t streamSeed) : Session("winboard", streamSeed) {}
 
   // Runs the stream; returns an error report or "".
   std::string Run(int steps) {
@@ -792,7 +793,7 @@ class WinBoardStream : public Session {
 
 class UciStream : public Session {
  public:
-  explicit UciStream(uint32_t seed) : Session("uci", seed) {}
+  explicit UciStream(uint32_t streamSeed) : Session("uci", streamSeed) {}
 
   std::string Run(int steps) {
     engine.Start();
