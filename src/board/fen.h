@@ -1,6 +1,7 @@
 // Setting up positions: FEN text, piece-list building with the consistency check, the start position and
 // the edit dialogue; writing a position back as FEN.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,9 +31,10 @@ std::string WriteFen();
 // The game's own position keeps the file after every double step.
 int32_t CapturableEnPassantFile();
 
+// The game record keeps at most this much of a set-up position's FEN.
+inline constexpr size_t kMaxStartFenLength = 100;
+
 // "new": the start position, engine plays Black, fresh game history.
 void NewGame();
-// "edit": reads the edit dialogue's lines until "." and sets up the result.
-void EditPosition();
 
 }  // namespace kelb

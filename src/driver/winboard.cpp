@@ -13,6 +13,7 @@
 #include "driver/WBinout.h"
 #include "driver/clock.h"
 #include "driver/config.h"
+#include "driver/edit.h"
 #include "driver/uci.h"
 #include "eval/lkpk.h"
 #include "records/records.h"

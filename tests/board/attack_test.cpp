@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "board/board_test_util.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "board/attack.h"
-#include "board/board_test_util.h"
 #include "board/fen.h"
 #include "board/game.h"
 #include "board/movegen.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
+#include "support/board_test_util.h"
 #include "support/files.h"
 
 namespace kelb::test {

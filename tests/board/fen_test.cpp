@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "board/board_test_util.h"
 #include "board/game.h"
 #include "driver/config.h"
 #include "records/records.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "board/board_test_util.h"
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "driver/config.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "board/attack.h"
-#include "board/board_test_util.h"
 #include "board/fen.h"
 #include "board/game.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "driver/config.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

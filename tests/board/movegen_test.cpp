@@ -6,9 +6,9 @@
 #include <string>
 
 #include "board/attack.h"
-#include "board/board_test_util.h"
 #include "board/movetext.h"
 #include "search/ordering.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <string>
 
-#include "board/board_test_util.h"
 #include "board/fen.h"
 #include "board/game.h"
 #include "board/movetext.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "board/board_test_util.h"
+#include "support/board_test_util.h"
 #include "support/engine_process.h"
 
 namespace kelb::test {

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "board/attack.h"
-#include "board/board_test_util.h"
 #include "board/game.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -1,14 +1,16 @@
 // The edit dialogue, fed through a pipe on standard input as the GUI would send it.
+#include "driver/edit.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "board/board_test_util.h"
 #include "board/fen.h"
 #include "board/game.h"
 #include "driver/WBinout.h"
 #include "driver/config.h"
+#include "support/board_test_util.h"
 
 namespace kelb::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "board/board_test_util.h"
+#include "support/board_test_util.h"
 
 #include <cstring>
 
