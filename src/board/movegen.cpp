@@ -1,6 +1,7 @@
 #include "board/movegen.h"
 
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -127,6 +128,9 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
                                                    int promotion, int pieceSlot) {
   auto& sq = Board.squares;
   const int moverKind = pieceType[piece];
+  assert(onBoard[from] && onBoard[to] && from != to);
+  assert(sq[from] == piece && piece != kEmpty && isBlackPiece[piece] == Side);
+  assert(onTo == sq[to] || Kind != kNormalMove);
 
   const bool queenPromotion = promotion != 0 && pieceType[promotion] == kQueen;
   if (Filters) {
@@ -426,6 +430,7 @@ void BuildCheckMask(int side, int enemyKing) {
 void GenerateMoves(bool capturesOnly) {
   const int level = Board.makeDepth;
   const int ply = Board.ply;
+  assert(level >= 0 && level < kMaxPly && ply >= 0 && ply < kMaxPly);
   const int side = Board.side;
   GenContext g;
   g.ply = ply;

@@ -151,7 +151,7 @@ static void ReadGoParameters(const std::string& line) {
         tc.increment = value;  // one increment for both sides
       else if (word == "movestogo") {
         tc.movesPerControl = value;
-        tc.timeMode = 0;
+        tc.timeMode = kConventionalTime;
         tc.movesToGo[0] = tc.movesToGo[1] = value;
       } else if (word == "depth") {
         tc.depthLimit[0] = tc.depthLimit[1] = value > kMaxDepthLimit ? kMaxDepthLimit : value;
@@ -159,7 +159,7 @@ static void ReadGoParameters(const std::string& line) {
         searchLimits.nodeLimit = value < 1 ? 1 : value;
       } else if (word == "movetime") {
         tc.baseTime = value;
-        tc.timeMode = 2;
+        tc.timeMode = kFixedTimePerMove;
         tc.increment = 0;
         tc.timeBudget = true;
       }
@@ -202,7 +202,7 @@ void UciGo(const std::string& line) {
   tc.baseTime = 100000000;
   tc.increment = 0;
   tc.movesPerControl = 0;
-  tc.timeMode = 1;
+  tc.timeMode = kIncrementalTime;
   tc.depthLimit[0] = tc.depthLimit[1] = kMaxDepthLimit;
   tc.nodeLimit = kMaxNodeLimit;
   tc.timeBudget = false;  // until the line gives our clock or a time per move

@@ -147,6 +147,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   // 1. Enter the node.
   const int ply = ++Board.ply;
   const PlyGuard plyGuard;
+  assert(ply >= 2 && ply < kMaxPly && alpha < beta);
   pvEnd[ply] = ply - 1;
   TimeControl& tc = timeControl;
   if (++tc.nodeCount >= kNodeCountCeiling) tc.nodeCount -= kNodeCountStepBack;
