@@ -216,6 +216,16 @@ static bool OutOfTimeAfterRootMove(int32_t depth) {
          TickCount() > timeControl.softDeadline;
 }
 
+// A legal root move the front end allows is counted and announced (status line, UCI currmove) before it is
+// searched; false for a move to pass over.
+static bool StartRootMove(const Move& m, int32_t depth, int legalCount, int& searched) {
+  if (!(m.flags & kFlagSearchedLegal) || !RootMoveAllowed(m)) return false;
+  searched++;
+  SetStatusText(depth, legalCount, searched, m);
+  if (engineState.uciMode) PrintCurrentMove(MoveToText(m).c_str(), searched);
+  return true;
+}
+
 // One iteration at `depth`. Returns false when the search ends.
 static bool Iterate(int32_t depth, int32_t* list, int count, int legalCount, int32_t& alpha) {
   const bool multi = engineState.multiAnalyze;
@@ -243,11 +253,7 @@ static bool Iterate(int32_t depth, int32_t* list, int count, int legalCount, int
       beta = kInfinity;
     }
     onLeftmostLine[1] = k == 1 || multi;
-    if (!(m.flags & kFlagSearchedLegal)) continue;
-    if (!RootMoveAllowed(m)) continue;
-    searched++;
-    SetStatusText(depth, legalCount, searched, m);
-    if (engineState.uciMode) PrintCurrentMove(MoveToText(m).c_str(), searched);
+    if (!StartRootMove(m, depth, legalCount, searched)) continue;
 
     MakeMove(m);
     int32_t score = -Search(-beta, -alpha, depth - 1);
@@ -297,11 +303,7 @@ static bool IterateLines(int32_t depth, int32_t* list, int count, int legalCount
   for (int k = 1; k <= count; k++) {
     Move& m = moveBuffer[list[k]];
     onLeftmostLine[1] = 1;
-    if (!(m.flags & kFlagSearchedLegal)) continue;
-    if (!RootMoveAllowed(m)) continue;
-    searched++;
-    SetStatusText(depth, legalCount, searched, m);
-    if (engineState.uciMode) PrintCurrentMove(MoveToText(m).c_str(), searched);
+    if (!StartRootMove(m, depth, legalCount, searched)) continue;
 
     MakeMove(m);
     const int32_t score = -Search(-kInfinity, kInfinity, depth - 1);
