@@ -271,6 +271,12 @@ bool EngineProcess::WaitFor(const std::string& prefix, std::string* found, int t
   }
 }
 
+bool EngineProcess::Ask(const std::vector<std::string>& commands, const std::string& prefix,
+                        std::string* found, int timeoutMs, std::vector<std::string>* seen) {
+  for (const std::string& command : commands) WriteLine(command);
+  return WaitFor(prefix, found, timeoutMs, seen);
+}
+
 std::vector<std::string> EngineProcess::Drain(int quietMs) {
   std::vector<std::string> lines;
   std::string line;

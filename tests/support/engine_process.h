@@ -65,6 +65,9 @@ class EngineProcess {
   // Reads lines until one starts with prefix; all lines read are appended to seen (if given).
   bool WaitFor(const std::string& prefix, std::string* found = nullptr, int timeoutMs = 10000,
                std::vector<std::string>* seen = nullptr);
+  // Sends the commands, one a line, then reads as WaitFor does up to the answer that starts with prefix.
+  bool Ask(const std::vector<std::string>& commands, const std::string& prefix, std::string* found = nullptr,
+           int timeoutMs = 10000, std::vector<std::string>* seen = nullptr);
   // Reads every line that arrives within quietMs of the previous one.
   std::vector<std::string> Drain(int quietMs = 300);
 
