@@ -271,9 +271,13 @@ bool EngineProcess::WaitFor(const std::string& prefix, std::string* found, int t
   }
 }
 
+void EngineProcess::WriteLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) WriteLine(line);
+}
+
 bool EngineProcess::Ask(const std::vector<std::string>& commands, const std::string& prefix,
                         std::string* found, int timeoutMs, std::vector<std::string>* seen) {
-  for (const std::string& command : commands) WriteLine(command);
+  WriteLines(commands);
   return WaitFor(prefix, found, timeoutMs, seen);
 }
 

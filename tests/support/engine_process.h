@@ -40,6 +40,7 @@ class EngineProcess {
   // Sends text followed by "\n" (or raw bytes with Send).
   void WriteLine(const std::string& line);
   void Send(const std::string& bytes);
+  void WriteLines(const std::vector<std::string>& lines);
   void CloseInput();
   // Closes our end of the engine's standard output, as a GUI that stops reading would.
   void CloseOutput();
