@@ -1,72 +1,59 @@
-// Leaf counts of the standard perft positions against their published values.
+// Leaf counts of the standard perft positions (perft_positions.txt) against their published values.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/board_test_util.h"
 #include "support/engine_process.h"
+#include "support/files.h"
 
 namespace kelb::test {
 namespace {
 
 struct PerftCase {
-  const char* name;
-  const char* fen;
-  int64_t counts[7];  // depth 1..7, 0 where not checked
-  int quickDepth;     // deepest depth run in the unit suite
+  std::string name;
+  std::string fen;
+  std::vector<int64_t> counts;  // from depth 1 on
+  int quickDepth = 0;           // deepest depth run in the unit suite
 };
 
-const PerftCase kCases[] = {
-    {"initial",
-     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-     {20, 400, 8902, 197281, 4865609, 119060324, 0},
-     4},
-    {"kiwipete",
-     "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-     {48, 2039, 97862, 4085603, 193690690, 0, 0},
-     3},
-    {"rook ending",
-     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-     {14, 191, 2812, 43238, 674624, 11030083, 178633661},
-     4},
-    {"promotions",
-     "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
-     {6, 264, 9467, 422333, 15833292, 706045033, 0},
-     3},
-    {"promotions mirrored",
-     "r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1",
-     {6, 264, 9467, 422333, 15833292, 706045033, 0},
-     3},
-    {"discovered checks",
-     "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
-     {44, 1486, 62379, 2103487, 89941194, 0, 0},
-     3},
-    {"symmetric middlegame",
-     "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
-     {46, 2079, 89890, 3894594, 164075551, 6923051137, 0},
-     3},
-    // En passant exposing the own king along the rank, en passant as a check evasion, castling rights lost
-    // by captures on the corners.
-    {"en passant pin", "8/8/8/KPp4r/8/8/8/7k w - c6 0 1", {4, 56, 259, 4225, 23591, 0, 0}, 5},
-    {"en passant beside a double step",
-     "8/8/3k4/8/2pP4/8/8/3K4 b - d3 0 1",
-     {8, 43, 344, 2208, 16797, 0, 0},
-     5},
-    {"en passant removes the checker",
-     "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1",
-     {9, 50, 379, 2369, 17879, 0, 0},
-     5},
-    {"castling rook captured",
-     "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",
-     {26, 568, 13744, 314346, 7594526, 179862938, 0},
-     3},
-};
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The positions of perft_positions.txt beside this file: "name | FEN | quick depth | counts", '#' comments.
+std::vector<PerftCase> Cases() {
+  std::istringstream file(ReadFile(KELB_SOURCE_DIR "/tests/board/perft_positions.txt"));
+  std::vector<PerftCase> cases;
+  std::string line;
+  while (std::getline(file, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name, fen, quick, counts;
+    std::getline(fields, name, '|');
+    std::getline(fields, fen, '|');
+    std::getline(fields, quick, '|');
+    std::getline(fields, counts);
+    PerftCase c{Trimmed(name), Trimmed(fen), {}, std::atoi(quick.c_str())};
+    std::istringstream numbers(counts);
+    for (int64_t n; numbers >> n;) c.counts.push_back(n);
+    cases.push_back(c);
+  }
+  return cases;
+}
 
 void CheckCounts(int maxDepthOf(const PerftCase&)) {
-  for (const PerftCase& c : kCases) {
+  const std::vector<PerftCase> cases = Cases();
+  ASSERT_EQ(cases.size(), 11u) << "perft_positions.txt lost or gained a position";
+  for (const PerftCase& c : cases) {
+    ASSERT_LE(c.quickDepth, static_cast<int>(c.counts.size())) << c.name;
     ASSERT_TRUE(SetUpPosition(c.fen)) << c.name;
     for (int depth = 1; depth <= maxDepthOf(c); ++depth) {
-      if (c.counts[depth - 1] == 0) continue;
       EXPECT_EQ(Perft(depth), c.counts[depth - 1]) << c.name << " depth " << depth;
     }
   }
@@ -80,8 +67,8 @@ TEST(Perft, StandardPositionsAtShortDepths) {
 TEST(Perft, DISABLED_StandardPositionsFullDepth) {
   CheckCounts([](const PerftCase& c) {
     int deepest = 0;
-    for (int d = 1; d <= 7; ++d) {
-      if (c.counts[d - 1] != 0 && c.counts[d - 1] <= 250000000) deepest = d;
+    for (int d = 1; d <= static_cast<int>(c.counts.size()); ++d) {
+      if (c.counts[d - 1] <= 250000000) deepest = d;
     }
     return deepest;
   });

@@ -60,16 +60,8 @@ std::vector<int32_t> SmallBook() {
   return book;
 }
 
-class BookTest : public ::testing::Test {
+class BookTest : public test::BookGameTest {
  protected:
-  void SetUp() override {
-    InitKeys();
-    engineState = EngineState{};
-    engineState.mode = EngineMode::Force;
-    settings = Settings{};
-    settings.bookEnabled = true;
-    NewGame();
-  }
   std::string PathOf(const std::string& name) const { return dir.PathOf(name); }
   std::string Read(const std::string& name) const { return dir.Read(name); }
   // Writes the records little-endian, as the engine reads them, and loads them.

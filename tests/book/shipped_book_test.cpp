@@ -14,21 +14,13 @@
 #include "book/book.h"
 #include "driver/config.h"
 #include "support/engine_process.h"
+#include "support/position.h"
 
 namespace kelb {
 namespace {
 
-class ShippedBookTest : public ::testing::Test {
+class ShippedBookTest : public test::BookGameTest {
  protected:
-  void SetUp() override {
-    InitKeys();
-    engineState = EngineState{};
-    engineState.mode = EngineMode::Force;
-    settings = Settings{};
-    settings.bookEnabled = true;
-    NewGame();
-  }
-
   // Plays every candidate of the records node..node+count-1 and walks on below it (again below a position
   // that several move orders reach); notes the records seen and the leaf scores.
   void Walk(int32_t node, int32_t count, std::string line) {

@@ -1,6 +1,7 @@
 // Test helper: keeps the game of an end-to-end test in this process, on the engine's own board code, so
 // that every move the engine sends can be checked for legality in the game position.
 #pragma once
+#include <sstream>
 #include <string>
 
 #include "board/board.h"
@@ -28,8 +29,23 @@ class GameMirror {
     if (move.from == 0 || result != kResultNone) return false;
     return PlayMove(move);
   }
+  // Plays the moves given as texts separated by blanks; false at the first that is not legal.
+  bool PlayLine(const std::string& moves) {
+    std::istringstream words(moves);
+    std::string word;
+    while (words >> word) {
+      if (!Play(word)) return false;
+    }
+    return true;
+  }
   int Ply() const { return gamePly; }
   bool Over() const { return result != kResultNone; }
 };
+
+// Whether the engine's reply is legal after the game moves (blanks between them) from the initial position.
+inline bool LegalAfter(const std::string& moves, const std::string& reply) {
+  GameMirror game;
+  return game.PlayLine(moves) && game.Play(reply);
+}
 
 }  // namespace kelb::test

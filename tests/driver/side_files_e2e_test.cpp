@@ -57,22 +57,24 @@ bool OpenToAll(const std::filesystem::path& program) {
   return true;
 }
 
+// Starts the engine with a small table and a folder where its learning file would be, and greets it.
+void StartWithALearningFolder(EngineProcess& engine, const std::string& greeting) {
+  engine.WriteFile("kelb701.ini", "hashsize=2\n");
+  std::filesystem::create_directory(engine.Dir() + "/kelb701.epd");
+  engine.Start();
+  engine.WriteLine(greeting);
+}
+
 TEST(SideFilesE2E, ALearningFileThatIsADirectoryIsReportedOnceAndTheGameGoesOn) {
   EngineProcess winboard;
-  winboard.WriteFile("kelb701.ini", "hashsize=2\n");
-  std::filesystem::create_directory(winboard.Dir() + "/kelb701.epd");
-  winboard.Start();
-  winboard.WriteLine("xboard");
+  StartWithALearningFolder(winboard, "xboard");
   EXPECT_EQ(Count(QueenDownGame(winboard), "telluser " + kLearnNotice), 1);
   // The next game learns again, but the file is not tried again.
   EXPECT_EQ(Count(QueenDownGame(winboard), "telluser"), 0);
   EXPECT_EQ(winboard.Quit(), 0);
 
   EngineProcess uci;
-  uci.WriteFile("kelb701.ini", "hashsize=2\n");
-  std::filesystem::create_directory(uci.Dir() + "/kelb701.epd");
-  uci.Start();
-  uci.WriteLine("uci");
+  StartWithALearningFolder(uci, "uci");
   EXPECT_EQ(Count(QueenDownSearch(uci), "info string " + kLearnNotice), 1);
   uci.WriteLine("ucinewgame");
   EXPECT_EQ(Count(QueenDownSearch(uci), "info string Cannot"), 0);

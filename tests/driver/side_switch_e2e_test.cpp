@@ -78,24 +78,12 @@ TEST(SideSwitchE2E, SwitchAfterADoubleStepLeavesNoEnPassantCapture) {
 TEST(SideSwitchE2E, UndoAndRemoveAfterASwitchRestoreThePositionBeforeTheMoves) {
   EngineProcess engine;
   StartLogged(engine);
-  engine.WriteLine("new");
-  engine.WriteLine("force");
-  engine.WriteLine("e2e4");
-  engine.WriteLine("white");
-  engine.WriteLine("undo");
-  engine.WriteLine("savepos u.fen");
+  engine.WriteLines({"new", "force", "e2e4", "white", "undo", "savepos u.fen"});
   EXPECT_TRUE(engine.LinesBeforePong(1).empty());
   EXPECT_EQ(SavedPosition(engine, "u.fen"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
 
   // Play goes on from there, and "remove" after "black" takes back both moves of the pair.
-  engine.WriteLine("d2d4");
-  engine.WriteLine("d7d5");
-  engine.WriteLine("black");
-  engine.WriteLine("remove");
-  engine.WriteLine("savepos r.fen");
-  engine.WriteLine("e2e4");
-  engine.WriteLine("e7e5");
-  engine.WriteLine("savepos e.fen");
+  engine.WriteLines({"d2d4", "d7d5", "black", "remove", "savepos r.fen", "e2e4", "e7e5", "savepos e.fen"});
   EXPECT_TRUE(engine.LinesBeforePong(2).empty());
   EXPECT_EQ(SavedPosition(engine, "r.fen"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
   EXPECT_EQ(SavedPosition(engine, "e.fen"), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2");

@@ -14,13 +14,13 @@ namespace {
 using test::BestMoveOf;
 using test::EngineProcess;
 using test::GameMirror;
+using test::LegalAfter;
 
 TEST(UciE2E, IdentityAndOptionsInOrder) {
   EngineProcess engine;
   engine.Start();
-  engine.WriteLine("uci");
   std::vector<std::string> seen;
-  ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 5000, &seen));
+  ASSERT_TRUE(engine.Ask({"uci"}, "uciok", nullptr, 5000, &seen));
   ASSERT_GE(seen.size(), 12u);
   std::vector<std::string> tail(seen.end() - 12, seen.end());
   EXPECT_EQ(tail,
@@ -49,17 +49,13 @@ TEST(UciE2E, HashOptionAnnouncesTheTableInEffect) {
     EngineProcess engine;
     engine.WriteFile("kelb701.ini", ini);
     engine.Start();
-    engine.WriteLine("uci");
     std::string line;
-    ASSERT_TRUE(engine.WaitFor("option name Hash ", &line));
+    ASSERT_TRUE(engine.Ask({"uci"}, "option name Hash ", &line));
     EXPECT_EQ(line, "option name Hash type spin default " + announced + " min 2 max 1023");
-    engine.WriteLine("setoption name Hash value " + announced);
-    engine.WriteLine("position startpos moves e2e4");
-    engine.WriteLine("go depth 3");
-    ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-    GameMirror game;
-    ASSERT_TRUE(game.Play("e2e4"));
-    EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
+    ASSERT_TRUE(
+        engine.Ask({"setoption name Hash value " + announced, "position startpos moves e2e4", "go depth 3"},
+                   "bestmove ", &line, 20000));
+    EXPECT_TRUE(LegalAfter("e2e4", BestMoveOf(line))) << line;
     EXPECT_EQ(engine.Quit(), 0);
   }
 }
@@ -68,11 +64,11 @@ TEST(UciE2E, GoWithDepthAnswersALegalBestMove) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
   GameMirror game;
-  engine.WriteLine("position startpos moves e2e4 e7e5 g1f3");
-  for (const char* m : {"e2e4", "e7e5", "g1f3"}) ASSERT_TRUE(game.Play(m));
-  engine.WriteLine("go wtime 10000 btime 10000 winc 100 binc 100 movestogo 20 depth 4");
+  ASSERT_TRUE(game.PlayLine("e2e4 e7e5 g1f3"));
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  ASSERT_TRUE(engine.Ask({"position startpos moves e2e4 e7e5 g1f3",
+                          "go wtime 10000 btime 10000 winc 100 binc 100 movestogo 20 depth 4"},
+                         "bestmove ", &line));
   EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
   size_t ponder = line.find(" ponder ");
   if (ponder != std::string::npos) {
@@ -84,14 +80,11 @@ TEST(UciE2E, GoWithDepthAnswersALegalBestMove) {
 TEST(UciE2E, SearchMovesRestrictTheRoot) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go searchmoves a2a3 h2h4 depth 5");
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  ASSERT_TRUE(engine.Ask({"position startpos", "go searchmoves a2a3 h2h4 depth 5"}, "bestmove ", &line));
   std::string best = BestMoveOf(line);
   EXPECT_TRUE(best == "a2a3" || best == "h2h4") << line;
-  engine.WriteLine("go searchmoves a2a3 depth 1");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line));
+  ASSERT_TRUE(engine.Ask({"go searchmoves a2a3 depth 1"}, "bestmove ", &line));
   EXPECT_EQ(BestMoveOf(line), "a2a3") << line;
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -99,54 +92,42 @@ TEST(UciE2E, SearchMovesRestrictTheRoot) {
 TEST(UciE2E, InfiniteAnswersOnlyAfterStopAndReadyOkMeanwhile) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position startpos moves d2d4");
-  engine.WriteLine("go infinite");
   std::vector<std::string> seen;
-  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 600, &seen));
-  engine.WriteLine("isready");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 10000, &seen));
+  EXPECT_FALSE(engine.Ask({"position startpos moves d2d4", "go infinite"}, "bestmove", nullptr, 600, &seen));
+  ASSERT_TRUE(engine.Ask({"isready"}, "readyok", nullptr, 10000, &seen));
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 300, &seen));  // the search goes on
-  engine.WriteLine("stop");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 10000));
-  GameMirror game;
-  ASSERT_TRUE(game.Play("d2d4"));
-  EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
+  std::string line;
+  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove ", &line, 10000));
+  EXPECT_TRUE(LegalAfter("d2d4", BestMoveOf(line))) << line;
   EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, PonderThenPonderHitContinuesUnderTheClock) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position startpos moves e2e4");
-  engine.WriteLine("go ponder wtime 3000 btime 3000");
-  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 700));  // no deadline while pondering
-  engine.WriteLine("ponderhit");
+  // No deadline while pondering.
+  EXPECT_FALSE(engine.Ask({"position startpos moves e2e4", "go ponder wtime 3000 btime 3000"}, "bestmove",
+                          nullptr, 700));
   // Now a timed search: it ends by itself (a ponder search never would), whenever a loaded machine lets it.
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 30000));
-  GameMirror game;
-  ASSERT_TRUE(game.Play("e2e4"));
-  EXPECT_TRUE(game.Play(BestMoveOf(line))) << line;
+  ASSERT_TRUE(engine.Ask({"ponderhit"}, "bestmove ", &line, 30000));
+  EXPECT_TRUE(LegalAfter("e2e4", BestMoveOf(line))) << line;
   EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, NoLegalMoveAnswersNullMove) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
-  engine.WriteLine("go depth 3");
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", &line));
+  ASSERT_TRUE(engine.Ask({"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go depth 3"}, "bestmove", &line));
   EXPECT_EQ(line, "bestmove 0000");
-  engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4");
-  engine.WriteLine("go infinite");  // mated: nothing to analyse, but the answer still waits for "stop"
-  EXPECT_FALSE(engine.WaitFor("bestmove", &line, 300));
+  // Mated: nothing to analyse, but the answer still waits for "stop".
+  EXPECT_FALSE(
+      engine.Ask({"position startpos moves f2f3 e7e5 g2g4 d8h4", "go infinite"}, "bestmove", &line, 300));
   engine.WriteLine("isready");
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "readyok");
-  engine.WriteLine("stop");
-  ASSERT_TRUE(engine.WaitFor("bestmove", &line, 10000));
+  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove", &line, 10000));
   EXPECT_EQ(line, "bestmove 0000");
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -154,9 +135,7 @@ TEST(UciE2E, NoLegalMoveAnswersNullMove) {
 TEST(UciE2E, QuitDuringASearchEndsTheEngine) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go infinite");
-  ASSERT_TRUE(engine.WaitFor("info depth", nullptr, 10000));  // searching
+  ASSERT_TRUE(engine.Ask({"position startpos", "go infinite"}, "info depth", nullptr, 10000));  // searching
   engine.WriteLine("quit");
   std::string line;
   ASSERT_TRUE(engine.WaitFor("bestmove", &line, 10000));
@@ -166,9 +145,7 @@ TEST(UciE2E, QuitDuringASearchEndsTheEngine) {
 TEST(UciE2E, ClosedInputDuringASearchEndsTheEnginePromptly) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go infinite");
-  ASSERT_TRUE(engine.WaitFor("info depth", nullptr, 10000));  // searching
+  ASSERT_TRUE(engine.Ask({"position startpos", "go infinite"}, "info depth", nullptr, 10000));  // searching
   // Without the end of input the search would go on for ever; any bound tells the two apart.
   engine.CloseInput();
   EXPECT_EQ(engine.WaitExit(10000), 0);
@@ -177,12 +154,9 @@ TEST(UciE2E, ClosedInputDuringASearchEndsTheEnginePromptly) {
 TEST(UciE2E, WeakLevelInfiniteStillWaitsForStop) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go infinite");
-  EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 600));
-  engine.WriteLine("stop");
-  EXPECT_TRUE(engine.WaitFor("bestmove", nullptr, 10000));
+  EXPECT_FALSE(engine.Ask({"setoption name UCI_LimitStrength value true", "position startpos", "go infinite"},
+                          "bestmove", nullptr, 600));
+  EXPECT_TRUE(engine.Ask({"stop"}, "bestmove", nullptr, 10000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 

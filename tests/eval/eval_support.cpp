@@ -61,11 +61,16 @@ int EvalFen(const std::string& fen) {
   return Evaluate();
 }
 
-EvalContext AfterKings(const std::string& fen) {
+EvalContext AfterPawns(const std::string& fen) {
   EvalContext e;
   EXPECT_TRUE(SetUpFen(fen)) << fen;
   InitEvalContext(e);
   ScorePawns(e);
+  return e;
+}
+
+EvalContext AfterKings(const std::string& fen) {
+  EvalContext e = AfterPawns(fen);
   BlendPawnScores(e);
   ScoreKings(e);
   return e;

@@ -17,6 +17,9 @@ std::string FlipFen(const std::string& fen);
 // Evaluate() of a FEN position (the position must be accepted).
 int EvalFen(const std::string& fen);
 
+// The evaluation context of a FEN position after the pawn terms.
+EvalContext AfterPawns(const std::string& fen);
+
 // The evaluation context of a FEN position after the pawn, blend and king terms.
 EvalContext AfterKings(const std::string& fen);
 

@@ -11,15 +11,6 @@
 namespace kelb::test {
 namespace {
 
-// Runs the stages up to and including the pawn terms.
-EvalContext AfterPawns(const std::string& fen) {
-  EvalContext e;
-  EXPECT_TRUE(SetUpFen(fen)) << fen;
-  InitEvalContext(e);
-  ScorePawns(e);
-  return e;
-}
-
 EvalTrace Trace(const std::string& fen) {
   EvalTrace t;
   EXPECT_TRUE(SetUpFen(fen)) << fen;

@@ -23,12 +23,7 @@ namespace {
 
 class RecordsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InitKeys();
-    engineState = EngineState{};
-    engineState.mode = EngineMode::Force;
-    NewGame();
-  }
+  void SetUp() override { test::NewForceGame(); }
   std::string PathOf(const std::string& name) const { return dir.PathOf(name); }
   void Write(const std::string& name, const std::string& content) const { dir.Write(name, content); }
   std::string Read(const std::string& name) const { return dir.Read(name); }

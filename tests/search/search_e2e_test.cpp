@@ -14,11 +14,10 @@ using test::EngineProcess;
 TEST(SearchEndToEndTest, UciMateInOneAnswersWithMateText) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
-  engine.WriteLine("go depth 6");
   std::vector<std::string> seen;
   std::string best;
-  ASSERT_TRUE(engine.WaitFor("bestmove", &best, 10000, &seen));
+  ASSERT_TRUE(engine.Ask({"position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 6"}, "bestmove",
+                         &best, 10000, &seen));
   EXPECT_EQ(best, "bestmove d1d8");
   bool mateLine = false;
   for (const std::string& line : seen)
@@ -31,10 +30,8 @@ TEST(SearchEndToEndTest, UciMateInOneAnswersWithMateText) {
 TEST(SearchEndToEndTest, UciSearchMovesAtDepthOne) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go searchmoves a2a3 depth 1");
   std::string best;
-  ASSERT_TRUE(engine.WaitFor("bestmove", &best));
+  ASSERT_TRUE(engine.Ask({"position startpos", "go searchmoves a2a3 depth 1"}, "bestmove", &best));
   EXPECT_EQ(best, "bestmove a2a3");
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -47,11 +44,9 @@ TEST(SearchEndToEndTest, WeakInfiniteSearchWaitsForStop) {
   engine.WriteLine("position startpos moves e2e4");
   engine.WriteLine("go infinite");
   for (const std::string& line : engine.Drain(700)) EXPECT_NE(line.rfind("bestmove", 0), 0u) << line;
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
-  engine.WriteLine("stop");
+  ASSERT_TRUE(engine.Ask({"isready"}, "readyok"));
   std::string best;
-  ASSERT_TRUE(engine.WaitFor("bestmove", &best));
+  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove", &best));
   EXPECT_GT(best.size(), std::string("bestmove ").size());
   EXPECT_EQ(engine.Quit(), 0);
 }

@@ -271,6 +271,16 @@ bool EngineProcess::WaitFor(const std::string& prefix, std::string* found, int t
   }
 }
 
+void EngineProcess::WriteLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) WriteLine(line);
+}
+
+bool EngineProcess::Ask(const std::vector<std::string>& commands, const std::string& prefix,
+                        std::string* found, int timeoutMs, std::vector<std::string>* seen) {
+  WriteLines(commands);
+  return WaitFor(prefix, found, timeoutMs, seen);
+}
+
 std::vector<std::string> EngineProcess::Drain(int quietMs) {
   std::vector<std::string> lines;
   std::string line;

@@ -40,6 +40,7 @@ class EngineProcess {
   // Sends text followed by "\n" (or raw bytes with Send).
   void WriteLine(const std::string& line);
   void Send(const std::string& bytes);
+  void WriteLines(const std::vector<std::string>& lines);
   void CloseInput();
   // Closes our end of the engine's standard output, as a GUI that stops reading would.
   void CloseOutput();
@@ -65,6 +66,9 @@ class EngineProcess {
   // Reads lines until one starts with prefix; all lines read are appended to seen (if given).
   bool WaitFor(const std::string& prefix, std::string* found = nullptr, int timeoutMs = 10000,
                std::vector<std::string>* seen = nullptr);
+  // Sends the commands, one a line, then reads as WaitFor does up to the answer that starts with prefix.
+  bool Ask(const std::vector<std::string>& commands, const std::string& prefix, std::string* found = nullptr,
+           int timeoutMs = 10000, std::vector<std::string>* seen = nullptr);
   // Reads every line that arrives within quietMs of the previous one.
   std::vector<std::string> Drain(int quietMs = 300);
 

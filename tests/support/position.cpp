@@ -8,6 +8,7 @@
 #include "board/fen.h"
 #include "board/game.h"
 #include "board/movetext.h"
+#include "driver/config.h"
 
 namespace kelb::test {
 
@@ -31,6 +32,19 @@ void PlayMoves(const std::string& moves) {
     ASSERT_NE(m.from, 0) << word;
     PlayMove(m);
   }
+}
+
+void NewForceGame() {
+  InitKeys();
+  engineState = EngineState{};
+  engineState.mode = EngineMode::Force;
+  NewGame();
+}
+
+void BookGameTest::SetUp() {
+  settings = Settings{};
+  settings.bookEnabled = true;
+  NewForceGame();
 }
 
 }  // namespace kelb::test
