@@ -291,18 +291,20 @@ TEST_F(HashTest, ProtectedSlots) {
 }
 
 TEST(HashGenerationTest, Wraps) {
-  HashTable.generation = 253;
-  NextGeneration();
-  EXPECT_EQ(HashTable.generation, 0);
-  HashTable.generation = 240;
-  InvalidateHash();
-  EXPECT_EQ(HashTable.generation, 0);
-  HashTable.generation = 233;
-  InvalidateHash();
-  EXPECT_EQ(HashTable.generation, 243);
-  HashTable.generation = 0;
-  PreviousGeneration();
-  EXPECT_EQ(HashTable.generation, 253);
+  struct Step {
+    const char* name;
+    void (*change)();
+    int from;
+    int to;
+  };
+  for (const Step& step :
+       {Step{"next from 253", NextGeneration, 253, 0}, Step{"invalidate from 240", InvalidateHash, 240, 0},
+        Step{"invalidate from 233", InvalidateHash, 233, 243},
+        Step{"previous from 0", PreviousGeneration, 0, 253}}) {
+    HashTable.generation = step.from;
+    step.change();
+    EXPECT_EQ(HashTable.generation, step.to) << step.name;
+  }
   HashTable.generation = 0;
 }
 
