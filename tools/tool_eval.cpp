@@ -19,15 +19,7 @@ using namespace kelb;
 
 bool SetUpFen(const char* fen) {
   engineState.mode = EngineMode::Force;
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  if (illegal) return false;
-  CountMaterial();
-  ComputeKey();
-  Board.ply = 1;
-  Board.makeDepth = 0;
-  return true;
+  return PlaceFenAtRoot(fen);
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {

@@ -20,17 +20,10 @@ namespace kelb {
 // Sets up the position for a count; false (with a message) when it is refused.
 static bool SetUpForPerft(const char* fen) {
   engineState.mode = EngineMode::Force;
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  if (illegal) {
+  if (!PlaceFenAtRoot(fen)) {
     std::printf("illegal position\n");
     return false;
   }
-  CountMaterial();
-  ComputeKey();
-  Board.makeDepth = 0;
-  Board.ply = 1;
   gamePly = 0;
   fiftyHistory[0] = 0;
   futilityThreshold = 0;

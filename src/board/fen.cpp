@@ -458,6 +458,18 @@ void CheckConsistency(bool capturableKing) {
   engineState.mode = EngineMode::Halted;
 }
 
+bool PlaceFenAtRoot(std::string_view fen) {
+  bool illegal = false;
+  ReadFen(fen, illegal);
+  if (!illegal) BuildPieceLists(illegal);
+  if (illegal) return false;
+  CountMaterial();
+  ComputeKey();
+  Board.makeDepth = 0;
+  Board.ply = 1;
+  return true;
+}
+
 std::string WriteFen() {
   std::string fen;
   for (int rank = 8; rank >= 1; --rank) {

@@ -31,6 +31,10 @@ std::string WriteFen();
 // The game's own position keeps the file after every double step.
 int32_t CapturableEnPassantFile();
 
+// Sets up a FEN as a root to search or count from, outside the game record: pieces listed, material
+// counted, key computed, no move made. False (and the board undefined) when the position is refused.
+bool PlaceFenAtRoot(std::string_view fen);
+
 // The game record keeps at most this much of a set-up position's FEN.
 inline constexpr size_t kMaxStartFenLength = 100;
 

@@ -12,17 +12,7 @@
 
 namespace kelb::test {
 
-bool PlaceFen(const std::string& fen) {
-  bool illegal = false;
-  ReadFen(fen, illegal);
-  if (!illegal) BuildPieceLists(illegal);
-  if (illegal) return false;
-  CountMaterial();
-  ComputeKey();
-  Board.makeDepth = 0;
-  Board.ply = 1;
-  return true;
-}
+bool PlaceFen(const std::string& fen) { return PlaceFenAtRoot(fen); }
 
 void PlayMoves(const std::string& moves) {
   std::istringstream words(moves);
