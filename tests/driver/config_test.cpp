@@ -23,6 +23,13 @@ class ConfigTest : public ::testing::Test {
     ReadConfiguration();
     return io.Output();
   }
+  // Reads the ini and expects the hash size and weak level it gives.
+  void ExpectSizes(const char* content, int32_t hashSizeMb, int32_t weakLevel) {
+    SCOPED_TRACE(content);
+    Read(content);
+    EXPECT_EQ(settings.hashSizeMb, hashSizeMb);
+    EXPECT_EQ(settings.weakLevel, weakLevel);
+  }
   StdioRedirect io;
 };
 
@@ -53,24 +60,17 @@ TEST_F(ConfigTest, KeysAreCaseSensitive) {
 }
 
 TEST_F(ConfigTest, KeyValueSplitting) {
-  Read("hashsize = 64 ; a comment\nweak=1 2\n");
-  EXPECT_EQ(settings.hashSizeMb, 64);
-  EXPECT_EQ(settings.weakLevel, 12);  // blanks inside the value vanish
+  ExpectSizes("hashsize = 64 ; a comment\nweak=1 2\n", 64, 12);  // blanks inside the value vanish
 }
 
 TEST_F(ConfigTest, HexadecimalSignAndBlanks) {
-  Read("hashsize=$20\nweak==+7\n");
-  EXPECT_EQ(settings.hashSizeMb, 32);
-  EXPECT_EQ(settings.weakLevel, 7);
-  Read("hashsize=12x\nweak=-1\n");
-  EXPECT_EQ(settings.hashSizeMb, 0);
-  EXPECT_EQ(settings.weakLevel, 0);
+  ExpectSizes("hashsize=$20\nweak==+7\n", 32, 7);
+  ExpectSizes("hashsize=12x\nweak=-1\n", 0, 0);
 }
 
 TEST_F(ConfigTest, LastHashAndWeakLineWins) {
-  Read("hashsize=64\nweak=5\nhashsize=16\nweak=oops\n");
-  EXPECT_EQ(settings.hashSizeMb, 16);
-  EXPECT_EQ(settings.weakLevel, 0);  // an invalid value writes the fallback
+  // An invalid value writes the fallback.
+  ExpectSizes("hashsize=64\nweak=5\nhashsize=16\nweak=oops\n", 16, 0);
 }
 
 TEST_F(ConfigTest, SwitchesOnlyEverSwitchOneWay) {
@@ -87,9 +87,7 @@ TEST_F(ConfigTest, LongLineIsCutAndItsTailIgnored) {
   // The tail of an over-long comment line would read as a key of its own if it were taken as a new line.
   std::string longLine = "; " + std::string(253, 'c') + "\nhashsize=8\n";
   std::string tricky = "weak=3" + std::string(249, ' ') + "hashsize=99\n";
-  Read((longLine + tricky).c_str());
-  EXPECT_EQ(settings.hashSizeMb, 8);
-  EXPECT_EQ(settings.weakLevel, 3);
+  ExpectSizes((longLine + tricky).c_str(), 8, 3);
   // A value beyond character 255 is cut off.
   Read(("weak=" + std::string(250, ' ') + "4\n").c_str());
   EXPECT_EQ(settings.weakLevel, 0);
