@@ -8,15 +8,8 @@
 namespace kelb {
 namespace {
 
-using test::StdioRedirect;
-
-class ConfigTest : public ::testing::Test {
+class ConfigTest : public test::ChannelFixture {
  protected:
-  void SetUp() override { InitChannel(); }
-  void TearDown() override {
-    CloseLog();
-    settings.logEnabled = false;
-  }
   // Reads an ini with the given content (none when content is null); returns what was sent.
   std::string Read(const char* content) {
     if (content) io.WriteFile("kelb701.ini", content);
@@ -30,7 +23,13 @@ class ConfigTest : public ::testing::Test {
     EXPECT_EQ(settings.hashSizeMb, hashSizeMb);
     EXPECT_EQ(settings.weakLevel, weakLevel);
   }
-  StdioRedirect io;
+  // Reads the ini and expects the hash size and book switch it gives.
+  void ExpectHashAndBook(const char* content, int32_t hashSizeMb, bool bookEnabled) {
+    SCOPED_TRACE(content);
+    Read(content);
+    EXPECT_EQ(settings.hashSizeMb, hashSizeMb);
+    EXPECT_EQ(settings.bookEnabled, bookEnabled);
+  }
 };
 
 TEST_F(ConfigTest, MissingFileKeepsDefaults) {
@@ -53,11 +52,7 @@ TEST_F(ConfigTest, OutOfRangeValuesFallBack) {
   EXPECT_EQ(settings.weakLevel, 0);
 }
 
-TEST_F(ConfigTest, KeysAreCaseSensitive) {
-  Read("Hashsize=64\nBOOK=0\n");
-  EXPECT_EQ(settings.hashSizeMb, 0);
-  EXPECT_TRUE(settings.bookEnabled);
-}
+TEST_F(ConfigTest, KeysAreCaseSensitive) { ExpectHashAndBook("Hashsize=64\nBOOK=0\n", 0, true); }
 
 TEST_F(ConfigTest, KeyValueSplitting) {
   ExpectSizes("hashsize = 64 ; a comment\nweak=1 2\n", 64, 12);  // blanks inside the value vanish
@@ -93,11 +88,7 @@ TEST_F(ConfigTest, LongLineIsCutAndItsTailIgnored) {
   EXPECT_EQ(settings.weakLevel, 0);
 }
 
-TEST_F(ConfigTest, CrLfFileReadsLikeLf) {
-  Read("hashsize=64\r\nbook=0\r\n");
-  EXPECT_EQ(settings.hashSizeMb, 64);
-  EXPECT_FALSE(settings.bookEnabled);
-}
+TEST_F(ConfigTest, CrLfFileReadsLikeLf) { ExpectHashAndBook("hashsize=64\r\nbook=0\r\n", 64, false); }
 
 TEST_F(ConfigTest, WeakNoticeAndLogCreatedAfresh) {
   io.WriteFile("kelb701.log", "old content\n");
