@@ -16,8 +16,6 @@ namespace {
 using test::BookBytes;
 using test::EngineProcess;
 
-std::string ShippedBook() { return test::ReadFile(KELB_SOURCE_DIR "/data/kelb701.bok"); }
-
 // A leaf record: the move's squares as digits, and 10000 + the mover's score above them.
 int32_t Leaf(int32_t code, int32_t score) { return (10000 + score) * 100000 + code; }
 
@@ -29,7 +27,7 @@ std::string OnlyD4Book() {
 
 TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
   EngineProcess engine;
-  engine.WriteFile("kelb701.bok", ShippedBook());
+  ASSERT_TRUE(engine.WriteShippedBook());
   engine.Start();
   engine.WriteLine("xboard");
   engine.WriteLine("bk");
@@ -84,7 +82,7 @@ int MovesWithAShare(const std::vector<std::pair<std::string, int>>& shares) {
 // replies, each with a share of the choice.
 TEST(BookEngineTest, TheShippedBookSpreadsTheChoice) {
   EngineProcess engine;
-  engine.WriteFile("kelb701.bok", ShippedBook());
+  ASSERT_TRUE(engine.WriteShippedBook());
   ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("force");
   auto first = BkShares(engine, 1);

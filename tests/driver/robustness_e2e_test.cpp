@@ -5,8 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -364,11 +362,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
 // the wrong side (the book's move would be illegal, and a bad book move ends the engine).
 TEST(RobustnessWinBoard, SideSwitchDoesNotUseTheBookForTheWrongSide) {
   EngineProcess engine;
-  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
-  std::stringstream bytes;
-  bytes << book.rdbuf();
-  ASSERT_FALSE(bytes.str().empty());
-  engine.WriteFile("kelb701.bok", bytes.str());
+  ASSERT_TRUE(engine.WriteShippedBook());
   ASSERT_TRUE(engine.StartXboard());
   for (const char* side : {"black", "white"}) {
     SCOPED_TRACE(side);

@@ -61,6 +61,12 @@ void EngineProcess::WriteFile(const std::string& name, const std::string& conten
   dir.Write(name, content);
 }
 
+bool EngineProcess::WriteShippedBook() const {
+  const std::string book = ShippedBook();
+  WriteFile("kelb701.bok", book);
+  return !book.empty();
+}
+
 std::string EngineProcess::ReadFile(const std::string& name) const { return dir.Read(name); }
 
 bool EngineProcess::FileExists(const std::string& name) const {

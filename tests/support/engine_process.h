@@ -25,6 +25,8 @@ class EngineProcess {
   void WriteFile(const std::string& name, const std::string& content) const;
   std::string ReadFile(const std::string& name) const;  // empty if missing
   bool FileExists(const std::string& name) const;
+  // Puts the opening book of the source tree into Dir(); false when there is none to copy.
+  bool WriteShippedBook() const;
 
   // Starts the engine (or another program) in Dir().
   void Start(const std::string& program = KELB_ENGINE_PATH, const std::vector<std::string>& args = {});
