@@ -65,15 +65,6 @@ struct SearchOutput {
   std::string ponderMove;
 };
 
-static void StartUci(EngineProcess& engine, const std::vector<std::string>& options) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  for (const std::string& option : options) engine.WriteLine(option);
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
-}
-
 // A search's output from the lines before its "bestmove" line and that line.
 static SearchOutput OutputOf(const std::vector<std::string>& lines, const std::string& best) {
   SearchOutput out;
@@ -176,7 +167,7 @@ TEST(UciMultiPvE2E, OptionAnnouncedBeforeUciok) {
 
 TEST(UciMultiPvE2E, ThreeLinesForEveryDepthBestFirst) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 3"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 3"}));
   const SearchOutput out = Search(engine, "position startpos moves e2e4 e7e5", "go depth 5");
   CheckBlocks(out, PositionOf("", {"e2e4", "e7e5"}), 3);
   std::set<int> depths;
@@ -201,7 +192,7 @@ TEST(UciMultiPvE2E, ThreeLinesForEveryDepthBestFirst) {
 
 TEST(UciMultiPvE2E, SearchMovesRestrictTheLines) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 5"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 5"}));
   CheckBlocks(Search(engine, "position startpos", "go depth 4 searchmoves a2a3 b1c3 h2h4"),
               PositionOf("", {}), 3, {"a2a3", "b1c3", "h2h4"});
   EXPECT_EQ(engine.Quit(), 0);
@@ -228,7 +219,7 @@ TEST(UciMultiPvE2E, OneLineIsTheOrdinaryThinkingOutput) {
   std::vector<std::string> plain;
   {
     EngineProcess engine;
-    StartUci(engine, {});
+    ASSERT_TRUE(engine.StartUciWith({}));
     plain = WithoutTimes(Search(engine, position, "go depth 6").lines);
     EXPECT_EQ(engine.Quit(), 0);
   }
@@ -236,7 +227,7 @@ TEST(UciMultiPvE2E, OneLineIsTheOrdinaryThinkingOutput) {
   for (const std::string& line : plain) EXPECT_EQ(line.find("multipv"), std::string::npos) << line;
   // MultiPV 1 after 3 is the engine without the option: the same lines, the same move.
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 3", "setoption name MultiPV value 1"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 3", "setoption name MultiPV value 1"}));
   EXPECT_EQ(WithoutTimes(Search(engine, position, "go depth 6").lines), plain);
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -250,12 +241,12 @@ TEST(UciMultiPvE2E, LineOneAgreesWithTheSingleLineSearchInQuietPositions) {
       std::string single;
       {
         EngineProcess engine;
-        StartUci(engine, {});
+        ASSERT_TRUE(engine.StartUciWith({}));
         single = Search(engine, position, go).bestMove;
         engine.WriteLine("quit");
       }
       EngineProcess engine;
-      StartUci(engine, {"setoption name MultiPV value 3"});
+      ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 3"}));
       const SearchOutput out = Search(engine, position, go);
       ASSERT_FALSE(out.pvLines.empty());
       EXPECT_EQ(out.pvLines.back().depth, go[9] - '0');
@@ -270,7 +261,7 @@ TEST(UciMultiPvE2E, LineOneAgreesWithTheSingleLineSearchInQuietPositions) {
 // lines, and every line it showed is legal.
 TEST(UciMultiPvE2E, StoppedSearchesAnswerWithLineOne) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 4"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 4"}));
   const std::string position = "position startpos moves d2d4 d7d5 c2c4";
   const ModelPosition root = PositionOf("", {"d2d4", "d7d5", "c2c4"});
   const SearchOutput timed = Search(engine, position, "go movetime 400");
@@ -289,8 +280,9 @@ TEST(UciMultiPvE2E, StoppedSearchesAnswerWithLineOne) {
 
 TEST(UciMultiPvE2E, WeakLevelsShowOneLine) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 3", "setoption name UCI_LimitStrength value true",
-                    "setoption name UCI_Elo value 2000"});
+  ASSERT_TRUE(
+      engine.StartUciWith({"setoption name MultiPV value 3", "setoption name UCI_LimitStrength value true",
+                           "setoption name UCI_Elo value 2000"}));
   const SearchOutput out = Search(engine, "position startpos moves e2e4", "go depth 3");
   for (const std::string& line : out.lines) EXPECT_EQ(line.find("multipv"), std::string::npos) << line;
   EXPECT_EQ(IllegalMoveOf(PositionOf("", {"e2e4"}), {out.bestMove}), "");

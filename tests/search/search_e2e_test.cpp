@@ -38,11 +38,9 @@ TEST(SearchEndToEndTest, UciSearchMovesAtDepthOne) {
 
 TEST(SearchEndToEndTest, WeakInfiniteSearchWaitsForStop) {
   EngineProcess engine;
-  ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
-  engine.WriteLine("setoption name UCI_Elo value 700");
-  engine.WriteLine("position startpos moves e2e4");
-  engine.WriteLine("go infinite");
+  ASSERT_TRUE(engine.StartUciWith(
+      {"setoption name UCI_LimitStrength value true", "setoption name UCI_Elo value 700"}));
+  engine.WriteLines({"position startpos moves e2e4", "go infinite"});
   for (const std::string& line : engine.Drain(700)) EXPECT_NE(line.rfind("bestmove", 0), 0u) << line;
   ASSERT_TRUE(engine.Ask({"isready"}, "readyok"));
   std::string best;

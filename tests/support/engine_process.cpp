@@ -128,6 +128,12 @@ bool EngineProcess::StartUci(bool ready, int readyTimeoutMs) {
   return !ready || IsReady(nullptr, readyTimeoutMs);
 }
 
+bool EngineProcess::StartUciWith(const std::vector<std::string>& lines, int readyTimeoutMs) {
+  if (!StartUci(false)) return false;
+  WriteLines(lines);
+  return IsReady(nullptr, readyTimeoutMs);
+}
+
 int EngineProcess::Quit(int timeoutMs) {
   WriteLine("quit");
   return WaitExit(timeoutMs);

@@ -36,6 +36,9 @@ class EngineProcess {
   // "readyok", which builds the KPK bitbase first.
   bool StartXboard();
   bool StartUci(bool ready = true, int readyTimeoutMs = 20000);
+  // UCI as a GUI sets the engine up: "uci" up to "uciok", these lines (options, a position), then "isready"
+  // up to "readyok".
+  bool StartUciWith(const std::vector<std::string>& lines, int readyTimeoutMs = 20000);
   // "quit" and the exit code once the engine has ended (-1 when it did not end in time and was killed).
   int Quit(int timeoutMs = 5000);
 
