@@ -21,13 +21,14 @@ namespace {
 
 using test::BestMoveOf;
 using test::CountLines;
+using test::EngineAnswers;
+using test::EngineMoves;
 using test::EngineProcess;
-using test::GameMirror;
 using test::MoveWord;
 using test::Pause;
 
 // The mirrored game can also start from a FEN; false when the position is refused.
-class Mirror : public GameMirror {
+class Mirror : public test::GameMirror {
  public:
   bool SetUp(const std::string& fen) {
     SetUpPosition(fen);
@@ -43,6 +44,13 @@ static bool LegalAfter(const std::vector<std::string>& moves, const std::string&
   for (const std::string& m : moves)
     if (!game.Play(m)) return false;
   return game.IsLegal(move);
+}
+
+// After all that, still a chess engine: in a new game at depth 2 it answers 1.e4 with a legal move.
+static ::testing::AssertionResult AnswersInANewGame(EngineProcess& engine) {
+  Mirror game;
+  engine.WriteLines({"new", "sd 2"});
+  return EngineAnswers(engine, game, "e2e4");
 }
 
 // A long game without a result before ply 1,000, built on the engine's own rules: quiet piece moves while
@@ -143,14 +151,7 @@ TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
     ASSERT_EQ(line, "pong " + std::to_string(i));
   }
 
-  // Still a chess engine.
-  Mirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  EXPECT_TRUE(AnswersInANewGame(engine));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -185,32 +186,21 @@ TEST(RobustnessWinBoard, ClockAndDepthArgumentsOutOfRange) {
     engine.WriteLine("new");
     for (const std::string& s : settings) engine.WriteLine(s);
     // Two engine moves, so that the clock is also charged after a move.
-    engine.WriteLine("e2e4");
-    ASSERT_TRUE(game.Play("e2e4"));
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    ASSERT_TRUE(game.Play(MoveWord(line))) << line;
-    engine.WriteLine("d2d4");
-    ASSERT_TRUE(game.Play("d2d4"));
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+    ASSERT_TRUE(EngineAnswers(engine, game, "e2e4", 15000));
+    ASSERT_TRUE(EngineAnswers(engine, game, "d2d4", 15000));
     engine.WriteLine("force");
     engine.LinesBeforePong(n++);
   }
   // Conventional controls passed in force mode: the engine still moves within its clock.
   {
     Mirror game;
-    engine.WriteLine("new");
-    engine.WriteLine("level 2 0:03 0");
-    engine.WriteLine("force");
+    engine.WriteLines({"new", "level 2 0:03 0", "force"});
     for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "b1c3", "b8c6", "c3b1"}) {
       engine.WriteLine(m);
       ASSERT_TRUE(game.Play(m));
     }
     engine.WriteLine("go");
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+    ASSERT_TRUE(EngineMoves(engine, game, 15000));
     engine.LinesBeforePong(n++);
   }
   EXPECT_EQ(engine.Quit(), 0);
@@ -263,15 +253,7 @@ TEST(RobustnessWinBoard, BrokenSetboardIsRefused) {
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
   }
-  // "new" ends the halt.
-  Mirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  EXPECT_TRUE(AnswersInANewGame(engine));  // "new" ends the halt
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -299,9 +281,7 @@ TEST(RobustnessWinBoard, OddSetboardPositionsPlayLegalMoves) {
     engine.WriteLine("setboard " + fen);
     engine.WriteLine("sd 3");
     engine.WriteLine("go");
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+    ASSERT_TRUE(EngineMoves(engine, game, 15000));
     std::vector<std::string> seen = engine.LinesBeforePong(n++);
     EXPECT_EQ(CountLines(seen, "tellusererror"), 0);
     engine.WriteLine("force");
@@ -333,9 +313,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
     engine.WriteLine(m);
     ASSERT_TRUE(game.Play(m));
   }
-  engine.WriteLine("white");
-  engine.WriteLine("sd 3");
-  engine.WriteLine("go");
+  engine.WriteLines({"white", "sd 3", "go"});
   Pause(300);
   std::vector<std::string> seen = engine.LinesBeforePong(1);
   EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
@@ -343,18 +321,14 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   // Neither analysis, pondering nor a hint searches it; taking the king is no move.
   engine.WriteLine("analyze");
   Pause(200);
-  engine.WriteLine("exit");
-  engine.WriteLine("hint");
-  engine.WriteLine("h5e8");
+  engine.WriteLines({"exit", "hint", "h5e8"});
   seen = engine.LinesBeforePong(2);
   EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
   EXPECT_EQ(CountLines(seen, "Hint"), 0);
   // Back to the real side to move, the game goes on.
   engine.WriteLine("black");
   engine.WriteLine("go");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 15000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -403,9 +377,7 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
                                std::string("ke8"),     std::string("Pe7"),
                                std::string("..")})
     engine.WriteLine(l);
-  engine.WriteLine(".");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("go");
+  engine.WriteLines({".", "sd 2", "go"});
   std::string line;
   ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
   Mirror game;
@@ -418,22 +390,14 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
   for (const std::vector<std::string>& lines :
        {std::vector<std::string>{"#", "Qd4"}, std::vector<std::string>{"#", "Ke1", "Pa8", "c", "Ke8"}}) {
     engine.WriteLine("edit");
-    for (const std::string& l : lines) engine.WriteLine(l);
-    engine.WriteLine(".");
-    engine.WriteLine("go");
-    engine.WriteLine("e2e4");
+    engine.WriteLines(lines);
+    engine.WriteLines({".", "go", "e2e4"});
     std::vector<std::string> seen = engine.LinesBeforePong(2);
     EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
   }
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  Mirror fresh;
-  ASSERT_TRUE(fresh.Play("e2e4"));
-  EXPECT_TRUE(fresh.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(AnswersInANewGame(engine));
   // An edit dialogue cut off by the end of input ends the engine cleanly.
   engine.WriteLine("edit");
   engine.WriteLine("Ke4");
@@ -490,9 +454,7 @@ TEST(RobustnessWinBoard, UndoRemoveAndUsermoveGarbage) {
   TakeBack();
   engine.WriteLine("sd 2");
   engine.WriteLine("go");  // the engine plays Black
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 15000));
   engine.WriteLine("force");
   engine.LinesBeforePong(4);
   EXPECT_EQ(engine.Quit(), 0);
@@ -532,9 +494,7 @@ TEST(RobustnessWinBoard, ThousandMoveGameInForceMode) {
   TakeBack();
   engine.WriteLine("sd 1");
   engine.WriteLine("go");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 15000));
   engine.WriteLine("savepgn game.pgn");
   engine.WriteLine("savepos game.fen");
   for (int i = 0; i < 1100; ++i) engine.WriteLine(i % 2 ? "undo" : "remove");
