@@ -293,6 +293,11 @@ bool EngineProcess::Ask(const std::vector<std::string>& commands, const std::str
   return WaitFor(prefix, found, timeoutMs, seen);
 }
 
+std::string EngineProcess::AskBestMove(const std::vector<std::string>& commands, int timeoutMs) {
+  std::string line;
+  return Ask(commands, "bestmove", &line, timeoutMs) ? line : "";
+}
+
 std::vector<std::string> EngineProcess::Drain(int quietMs) {
   std::vector<std::string> lines;
   std::string line;

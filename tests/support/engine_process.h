@@ -74,6 +74,8 @@ class EngineProcess {
   // Sends the commands, one a line, then reads as WaitFor does up to the answer that starts with prefix.
   bool Ask(const std::vector<std::string>& commands, const std::string& prefix, std::string* found = nullptr,
            int timeoutMs = 10000, std::vector<std::string>* seen = nullptr);
+  // UCI: sends the commands and returns the "bestmove" line that answers them ("" when none came in time).
+  std::string AskBestMove(const std::vector<std::string>& commands, int timeoutMs = 10000);
   // Reads every line that arrives within quietMs of the previous one.
   std::vector<std::string> Drain(int quietMs = 300);
 
