@@ -53,6 +53,18 @@ static ::testing::AssertionResult AnswersInANewGame(EngineProcess& engine) {
   return EngineAnswers(engine, game, "e2e4");
 }
 
+// UCI: sends the commands; the "bestmove" that follows must come within the deadline and be legal after
+// the moves from the start position.
+static ::testing::AssertionResult AnswersLegally(EngineProcess& engine,
+                                                 const std::vector<std::string>& commands,
+                                                 const std::vector<std::string>& moves, int timeoutMs) {
+  std::string line;
+  if (!engine.Ask(commands, "bestmove ", &line, timeoutMs))
+    return ::testing::AssertionFailure() << "no bestmove";
+  if (!LegalAfter(moves, BestMoveOf(line))) return ::testing::AssertionFailure() << "not legal: " << line;
+  return ::testing::AssertionSuccess();
+}
+
 // A long game without a result before ply 1,000, built on the engine's own rules: quiet piece moves while
 // the fifty-move counter is low, a pawn move or capture when it runs high, never a move that ends the game.
 static std::vector<std::string> LongGame(Mirror& game, int plies) {
@@ -603,20 +615,12 @@ TEST(RobustnessUci, BrokenPositionCommands) {
     EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
   }
   // Lines that name no position leave the last one; moves stop at the first that is not legal.
-  for (const std::string& l :
-       {std::string("position"), std::string("position garbage"), std::string("position moves"),
-        std::string("position startpos moves e2e4 e7e5 zz g1f3")}) {
-    engine.WriteLine(l);
-  }
-  engine.WriteLine("go depth 2");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter({"e2e4", "e7e5"}, BestMoveOf(line))) << line;
+  engine.WriteLines(
+      {"position", "position garbage", "position moves", "position startpos moves e2e4 e7e5 zz g1f3"});
+  ASSERT_TRUE(AnswersLegally(engine, {"go depth 2"}, {"e2e4", "e7e5"}, 15000));
   // A mated side has no move to give.
-  engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4 e2e4");
-  engine.WriteLine("go depth 2");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_EQ(line, "bestmove 0000");
+  EXPECT_EQ(engine.AskBestMove({"position startpos moves f2f3 e7e5 g2g4 d8h4 e2e4", "go depth 2"}, 15000),
+            "bestmove 0000");
   engine.LinesBeforeReady();
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -729,10 +733,7 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   std::vector<std::string> seen;
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000, &seen));
   EXPECT_EQ(CountLines(seen, "bestmove"), 0);
-  engine.WriteLine("stop");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"stop"}, {}, 20000));
   // Stray stop and ponderhit outside a search.
   engine.WriteLine("stop");
   engine.WriteLine("ponderhit");
@@ -742,25 +743,17 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   // A new position during a search ends it; the next search is of the new position.
   engine.WriteLine("go depth 30");
   Pause(200);
-  engine.WriteLine("position startpos moves d2d4");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
-  engine.WriteLine("go depth 2");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter({"d2d4"}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"position startpos moves d2d4"}, {}, 20000));  // of the old position
+  ASSERT_TRUE(AnswersLegally(engine, {"go depth 2"}, {"d2d4"}, 15000));
 
   // Ponder, then stop; ponder, then ponderhit with a short clock.
   engine.WriteLine("position startpos");
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
-  engine.WriteLine("stop");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"stop"}, {}, 20000));
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
-  engine.WriteLine("ponderhit");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"ponderhit"}, {}, 20000));
   engine.LinesBeforeReady();
 
   // "quit" during a search ends the engine.
