@@ -713,12 +713,7 @@ TEST(RobustnessUci, BrokenSetoptionLines) {
                                std::string("setoption name Hash value 2")})
     engine.WriteLine(l);
   engine.LinesBeforeReady();
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go depth 3");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  Mirror game;
-  EXPECT_TRUE(game.IsLegal(BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"position startpos", "go depth 3"}, {}, 15000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
