@@ -33,6 +33,11 @@ class GameTest : public testing::Test {
   void Play(const std::vector<std::string>& moves) {
     for (const std::string& m : moves) ASSERT_TRUE(PlayText(m)) << m;
   }
+  // The first text is a legal move of the position, the second is none.
+  static void ExpectLegalNotLegal(const char* legal, const char* illegal) {
+    EXPECT_NE(ParseMoveText(legal).from, 0) << legal;
+    EXPECT_EQ(ParseMoveText(illegal).from, 0) << illegal;
+  }
   static size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
@@ -189,11 +194,9 @@ TEST_F(GameTest, SideSwitchRebuildsTheLegalMoves) {
   Play({"e2e4"});
   SetSideToMove(kWhite);
   EXPECT_EQ(Board.side, kWhite);
-  EXPECT_NE(ParseMoveText("d2d4").from, 0);
-  EXPECT_EQ(ParseMoveText("e7e5").from, 0);
+  ExpectLegalNotLegal("d2d4", "e7e5");
   SetSideToMove(kBlack);
-  EXPECT_NE(ParseMoveText("e7e5").from, 0);
-  EXPECT_EQ(ParseMoveText("d2d4").from, 0);
+  ExpectLegalNotLegal("e7e5", "d2d4");
   EXPECT_EQ(Output(), "");
 }
 
@@ -201,8 +204,7 @@ TEST_F(GameTest, SideSwitchLeavingTheOtherKingInCheckNeitherHaltsNorOffersTheKin
   ASSERT_TRUE(SetUpGame("4k3/4R3/8/8/8/8/8/4K3 b - - 0 1"));
   SetSideToMove(kWhite);
   EXPECT_NE(engineState.mode, EngineMode::Halted);
-  EXPECT_EQ(ParseMoveText("e7e8").from, 0);
-  EXPECT_NE(ParseMoveText("e7e6").from, 0);
+  ExpectLegalNotLegal("e7e6", "e7e8");
   SetSideToMove(kBlack);
   EXPECT_EQ(legalMoveCount, 3);  // d8, f8 and the capture on e7; d7 and f7 are covered by the rook
   EXPECT_EQ(Output(), "");
@@ -229,8 +231,7 @@ TEST_F(GameTest, SideSwitchDropsTheEnPassantRightOfTheSideToldToMove) {
   EXPECT_EQ(Board.epFile, 5);
   SetSideToMove(kWhite);
   EXPECT_EQ(Board.epFile, 0);
-  EXPECT_EQ(ParseMoveText("d5e6").from, 0);  // White's own pawn passed e3: nothing to take on e6
-  EXPECT_NE(ParseMoveText("d5d6").from, 0);
+  ExpectLegalNotLegal("d5d6", "d5e6");  // White's own pawn passed e3: nothing to take on e6
   EXPECT_EQ(WriteFen(), "4k3/4p3/8/3P4/4P3/8/8/4K3 w - -");
   EXPECT_NE(engineState.mode, EngineMode::Halted);
   EXPECT_EQ(Output(), "");
@@ -270,8 +271,7 @@ TEST_F(GameTest, TakeBackAfterSideSwitchesRestoresThePositionBeforeEachMove) {
     fifty.pop_back();
   }
   // Moves go on from the restored start position.
-  EXPECT_NE(ParseMoveText("e2e4").from, 0);
-  EXPECT_EQ(ParseMoveText("e7e5").from, 0);
+  ExpectLegalNotLegal("e2e4", "e7e5");
 }
 
 TEST_F(GameTest, TakeBackIntoASideSwitchThatLeftTheOtherKingInCheckGoesOn) {
@@ -289,8 +289,7 @@ TEST_F(GameTest, TakeBackIntoASideSwitchThatLeftTheOtherKingInCheckGoesOn) {
   EXPECT_NE(engineState.mode, EngineMode::Halted);
   EXPECT_EQ(BoardDifference(before, Board), "");
   EXPECT_EQ(result, kResultNone);
-  EXPECT_NE(ParseMoveText("e1d2").from, 0);
-  EXPECT_EQ(ParseMoveText("e8d7").from, 0);
+  ExpectLegalNotLegal("e1d2", "e8d7");
   EXPECT_EQ(Output(), "");
 }
 

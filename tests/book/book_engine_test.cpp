@@ -16,8 +16,6 @@ namespace {
 using test::BookBytes;
 using test::EngineProcess;
 
-std::string ShippedBook() { return test::ReadFile(KELB_SOURCE_DIR "/data/kelb701.bok"); }
-
 // A leaf record: the move's squares as digits, and 10000 + the mover's score above them.
 int32_t Leaf(int32_t code, int32_t score) { return (10000 + score) * 100000 + code; }
 
@@ -29,7 +27,7 @@ std::string OnlyD4Book() {
 
 TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
   EngineProcess engine;
-  engine.WriteFile("kelb701.bok", ShippedBook());
+  ASSERT_TRUE(engine.WriteShippedBook());
   engine.Start();
   engine.WriteLine("xboard");
   engine.WriteLine("bk");
@@ -51,10 +49,7 @@ TEST(BookEngineTest, BkListsTheFirstMovesOfTheShippedBook) {
   EXPECT_LE(total, 100);
 
   // Outside the book "bk" prints nothing.
-  engine.WriteLine("force");
-  engine.WriteLine("a2a3");
-  engine.WriteLine("bk");
-  engine.WriteLine("ping 5");
+  engine.WriteLines({"force", "a2a3", "bk", "ping 5"});
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "pong 5");
   EXPECT_EQ(engine.Quit(), 0);
@@ -84,7 +79,7 @@ int MovesWithAShare(const std::vector<std::pair<std::string, int>>& shares) {
 // replies, each with a share of the choice.
 TEST(BookEngineTest, TheShippedBookSpreadsTheChoice) {
   EngineProcess engine;
-  engine.WriteFile("kelb701.bok", ShippedBook());
+  ASSERT_TRUE(engine.WriteShippedBook());
   ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("force");
   auto first = BkShares(engine, 1);
@@ -93,9 +88,7 @@ TEST(BookEngineTest, TheShippedBookSpreadsTheChoice) {
   engine.WriteLine("e2e4");
   auto afterE4 = BkShares(engine, 2);
   EXPECT_GE(MovesWithAShare(afterE4), 3);
-  engine.WriteLine("new");
-  engine.WriteLine("force");
-  engine.WriteLine("d2d4");
+  engine.WriteLines({"new", "force", "d2d4"});
   auto afterD4 = BkShares(engine, 3);
   EXPECT_GE(MovesWithAShare(afterD4), 3);
   int total = 0;
@@ -151,9 +144,7 @@ TEST(BookEngineTest, ABadBookMoveResignsAndEndsTheEngine) {
   engine.WriteFile("kelb701.bok", BookBytes({Leaf(5255, 50), Leaf(4244, 0), Leaf(7163, 0), Leaf(3234, 0),
                                              Leaf(7273, 0), Leaf(2223, 0), Leaf(6264, 0), Leaf(2133, 0)}));
   engine.Start();
-  engine.WriteLine("xboard");
-  engine.WriteLine("new");
-  engine.WriteLine("go");
+  engine.WriteLines({"xboard", "new", "go"});
   std::string line;
   ASSERT_TRUE(engine.WaitFor("0-1 {", &line));
   EXPECT_EQ(line, "0-1 {White resigns due to BadBookMove: 5255}");
@@ -167,23 +158,15 @@ TEST(BookEngineTest, PositionAndGameFilesThroughTheCommands) {
   EngineProcess engine;
   engine.WriteFile("two.fen", "4k3/8/8/8/8/8/8/4K2R w K - 0 1\n8/8/8/8/8/8/8/8 w - - 0 1\n");
   ASSERT_TRUE(engine.StartXboard());
-  engine.WriteLine("force");
-  engine.WriteLine("e2e4");
-  engine.WriteLine("e7e5");
-  engine.WriteLine("g1f3");
-  engine.WriteLine("savepos p.fen");
-  engine.WriteLine("savepos p.fen");
-  engine.WriteLine("savepgn g.pgn");
-  engine.WriteLine("loadpos missing.fen 1");
+  engine.WriteLines({"force", "e2e4", "e7e5", "g1f3", "savepos p.fen", "savepos p.fen", "savepgn g.pgn",
+                     "loadpos missing.fen 1"});
   std::string line;
   ASSERT_TRUE(engine.WaitFor("File ", &line));
   EXPECT_EQ(line, "File missing.fen not found");
   engine.WriteLine("loadpos two.fen 3");
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "two.fen is too short!");
-  engine.WriteLine("loadpos two.fen x");
-  engine.WriteLine("savepgn g.pgn");
-  engine.WriteLine("loadpos two.fen 2");
+  engine.WriteLines({"loadpos two.fen x", "savepgn g.pgn", "loadpos two.fen 2"});
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "tellusererror illegal position");
   EXPECT_EQ(engine.Quit(), 0);

@@ -54,6 +54,12 @@ class LearnTest : public ::testing::Test {
     lastIteration = depth;
     rootScore = last;
   }
+  // A search with these scores and the learning step after it; returns the lines of the file then.
+  static int LinesAfter(int depth, int32_t earlier, int32_t last) {
+    Searched(depth, earlier, last);
+    UpdateLearning();
+    return LineCount();
+  }
   static const HashEntry* LearnedEntry() {
     const HashEntry* e = HashBucket(Board.key);
     return e->key == Board.key && EntryAge(*e) == kLearnedAge ? e : nullptr;
@@ -125,58 +131,38 @@ TEST_F(LearnTest, NothingLoadsWithLearningOffOrWithoutTable) {
 }
 
 TEST_F(LearnTest, RuleOneWritesOnceADeepEnoughSearchEndsBelowMinusSixty) {
-  Searched(2, 0, -100);  // too shallow to write, but stored
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 0);
+  EXPECT_EQ(LinesAfter(2, 0, -100), 0);  // too shallow to write, but stored
   ASSERT_NE(LearnedEntry(), nullptr);
   EXPECT_EQ(LearnedEntry()->score, -100);
   EXPECT_EQ(LearnedEntry()->depth, 2);
-  Searched(3, 0, -60);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 0);
+  EXPECT_EQ(LinesAfter(3, 0, -60), 0);
   Searched(3, 0, -61);
   UpdateLearning();
   EXPECT_EQ(Read(kLearnFileName), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ce -61; De 3;\r\n");
   EXPECT_TRUE(learnMarks[0]);
-  Searched(5, 0, -300);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 1);
+  EXPECT_EQ(LinesAfter(5, 0, -300), 1);
 }
 
 TEST_F(LearnTest, RulesTwoToFourNeedADropAgainstSixIterationsEarlier) {
   learnMarks[0] = true;
   // Rule 2: from above -100, a drop of more than 100, ending below -150.
-  Searched(8, -100, -201);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 0);
-  Searched(8, -99, -200);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 1);
+  EXPECT_EQ(LinesAfter(8, -100, -201), 0);
+  EXPECT_EQ(LinesAfter(8, -99, -200), 1);
   EXPECT_TRUE(learnMarks[1]);
   // Rule 3: from above 100, a drop of more than 100, ending below 20.
   Searched(9, 100, -1);
   UpdateLearning();
-  Searched(9, 130, 20);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 1);
-  Searched(9, 101, 0);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 2);
+  EXPECT_EQ(LinesAfter(9, 130, 20), 1);
+  EXPECT_EQ(LinesAfter(9, 101, 0), 2);
   EXPECT_TRUE(learnMarks[2]);
   // Rule 4: from above -120, a drop of more than 200, ending below -250.
-  Searched(10, -110, -310);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 2);
-  Searched(10, -110, -311);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 3);
+  EXPECT_EQ(LinesAfter(10, -110, -310), 2);
+  EXPECT_EQ(LinesAfter(10, -110, -311), 3);
   EXPECT_TRUE(learnMarks[3]);
   // Below depth 8 only the first rule can write.
   ClearLearnMarks();
   learnMarks[0] = true;
-  Searched(7, 0, -500);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 3);
+  EXPECT_EQ(LinesAfter(7, 0, -500), 3);
 }
 
 TEST_F(LearnTest, AtMostFourLinesPerGame) {
@@ -184,10 +170,8 @@ TEST_F(LearnTest, AtMostFourLinesPerGame) {
     Searched(8, 150, -320);
     UpdateLearning();
   }
-  EXPECT_EQ(LineCount(), 3);  // rules 1, 2 and 3 in turn
-  Searched(8, -100, -320);
-  UpdateLearning();
-  EXPECT_EQ(LineCount(), 4);  // rule 4
+  EXPECT_EQ(LineCount(), 3);                // rules 1, 2 and 3 in turn
+  EXPECT_EQ(LinesAfter(8, -100, -320), 4);  // rule 4
   UpdateLearning();
   EXPECT_EQ(LineCount(), 4);
   NewGame();  // a new game clears the marks

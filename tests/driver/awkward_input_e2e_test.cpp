@@ -63,6 +63,48 @@ static std::vector<std::string> ExpectOrderlyEnd(EngineProcess& engine) {
   return rest;
 }
 
+// The WinBoard searches a command can arrive in.
+enum SearchKind { kOwnMove, kPondering, kAnalysis, kHint };
+const char* const kSearchNames[] = {"own move", "pondering", "analysis", "hint"};
+
+// After "new", 1.e4 and a search of the kind: the engine's own move (Black, a minute per move), pondering
+// after its reply at depth 2, an analysis, or a hint. game holds the moves played (the reply too).
+static void StartWinBoardSearch(EngineProcess& engine, SearchKind kind, std::vector<std::string>& game) {
+  game = {"e2e4"};
+  engine.WriteLine("new");
+  switch (kind) {
+    case kOwnMove:
+      engine.WriteLines({"st 60", "e2e4"});
+      break;
+    case kPondering: {
+      std::string line;
+      ASSERT_TRUE(engine.Ask({"hard", "sd 2", "e2e4"}, "move ", &line, 20000));
+      ASSERT_TRUE(LegalAfter(game, MoveWord(line))) << line;
+      game.push_back(MoveWord(line));
+      break;
+    }
+    case kAnalysis:
+      engine.WriteLines({"force", "e2e4", "analyze"});
+      break;
+    case kHint:
+      engine.WriteLines({"force", "e2e4", "hint"});
+      break;
+  }
+}
+
+// The moves a stopped search sent: at most one, legal in the game, from the engine's own move; none from
+// pondering, an analysis or a hint.
+static void ExpectStoppedSearchMoves(const std::vector<std::string>& lines, SearchKind kind,
+                                     const std::vector<std::string>& game) {
+  const std::vector<std::string> moves = LinesStartingWith(lines, "move ");
+  if (kind == kOwnMove) {
+    EXPECT_LE(moves.size(), 1u);
+    for (const std::string& m : moves) EXPECT_TRUE(LegalAfter(game, MoveWord(m))) << m;
+  } else {
+    EXPECT_TRUE(moves.empty()) << moves.front();
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // The bitbase is built when the GUI first announces itself; whatever arrives meanwhile waits in the pipe
 // and is handled afterwards, in order and in full.
@@ -137,41 +179,13 @@ TEST(AwkwardInput, QuitOrEndOfInputDuringTheBitbaseBuild) {
 // stopped search of its own move, the hint search) is legal in the game.
 
 TEST(AwkwardInput, WinBoardQuitOrEndOfInputDuringEverySearch) {
-  enum Kind { kOwnMove, kPondering, kAnalysis, kHint };
-  static const char* const kNames[] = {"own move", "pondering", "analysis", "hint"};
-  for (const Kind kind : {kOwnMove, kPondering, kAnalysis, kHint}) {
+  for (const SearchKind kind : {kOwnMove, kPondering, kAnalysis, kHint}) {
     for (const bool endOfInput : {false, true}) {
-      SCOPED_TRACE(std::string(kNames[kind]) + (endOfInput ? ", end of input" : ", quit"));
+      SCOPED_TRACE(std::string(kSearchNames[kind]) + (endOfInput ? ", end of input" : ", quit"));
       EngineProcess engine;
       ASSERT_TRUE(engine.StartXboard());
-      std::vector<std::string> game = {"e2e4"};
-      engine.WriteLine("new");
-      switch (kind) {
-        case kOwnMove:
-          engine.WriteLine("st 60");
-          engine.WriteLine("e2e4");
-          break;
-        case kPondering: {
-          engine.WriteLine("hard");
-          engine.WriteLine("sd 2");
-          engine.WriteLine("e2e4");
-          std::string line;
-          ASSERT_TRUE(engine.WaitFor("move ", &line, 20000));
-          ASSERT_TRUE(LegalAfter(game, MoveWord(line))) << line;
-          game.push_back(MoveWord(line));
-          break;
-        }
-        case kAnalysis:
-          engine.WriteLine("force");
-          engine.WriteLine("e2e4");
-          engine.WriteLine("analyze");
-          break;
-        case kHint:
-          engine.WriteLine("force");
-          engine.WriteLine("e2e4");
-          engine.WriteLine("hint");
-          break;
-      }
+      std::vector<std::string> game;
+      ASSERT_NO_FATAL_FAILURE(StartWinBoardSearch(engine, kind, game));
       std::vector<std::string> seen;
       ASSERT_TRUE(engine.WaitUntilSearching(&seen));
       if (endOfInput)
@@ -180,13 +194,7 @@ TEST(AwkwardInput, WinBoardQuitOrEndOfInputDuringEverySearch) {
         engine.WriteLine("quit");
       const std::vector<std::string> rest = ExpectOrderlyEnd(engine);
       seen.insert(seen.end(), rest.begin(), rest.end());
-      const std::vector<std::string> moves = LinesStartingWith(seen, "move ");
-      if (kind == kOwnMove) {
-        EXPECT_LE(moves.size(), 1u);
-        for (const std::string& m : moves) EXPECT_TRUE(LegalAfter(game, MoveWord(m))) << m;
-      } else {
-        EXPECT_TRUE(moves.empty()) << moves.front();
-      }
+      ExpectStoppedSearchMoves(seen, kind, game);
       for (const std::string& h : LinesStartingWith(seen, "Hint: "))
         EXPECT_TRUE(LegalAfter(game, MoveWord(h))) << h;
       EXPECT_TRUE(LinesStartingWith(seen, "Error").empty());
@@ -223,31 +231,13 @@ TEST(AwkwardInput, UciQuitOrEndOfInputDuringEverySearch) {
 // search sends no move, an analysis goes on in the new position, and the next "go" plays from there.
 
 TEST(AwkwardInput, NewOrSetboardDuringAWinBoardSearch) {
-  enum Kind { kOwnMove, kPondering, kAnalysis };
-  static const char* const kNames[] = {"own move", "pondering", "analysis"};
-  for (const Kind kind : {kOwnMove, kPondering, kAnalysis}) {
+  for (const SearchKind kind : {kOwnMove, kPondering, kAnalysis}) {
     for (const bool setboard : {false, true}) {
-      SCOPED_TRACE(std::string(kNames[kind]) + (setboard ? ", setboard" : ", new"));
+      SCOPED_TRACE(std::string(kSearchNames[kind]) + (setboard ? ", setboard" : ", new"));
       EngineProcess engine;
       ASSERT_TRUE(engine.StartXboard());
-      std::vector<std::string> game = {"e2e4"};
-      engine.WriteLine("new");
-      if (kind == kOwnMove) {
-        engine.WriteLine("st 60");
-        engine.WriteLine("e2e4");
-      } else if (kind == kPondering) {
-        engine.WriteLine("hard");
-        engine.WriteLine("sd 2");
-        engine.WriteLine("e2e4");
-        std::string line;
-        ASSERT_TRUE(engine.WaitFor("move ", &line, 20000));
-        ASSERT_TRUE(LegalAfter(game, MoveWord(line))) << line;
-        game.push_back(MoveWord(line));
-      } else {
-        engine.WriteLine("force");
-        engine.WriteLine("e2e4");
-        engine.WriteLine("analyze");
-      }
+      std::vector<std::string> game;
+      ASSERT_NO_FATAL_FAILURE(StartWinBoardSearch(engine, kind, game));
       std::vector<std::string> before;
       ASSERT_TRUE(engine.WaitUntilSearching(&before));
       engine.WriteLine(setboard ? std::string("setboard ") + kItalian : "new");
@@ -266,18 +256,10 @@ TEST(AwkwardInput, NewOrSetboardDuringAWinBoardSearch) {
         Mirror position(kItalian);
         EXPECT_EQ(total, legalMoveCount);
       }
-      engine.WriteLine("force");
-      engine.WriteLine("savepos pos.fen");
-      engine.WriteLine("ping 9");
+      engine.WriteLines({"force", "savepos pos.fen", "ping 9"});
       ASSERT_TRUE(engine.WaitFor("pong 9", nullptr, 20000, &after));
       // A stopped search of its own move may still send that move: legal in the old game.
-      const std::vector<std::string> oldMoves = LinesStartingWith(after, "move ");
-      if (kind == kOwnMove) {
-        EXPECT_LE(oldMoves.size(), 1u);
-        for (const std::string& m : oldMoves) EXPECT_TRUE(LegalAfter(game, MoveWord(m))) << m;
-      } else {
-        EXPECT_TRUE(oldMoves.empty()) << oldMoves.front();
-      }
+      ExpectStoppedSearchMoves(after, kind, game);
       EXPECT_TRUE(LinesStartingWith(after, "Error").empty());
       const std::string expected = Mirror(newFen).Fen();
       EXPECT_EQ(engine.ReadFile("pos.fen").rfind(expected, 0), 0u) << engine.ReadFile("pos.fen");
@@ -344,9 +326,7 @@ TEST(AwkwardInput, HugeAndBinaryLinesDuringSearches) {
   for (const std::string& l : lines) {
     SCOPED_TRACE(l.size());
     // Its own move.
-    winboard.WriteLine("new");
-    winboard.WriteLine("st 60");
-    winboard.WriteLine("e2e4");
+    winboard.WriteLines({"new", "st 60", "e2e4"});
     ASSERT_TRUE(winboard.WaitUntilSearching());
     winboard.Send(l + "\n");
     winboard.WriteLine("force");
@@ -415,9 +395,7 @@ TEST(AwkwardInput, PonderhitAndStopWithNoSearchWaiting) {
   engine.WriteLine("stop");
   ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
   EXPECT_TRUE(LegalAfter({"e2e4"}, BestMoveOf(line))) << line;
-  engine.WriteLine("ponderhit");
-  engine.WriteLine("stop");
-  engine.WriteLine("isready");
+  engine.WriteLines({"ponderhit", "stop", "isready"});
   std::vector<std::string> seen;
   ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 10000, &seen));
   EXPECT_TRUE(LinesStartingWith(seen, "bestmove").empty());
@@ -438,9 +416,8 @@ TEST(AwkwardInput, PonderhitAndStopWithNoSearchWaiting) {
   EXPECT_EQ(BestMoveOf(line), "d1d8");
 
   // Mated: nothing to search, but the answer waits for "ponderhit" too.
-  engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4");
-  engine.WriteLine("go ponder wtime 60000 btime 60000");
-  engine.WriteLine("isready");
+  engine.WriteLines(
+      {"position startpos moves f2f3 e7e5 g2g4 d8h4", "go ponder wtime 60000 btime 60000", "isready"});
   ASSERT_TRUE(engine.WaitFor("readyok", &line, 10000));
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 300));
   engine.WriteLine("ponderhit");

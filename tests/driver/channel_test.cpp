@@ -12,18 +12,13 @@
 namespace kelb {
 namespace {
 
-using test::StdioRedirect;
-
-class ChannelTest : public ::testing::Test {
+class ChannelTest : public test::ChannelFixture {
  protected:
-  void SetUp() override { InitChannel(); }
   void TearDown() override {
-    CloseLog();
-    settings.logEnabled = false;
+    ChannelFixture::TearDown();
     InputLine.clear();
   }
   static std::string Poll() { return test::PollOnce(); }
-  StdioRedirect io;
 };
 
 TEST_F(ChannelTest, ReadAndSplitAreSeparateSteps) {

@@ -8,22 +8,28 @@
 namespace kelb {
 namespace {
 
-using test::StdioRedirect;
-
-class ConfigTest : public ::testing::Test {
+class ConfigTest : public test::ChannelFixture {
  protected:
-  void SetUp() override { InitChannel(); }
-  void TearDown() override {
-    CloseLog();
-    settings.logEnabled = false;
-  }
   // Reads an ini with the given content (none when content is null); returns what was sent.
   std::string Read(const char* content) {
     if (content) io.WriteFile("kelb701.ini", content);
     ReadConfiguration();
     return io.Output();
   }
-  StdioRedirect io;
+  // Reads the ini and expects the hash size and weak level it gives.
+  void ExpectSizes(const char* content, int32_t hashSizeMb, int32_t weakLevel) {
+    SCOPED_TRACE(content);
+    Read(content);
+    EXPECT_EQ(settings.hashSizeMb, hashSizeMb);
+    EXPECT_EQ(settings.weakLevel, weakLevel);
+  }
+  // Reads the ini and expects the hash size and book switch it gives.
+  void ExpectHashAndBook(const char* content, int32_t hashSizeMb, bool bookEnabled) {
+    SCOPED_TRACE(content);
+    Read(content);
+    EXPECT_EQ(settings.hashSizeMb, hashSizeMb);
+    EXPECT_EQ(settings.bookEnabled, bookEnabled);
+  }
 };
 
 TEST_F(ConfigTest, MissingFileKeepsDefaults) {
@@ -46,31 +52,20 @@ TEST_F(ConfigTest, OutOfRangeValuesFallBack) {
   EXPECT_EQ(settings.weakLevel, 0);
 }
 
-TEST_F(ConfigTest, KeysAreCaseSensitive) {
-  Read("Hashsize=64\nBOOK=0\n");
-  EXPECT_EQ(settings.hashSizeMb, 0);
-  EXPECT_TRUE(settings.bookEnabled);
-}
+TEST_F(ConfigTest, KeysAreCaseSensitive) { ExpectHashAndBook("Hashsize=64\nBOOK=0\n", 0, true); }
 
 TEST_F(ConfigTest, KeyValueSplitting) {
-  Read("hashsize = 64 ; a comment\nweak=1 2\n");
-  EXPECT_EQ(settings.hashSizeMb, 64);
-  EXPECT_EQ(settings.weakLevel, 12);  // blanks inside the value vanish
+  ExpectSizes("hashsize = 64 ; a comment\nweak=1 2\n", 64, 12);  // blanks inside the value vanish
 }
 
 TEST_F(ConfigTest, HexadecimalSignAndBlanks) {
-  Read("hashsize=$20\nweak==+7\n");
-  EXPECT_EQ(settings.hashSizeMb, 32);
-  EXPECT_EQ(settings.weakLevel, 7);
-  Read("hashsize=12x\nweak=-1\n");
-  EXPECT_EQ(settings.hashSizeMb, 0);
-  EXPECT_EQ(settings.weakLevel, 0);
+  ExpectSizes("hashsize=$20\nweak==+7\n", 32, 7);
+  ExpectSizes("hashsize=12x\nweak=-1\n", 0, 0);
 }
 
 TEST_F(ConfigTest, LastHashAndWeakLineWins) {
-  Read("hashsize=64\nweak=5\nhashsize=16\nweak=oops\n");
-  EXPECT_EQ(settings.hashSizeMb, 16);
-  EXPECT_EQ(settings.weakLevel, 0);  // an invalid value writes the fallback
+  // An invalid value writes the fallback.
+  ExpectSizes("hashsize=64\nweak=5\nhashsize=16\nweak=oops\n", 16, 0);
 }
 
 TEST_F(ConfigTest, SwitchesOnlyEverSwitchOneWay) {
@@ -87,19 +82,13 @@ TEST_F(ConfigTest, LongLineIsCutAndItsTailIgnored) {
   // The tail of an over-long comment line would read as a key of its own if it were taken as a new line.
   std::string longLine = "; " + std::string(253, 'c') + "\nhashsize=8\n";
   std::string tricky = "weak=3" + std::string(249, ' ') + "hashsize=99\n";
-  Read((longLine + tricky).c_str());
-  EXPECT_EQ(settings.hashSizeMb, 8);
-  EXPECT_EQ(settings.weakLevel, 3);
+  ExpectSizes((longLine + tricky).c_str(), 8, 3);
   // A value beyond character 255 is cut off.
   Read(("weak=" + std::string(250, ' ') + "4\n").c_str());
   EXPECT_EQ(settings.weakLevel, 0);
 }
 
-TEST_F(ConfigTest, CrLfFileReadsLikeLf) {
-  Read("hashsize=64\r\nbook=0\r\n");
-  EXPECT_EQ(settings.hashSizeMb, 64);
-  EXPECT_FALSE(settings.bookEnabled);
-}
+TEST_F(ConfigTest, CrLfFileReadsLikeLf) { ExpectHashAndBook("hashsize=64\r\nbook=0\r\n", 64, false); }
 
 TEST_F(ConfigTest, WeakNoticeAndLogCreatedAfresh) {
   io.WriteFile("kelb701.log", "old content\n");

@@ -1,6 +1,8 @@
 // Test helper: keeps the game of an end-to-end test in this process, on the engine's own board code, so
 // that every move the engine sends can be checked for legality in the game position.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 
@@ -10,6 +12,7 @@
 #include "board/movetext.h"
 #include "driver/config.h"
 #include "search/hash.h"
+#include "support/engine_process.h"
 
 namespace kelb::test {
 
@@ -46,6 +49,24 @@ class GameMirror {
 inline bool LegalAfter(const std::string& moves, const std::string& reply) {
   GameMirror game;
   return game.PlayLine(moves) && game.Play(reply);
+}
+
+// The engine's next move ("move X"): it must come within the deadline and be legal in the mirrored game,
+// where it is played too.
+inline ::testing::AssertionResult EngineMoves(EngineProcess& engine, GameMirror& game,
+                                              int timeoutMs = 10000) {
+  std::string line;
+  if (!engine.WaitFor("move ", &line, timeoutMs)) return ::testing::AssertionFailure() << "no move came";
+  if (!game.Play(MoveWord(line))) return ::testing::AssertionFailure() << "not legal in the game: " << line;
+  return ::testing::AssertionSuccess();
+}
+
+// Our move, sent to the engine and played in the mirrored game, then the engine's answer as EngineMoves.
+inline ::testing::AssertionResult EngineAnswers(EngineProcess& engine, GameMirror& game,
+                                                const std::string& move, int timeoutMs = 10000) {
+  engine.WriteLine(move);
+  if (!game.Play(move)) return ::testing::AssertionFailure() << "our move is not legal: " << move;
+  return EngineMoves(engine, game, timeoutMs);
 }
 
 }  // namespace kelb::test

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,33 +35,32 @@ bool Contains(const std::vector<std::string>& lines, const std::string& text) {
   return false;
 }
 
+// The start of the developer's build with neither a configuration nor a book it could read: no hash table,
+// the book reported missing, and a clean end.
+void ExpectStartWithoutIniAndBook(EngineProcess& engine) {
+  engine.Start();
+  const std::vector<std::string> lines = StartUpLines(engine);
+  EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
+  EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
+  EXPECT_EQ(engine.Quit(), 0);
+}
+
 // The moves "bk" lists at the current position (empty outside the book).
 std::vector<std::string> BookCandidates(EngineProcess& engine) {
   engine.WriteLine("bk");
-  engine.WriteLine("ping 2");
   std::vector<std::string> seen, moves;
-  EXPECT_TRUE(engine.WaitFor("pong 2", nullptr, 10000, &seen));
+  EXPECT_TRUE(engine.Ping(2, &seen));
   for (const std::string& line : seen)
     if (line.size() == 15 && line[0] == ' ' && line.substr(12) == "%  ") moves.push_back(line.substr(1, 4));
   return moves;
 }
 
 // A book of eight first moves that all are 1.a3: only a book read from the working directory offers it.
-std::string A3OnlyBook() {
-  const uint32_t leaf = (10000u + 0u) * 100000u + 1213u;
-  std::string bytes;
-  for (int record = 0; record < 8; ++record)
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((leaf >> shift) & 255));
-  return bytes;
-}
+std::string A3OnlyBook() { return test::BookBytes(std::vector<int32_t>(8, (10000 + 0) * 100000 + 1213)); }
 
 TEST(InstalledDataE2E, DeveloperBuildReadsOnlyTheWorkingDirectory) {
   EngineProcess engine;
-  engine.Start();
-  std::vector<std::string> lines = StartUpLines(engine);
-  EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
-  EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
-  EXPECT_EQ(engine.Quit(), 0);
+  ExpectStartWithoutIniAndBook(engine);
 }
 
 TEST(InstalledDataE2E, EmptyFolderGetsTheInstalledTableAndBookUnderWinBoard) {
@@ -145,18 +145,14 @@ TEST(InstalledDataE2E, DirectoriesAreNoBookAndNoConfiguration) {
   EngineProcess developer;
   std::filesystem::create_directory(developer.Dir() + "/kelb701.bok");
   std::filesystem::create_directory(developer.Dir() + "/kelb701.ini");
-  developer.Start();
-  std::vector<std::string> lines = StartUpLines(developer);
-  EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
-  EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
-  EXPECT_EQ(developer.Quit(), 0);
+  ExpectStartWithoutIniAndBook(developer);
 
   // As missing ones, they leave the installed copies in force.
   EngineProcess installed;
   std::filesystem::create_directory(installed.Dir() + "/kelb701.bok");
   std::filesystem::create_directory(installed.Dir() + "/kelb701.ini");
   installed.Start(kInstalledEngine);
-  lines = StartUpLines(installed);
+  std::vector<std::string> lines = StartUpLines(installed);
   EXPECT_TRUE(Contains(lines, "hash size = 64 MB"));
   EXPECT_FALSE(Contains(lines, "tellusererror kelb701.bok not found"));
   installed.WriteLine("xboard");
@@ -169,11 +165,7 @@ TEST(InstalledDataE2E, FifosDoNotHoldUpTheStart) {
   EngineProcess readOnes;
   for (const char* name : {"kelb701.ini", "kelb701.bok"})
     ASSERT_EQ(mkfifo((readOnes.Dir() + "/" + name).c_str(), 0644), 0);
-  readOnes.Start();
-  std::vector<std::string> lines = StartUpLines(readOnes);
-  EXPECT_TRUE(Contains(lines, "hash size = 0 MB"));
-  EXPECT_TRUE(Contains(lines, "tellusererror kelb701.bok not found"));
-  EXPECT_EQ(readOnes.Quit(), 0);
+  ExpectStartWithoutIniAndBook(readOnes);
 
   // The learning file is read at the start and written later, the log written from the start on.
   EngineProcess written;
@@ -181,7 +173,7 @@ TEST(InstalledDataE2E, FifosDoNotHoldUpTheStart) {
   for (const char* name : {"kelb701.epd", "kelb701.log"})
     ASSERT_EQ(mkfifo((written.Dir() + "/" + name).c_str(), 0644), 0);
   written.Start();
-  lines = StartUpLines(written);
+  std::vector<std::string> lines = StartUpLines(written);
   EXPECT_TRUE(
       Contains(lines, "telluser Cannot write kelb701.log (not a regular file); logging is off for this run"));
   written.WriteLine("xboard");

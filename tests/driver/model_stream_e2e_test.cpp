@@ -52,13 +52,6 @@ class Random {
   uint32_t state;
 };
 
-static std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // The opening book, read here on its own: which replies the engine may list or play after a game's moves.
 class BookModel {
  public:
@@ -112,7 +105,7 @@ class BookModel {
 };
 
 static const BookModel& Book() {
-  static const BookModel book(FileBytes(KELB_SOURCE_DIR "/data/kelb701.bok"));
+  static const BookModel book(test::ShippedBook());
   return book;
 }
 
@@ -372,10 +365,12 @@ class Session {
  public:
   Session(const char* protocolName, uint32_t streamSeed)
       : random(streamSeed), seed(streamSeed), protocol(protocolName) {
-    engine.WriteFile("kelb701.bok", FileBytes(KELB_SOURCE_DIR "/data/kelb701.bok"));
+    engine.WriteShippedBook();
     // The log makes the engine check its board after every trial move and record the failing test.
     engine.WriteFile("kelb701.ini", "hashsize=1\nlog=1\n");
   }
+  virtual ~Session() = default;
+
   void Send(const std::string& text) {
     engine.WriteLine(text);
     std::istringstream lines(text);
@@ -414,6 +409,25 @@ class Session {
       text += "--- last board dump in the log (refused set-ups dump too) ---\n" + log.substr(board) + "\n";
     return text;
   }
+
+  // Starts the engine and sends the handshake; false when its last answer does not come.
+  bool Open(const std::string& handshake, const std::string& lastAnswer) {
+    engine.Start();
+    Send(handshake);
+    std::string found;
+    std::vector<std::string> seen;
+    return ReadUntil(lastAnswer, found, seen, kSearchTimeoutMs);
+  }
+  // The steps of the stream, then "quit"; an error report or "".
+  std::string StepsThenQuit(int steps) {
+    for (step = 1; step <= steps; ++step)
+      if (std::string e = Step(); !e.empty()) return Report(e);
+    Send("quit");
+    if (engine.WaitExit(kLineTimeoutMs) != 0) return Report("no clean exit after quit");
+    return "";
+  }
+  // One random command (or dialogue) and everything that follows from it; an error or "".
+  virtual std::string Step() = 0;
 
   EngineProcess engine;
   Random random;
@@ -455,18 +469,10 @@ class WinBoardStream : public Session {
 
   // Runs the stream; returns an error report or "".
   std::string Run(int steps) {
-    engine.Start();
-    Send("xboard\nprotover 2");
-    std::string found;
-    std::vector<std::string> seen;
-    if (!ReadUntil("feature done=1", found, seen, kSearchTimeoutMs)) return Report("no feature list");
+    if (!Open("xboard\nprotover 2", "feature done=1")) return Report("no feature list");
     depthUnset = true;
     if (std::string e = Sync({}); !e.empty()) return Report(e);
-    for (step = 1; step <= steps; ++step)
-      if (std::string e = Step(); !e.empty()) return Report(e);
-    Send("quit");
-    if (engine.WaitExit(kLineTimeoutMs) != 0) return Report("no clean exit after quit");
-    return "";
+    return StepsThenQuit(steps);
   }
 
  private:
@@ -619,8 +625,7 @@ class WinBoardStream : public Session {
     SetUp(saved[index]);
   }
 
-  // One random command (or dialogue) and everything that follows from it.
-  std::string Step() {
+  std::string Step() override {
     expected.clear();
     const uint32_t r = random.Next(100);
     const std::vector<ModelMove> legal = game.Legal();
@@ -796,20 +801,12 @@ class UciStream : public Session {
   explicit UciStream(uint32_t streamSeed) : Session("uci", streamSeed) {}
 
   std::string Run(int steps) {
-    engine.Start();
-    Send("uci\nisready");
-    std::string found;
-    std::vector<std::string> seen;
-    if (!ReadUntil("readyok", found, seen, kSearchTimeoutMs)) return Report("no readyok");
-    for (step = 1; step <= steps; ++step)
-      if (std::string e = Step(); !e.empty()) return Report(e);
-    Send("quit");
-    if (engine.WaitExit(kLineTimeoutMs) != 0) return Report("no clean exit after quit");
-    return "";
+    if (!Open("uci\nisready", "readyok")) return Report("no readyok");
+    return StepsThenQuit(steps);
   }
 
  private:
-  std::string Step() {
+  std::string Step() override {
     const uint32_t r = random.Next(100);
     if (r < 48) return Position();
     if (r < 90) return Go();

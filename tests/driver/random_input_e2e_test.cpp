@@ -9,8 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -201,10 +199,7 @@ static void Feed(EngineProcess& engine, RandomLines& random, bool uci, int count
 
 // The engine's data files and a log, so that the book and the log are exercised too.
 static void WriteDataFiles(EngineProcess& engine) {
-  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
-  std::stringstream bytes;
-  bytes << book.rdbuf();
-  engine.WriteFile("kelb701.bok", bytes.str());
+  EXPECT_TRUE(engine.WriteShippedBook());
   engine.WriteFile("kelb701.ini", "hashsize=1\nlog=1\n");
 }
 
@@ -218,19 +213,15 @@ TEST(RandomInputE2E, WinBoardSurvivesRandomCommands) {
   ASSERT_TRUE(engine.WaitFor("feature done=1", nullptr, 20000));
   RandomLines random(EnvNumber("KELB_RANDOM_SEED", 20051));
   Feed(engine, random, false, static_cast<int>(EnvNumber("KELB_RANDOM_LINES", 400)));
-  engine.WriteLine("force");
-  engine.WriteLine("exit");
-  engine.WriteLine("ping 424242");
-  ASSERT_TRUE(engine.WaitFor("pong 424242", nullptr, 20000));
+  engine.WriteLines({"force", "exit"});
+  ASSERT_TRUE(engine.Ping(424242, nullptr, 20000));
   EXPECT_EQ(engine.Quit(5000), 0);
 }
 
 TEST(RandomInputE2E, UciSurvivesRandomCommands) {
   EngineProcess engine;
   WriteDataFiles(engine);
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
+  ASSERT_TRUE(engine.StartUci(false));
   RandomLines random(EnvNumber("KELB_RANDOM_SEED", 7010));
   Feed(engine, random, true, static_cast<int>(EnvNumber("KELB_RANDOM_LINES", 400)));
   engine.WriteLine("stop");
@@ -275,17 +266,14 @@ TEST(RandomInputE2E, WinBoardGameWithNoiseStaysLegal) {
     }
   }
   engine.WriteLine("force");
-  engine.WriteLine("ping 77");
-  ASSERT_TRUE(engine.WaitFor("pong 77", nullptr, 20000));
+  ASSERT_TRUE(engine.Ping(77, nullptr, 20000));
   EXPECT_EQ(engine.Quit(5000), 0);
 }
 
 // The same under UCI: the GUI sends the whole game each time, noise in between.
 TEST(RandomInputE2E, UciGameWithNoiseStaysLegal) {
   EngineProcess engine;
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
+  ASSERT_TRUE(engine.StartUci(false));
   static const std::vector<std::string> noise = {"isready",
                                                  "stop",
                                                  "ponderhit",

@@ -5,8 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,13 +21,14 @@ namespace {
 
 using test::BestMoveOf;
 using test::CountLines;
+using test::EngineAnswers;
+using test::EngineMoves;
 using test::EngineProcess;
-using test::GameMirror;
 using test::MoveWord;
 using test::Pause;
 
 // The mirrored game can also start from a FEN; false when the position is refused.
-class Mirror : public GameMirror {
+class Mirror : public test::GameMirror {
  public:
   bool SetUp(const std::string& fen) {
     SetUpPosition(fen);
@@ -45,6 +44,25 @@ static bool LegalAfter(const std::vector<std::string>& moves, const std::string&
   for (const std::string& m : moves)
     if (!game.Play(m)) return false;
   return game.IsLegal(move);
+}
+
+// After all that, still a chess engine: in a new game at depth 2 it answers 1.e4 with a legal move.
+static ::testing::AssertionResult AnswersInANewGame(EngineProcess& engine) {
+  Mirror game;
+  engine.WriteLines({"new", "sd 2"});
+  return EngineAnswers(engine, game, "e2e4");
+}
+
+// UCI: sends the commands; the "bestmove" that follows must come within the deadline and be legal after
+// the moves from the start position.
+static ::testing::AssertionResult AnswersLegally(EngineProcess& engine,
+                                                 const std::vector<std::string>& commands,
+                                                 const std::vector<std::string>& moves, int timeoutMs) {
+  std::string line;
+  if (!engine.Ask(commands, "bestmove ", &line, timeoutMs))
+    return ::testing::AssertionFailure() << "no bestmove";
+  if (!LegalAfter(moves, BestMoveOf(line))) return ::testing::AssertionFailure() << "not legal: " << line;
+  return ::testing::AssertionSuccess();
 }
 
 // A long game without a result before ply 1,000, built on the engine's own rules: quiet piece moves while
@@ -145,14 +163,7 @@ TEST(RobustnessWinBoard, OversizedBinaryAndOddLineEnds) {
     ASSERT_EQ(line, "pong " + std::to_string(i));
   }
 
-  // Still a chess engine.
-  Mirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  EXPECT_TRUE(AnswersInANewGame(engine));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -187,32 +198,21 @@ TEST(RobustnessWinBoard, ClockAndDepthArgumentsOutOfRange) {
     engine.WriteLine("new");
     for (const std::string& s : settings) engine.WriteLine(s);
     // Two engine moves, so that the clock is also charged after a move.
-    engine.WriteLine("e2e4");
-    ASSERT_TRUE(game.Play("e2e4"));
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    ASSERT_TRUE(game.Play(MoveWord(line))) << line;
-    engine.WriteLine("d2d4");
-    ASSERT_TRUE(game.Play("d2d4"));
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+    ASSERT_TRUE(EngineAnswers(engine, game, "e2e4", 15000));
+    ASSERT_TRUE(EngineAnswers(engine, game, "d2d4", 15000));
     engine.WriteLine("force");
     engine.LinesBeforePong(n++);
   }
   // Conventional controls passed in force mode: the engine still moves within its clock.
   {
     Mirror game;
-    engine.WriteLine("new");
-    engine.WriteLine("level 2 0:03 0");
-    engine.WriteLine("force");
+    engine.WriteLines({"new", "level 2 0:03 0", "force"});
     for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "b1c3", "b8c6", "c3b1"}) {
       engine.WriteLine(m);
       ASSERT_TRUE(game.Play(m));
     }
     engine.WriteLine("go");
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+    ASSERT_TRUE(EngineMoves(engine, game, 15000));
     engine.LinesBeforePong(n++);
   }
   EXPECT_EQ(engine.Quit(), 0);
@@ -265,15 +265,7 @@ TEST(RobustnessWinBoard, BrokenSetboardIsRefused) {
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
   }
-  // "new" ends the halt.
-  Mirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  EXPECT_TRUE(AnswersInANewGame(engine));  // "new" ends the halt
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -301,9 +293,7 @@ TEST(RobustnessWinBoard, OddSetboardPositionsPlayLegalMoves) {
     engine.WriteLine("setboard " + fen);
     engine.WriteLine("sd 3");
     engine.WriteLine("go");
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-    EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+    ASSERT_TRUE(EngineMoves(engine, game, 15000));
     std::vector<std::string> seen = engine.LinesBeforePong(n++);
     EXPECT_EQ(CountLines(seen, "tellusererror"), 0);
     engine.WriteLine("force");
@@ -335,9 +325,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
     engine.WriteLine(m);
     ASSERT_TRUE(game.Play(m));
   }
-  engine.WriteLine("white");
-  engine.WriteLine("sd 3");
-  engine.WriteLine("go");
+  engine.WriteLines({"white", "sd 3", "go"});
   Pause(300);
   std::vector<std::string> seen = engine.LinesBeforePong(1);
   EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
@@ -345,18 +333,14 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
   // Neither analysis, pondering nor a hint searches it; taking the king is no move.
   engine.WriteLine("analyze");
   Pause(200);
-  engine.WriteLine("exit");
-  engine.WriteLine("hint");
-  engine.WriteLine("h5e8");
+  engine.WriteLines({"exit", "hint", "h5e8"});
   seen = engine.LinesBeforePong(2);
   EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
   EXPECT_EQ(CountLines(seen, "Hint"), 0);
   // Back to the real side to move, the game goes on.
   engine.WriteLine("black");
   engine.WriteLine("go");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 15000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -364,11 +348,7 @@ TEST(RobustnessWinBoard, SideSwitchLeavingAKingEnPriseIsNotSearched) {
 // the wrong side (the book's move would be illegal, and a bad book move ends the engine).
 TEST(RobustnessWinBoard, SideSwitchDoesNotUseTheBookForTheWrongSide) {
   EngineProcess engine;
-  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
-  std::stringstream bytes;
-  bytes << book.rdbuf();
-  ASSERT_FALSE(bytes.str().empty());
-  engine.WriteFile("kelb701.bok", bytes.str());
+  ASSERT_TRUE(engine.WriteShippedBook());
   ASSERT_TRUE(engine.StartXboard());
   for (const char* side : {"black", "white"}) {
     SCOPED_TRACE(side);
@@ -409,9 +389,7 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
                                std::string("ke8"),     std::string("Pe7"),
                                std::string("..")})
     engine.WriteLine(l);
-  engine.WriteLine(".");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("go");
+  engine.WriteLines({".", "sd 2", "go"});
   std::string line;
   ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
   Mirror game;
@@ -424,22 +402,14 @@ TEST(RobustnessWinBoard, EditDialogueWithGarbage) {
   for (const std::vector<std::string>& lines :
        {std::vector<std::string>{"#", "Qd4"}, std::vector<std::string>{"#", "Ke1", "Pa8", "c", "Ke8"}}) {
     engine.WriteLine("edit");
-    for (const std::string& l : lines) engine.WriteLine(l);
-    engine.WriteLine(".");
-    engine.WriteLine("go");
-    engine.WriteLine("e2e4");
+    engine.WriteLines(lines);
+    engine.WriteLines({".", "go", "e2e4"});
     std::vector<std::string> seen = engine.LinesBeforePong(2);
     EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
     EXPECT_EQ(CountLines(seen, "Illegal move"), 1);
     EXPECT_EQ(CountLines(seen, "move "), 0);
   }
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  Mirror fresh;
-  ASSERT_TRUE(fresh.Play("e2e4"));
-  EXPECT_TRUE(fresh.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(AnswersInANewGame(engine));
   // An edit dialogue cut off by the end of input ends the engine cleanly.
   engine.WriteLine("edit");
   engine.WriteLine("Ke4");
@@ -496,9 +466,7 @@ TEST(RobustnessWinBoard, UndoRemoveAndUsermoveGarbage) {
   TakeBack();
   engine.WriteLine("sd 2");
   engine.WriteLine("go");  // the engine plays Black
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 15000));
   engine.WriteLine("force");
   engine.LinesBeforePong(4);
   EXPECT_EQ(engine.Quit(), 0);
@@ -538,9 +506,7 @@ TEST(RobustnessWinBoard, ThousandMoveGameInForceMode) {
   TakeBack();
   engine.WriteLine("sd 1");
   engine.WriteLine("go");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 15000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 15000));
   engine.WriteLine("savepgn game.pgn");
   engine.WriteLine("savepos game.fen");
   for (int i = 0; i < 1100; ++i) engine.WriteLine(i % 2 ? "undo" : "remove");
@@ -649,20 +615,12 @@ TEST(RobustnessUci, BrokenPositionCommands) {
     EXPECT_EQ(CountLines(seen, "tellusererror illegal position"), 1);
   }
   // Lines that name no position leave the last one; moves stop at the first that is not legal.
-  for (const std::string& l :
-       {std::string("position"), std::string("position garbage"), std::string("position moves"),
-        std::string("position startpos moves e2e4 e7e5 zz g1f3")}) {
-    engine.WriteLine(l);
-  }
-  engine.WriteLine("go depth 2");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter({"e2e4", "e7e5"}, BestMoveOf(line))) << line;
+  engine.WriteLines(
+      {"position", "position garbage", "position moves", "position startpos moves e2e4 e7e5 zz g1f3"});
+  ASSERT_TRUE(AnswersLegally(engine, {"go depth 2"}, {"e2e4", "e7e5"}, 15000));
   // A mated side has no move to give.
-  engine.WriteLine("position startpos moves f2f3 e7e5 g2g4 d8h4 e2e4");
-  engine.WriteLine("go depth 2");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_EQ(line, "bestmove 0000");
+  EXPECT_EQ(engine.AskBestMove({"position startpos moves f2f3 e7e5 g2g4 d8h4 e2e4", "go depth 2"}, 15000),
+            "bestmove 0000");
   engine.LinesBeforeReady();
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -755,12 +713,7 @@ TEST(RobustnessUci, BrokenSetoptionLines) {
                                std::string("setoption name Hash value 2")})
     engine.WriteLine(l);
   engine.LinesBeforeReady();
-  engine.WriteLine("position startpos");
-  engine.WriteLine("go depth 3");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  Mirror game;
-  EXPECT_TRUE(game.IsLegal(BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"position startpos", "go depth 3"}, {}, 15000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -775,10 +728,7 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   std::vector<std::string> seen;
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 20000, &seen));
   EXPECT_EQ(CountLines(seen, "bestmove"), 0);
-  engine.WriteLine("stop");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"stop"}, {}, 20000));
   // Stray stop and ponderhit outside a search.
   engine.WriteLine("stop");
   engine.WriteLine("ponderhit");
@@ -788,25 +738,17 @@ TEST(RobustnessUci, CommandsDuringASearch) {
   // A new position during a search ends it; the next search is of the new position.
   engine.WriteLine("go depth 30");
   Pause(200);
-  engine.WriteLine("position startpos moves d2d4");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
-  engine.WriteLine("go depth 2");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 15000));
-  EXPECT_TRUE(LegalAfter({"d2d4"}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"position startpos moves d2d4"}, {}, 20000));  // of the old position
+  ASSERT_TRUE(AnswersLegally(engine, {"go depth 2"}, {"d2d4"}, 15000));
 
   // Ponder, then stop; ponder, then ponderhit with a short clock.
   engine.WriteLine("position startpos");
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
-  engine.WriteLine("stop");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"stop"}, {}, 20000));
   engine.WriteLine("go ponder wtime 500 btime 500");
   Pause(100);
-  engine.WriteLine("ponderhit");
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
-  EXPECT_TRUE(LegalAfter({}, BestMoveOf(line))) << line;
+  ASSERT_TRUE(AnswersLegally(engine, {"ponderhit"}, {}, 20000));
   engine.LinesBeforeReady();
 
   // "quit" during a search ends the engine.

@@ -30,27 +30,25 @@ std::vector<std::string> FirstLines(EngineProcess& engine, size_t count) {
   return lines;
 }
 
-TEST(StartupE2E, BannerThenHashSizeWithoutIni) {
+// Starts the engine with this configuration file (none when empty), expects these first lines and quits.
+void ExpectFirstLines(const std::string& ini, const std::vector<std::string>& expected) {
   EngineProcess engine;
+  if (!ini.empty()) engine.WriteFile("kelb701.ini", ini);
   engine.Start();
-  const std::vector<std::string> lines = FirstLines(engine, 2);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "Kelb 7.01 (August 2005)");
-  EXPECT_EQ(lines[1], "hash size = 0 MB");
+  const std::vector<std::string> lines = FirstLines(engine, expected.size());
+  ASSERT_EQ(lines.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << i;
   engine.WriteLine("quit");
   ExpectOrderlyQuit(engine);
 }
 
+TEST(StartupE2E, BannerThenHashSizeWithoutIni) {
+  ExpectFirstLines("", {"Kelb 7.01 (August 2005)", "hash size = 0 MB"});
+}
+
 TEST(StartupE2E, WeakNoticeFollowsHashLine) {
-  EngineProcess engine;
-  engine.WriteFile("kelb701.ini", "weak = 10 ; weaker\r\nhashsize=1\r\n");
-  engine.Start();
-  const std::vector<std::string> lines = FirstLines(engine, 3);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1], "hash size = 1 MB");
-  EXPECT_EQ(lines[2], "telluser Weak level 10 is enabled!");
-  engine.WriteLine("quit");
-  ExpectOrderlyQuit(engine);
+  ExpectFirstLines("weak = 10 ; weaker\r\nhashsize=1\r\n",
+                   {"Kelb 7.01 (August 2005)", "hash size = 1 MB", "telluser Weak level 10 is enabled!"});
 }
 
 TEST(StartupE2E, QuitWritesTwentySixEmptyLinesAndExitsZero) {

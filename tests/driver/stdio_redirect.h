@@ -14,6 +14,7 @@
 #include <string>
 
 #include "driver/WBinout.h"
+#include "driver/config.h"
 #include "support/files.h"
 
 namespace kelb::test {
@@ -82,6 +83,18 @@ class StdioRedirect {
   InTempDir folder{"kelbdrv"};  // first made, last removed: the working folder of the whole redirection
   int savedIn = -1, savedOut = -1, feed = -1, capture = -1;
   std::string captured;
+};
+
+// A fresh channel on redirected standard streams; at the end the log is closed and switched off again, so
+// that no later test writes into it.
+class ChannelFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { InitChannel(); }
+  void TearDown() override {
+    CloseLog();
+    settings.logEnabled = false;
+  }
+  StdioRedirect io;
 };
 
 // One PollLine; returns the line it delivered (and consumes it).

@@ -16,6 +16,17 @@ using test::EngineProcess;
 using test::GameMirror;
 using test::LegalAfter;
 
+// Sends the commands; the "bestmove" that answers them must come within the deadline and be legal after the
+// game moves (blanks between them).
+::testing::AssertionResult AnswersLegally(EngineProcess& engine, const std::vector<std::string>& commands,
+                                          const std::string& moves, int timeoutMs) {
+  std::string line;
+  if (!engine.Ask(commands, "bestmove ", &line, timeoutMs))
+    return ::testing::AssertionFailure() << "no bestmove";
+  if (!LegalAfter(moves, BestMoveOf(line))) return ::testing::AssertionFailure() << "not legal: " << line;
+  return ::testing::AssertionSuccess();
+}
+
 TEST(UciE2E, IdentityAndOptionsInOrder) {
   EngineProcess engine;
   engine.Start();
@@ -52,10 +63,9 @@ TEST(UciE2E, HashOptionAnnouncesTheTableInEffect) {
     std::string line;
     ASSERT_TRUE(engine.Ask({"uci"}, "option name Hash ", &line));
     EXPECT_EQ(line, "option name Hash type spin default " + announced + " min 2 max 1023");
-    ASSERT_TRUE(
-        engine.Ask({"setoption name Hash value " + announced, "position startpos moves e2e4", "go depth 3"},
-                   "bestmove ", &line, 20000));
-    EXPECT_TRUE(LegalAfter("e2e4", BestMoveOf(line))) << line;
+    EXPECT_TRUE(AnswersLegally(
+        engine, {"setoption name Hash value " + announced, "position startpos moves e2e4", "go depth 3"},
+        "e2e4", 20000));
     EXPECT_EQ(engine.Quit(), 0);
   }
 }
@@ -96,9 +106,7 @@ TEST(UciE2E, InfiniteAnswersOnlyAfterStopAndReadyOkMeanwhile) {
   EXPECT_FALSE(engine.Ask({"position startpos moves d2d4", "go infinite"}, "bestmove", nullptr, 600, &seen));
   ASSERT_TRUE(engine.Ask({"isready"}, "readyok", nullptr, 10000, &seen));
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 300, &seen));  // the search goes on
-  std::string line;
-  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove ", &line, 10000));
-  EXPECT_TRUE(LegalAfter("d2d4", BestMoveOf(line))) << line;
+  EXPECT_TRUE(AnswersLegally(engine, {"stop"}, "d2d4", 10000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -109,26 +117,21 @@ TEST(UciE2E, PonderThenPonderHitContinuesUnderTheClock) {
   EXPECT_FALSE(engine.Ask({"position startpos moves e2e4", "go ponder wtime 3000 btime 3000"}, "bestmove",
                           nullptr, 700));
   // Now a timed search: it ends by itself (a ponder search never would), whenever a loaded machine lets it.
-  std::string line;
-  ASSERT_TRUE(engine.Ask({"ponderhit"}, "bestmove ", &line, 30000));
-  EXPECT_TRUE(LegalAfter("e2e4", BestMoveOf(line))) << line;
+  EXPECT_TRUE(AnswersLegally(engine, {"ponderhit"}, "e2e4", 30000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciE2E, NoLegalMoveAnswersNullMove) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  std::string line;
-  ASSERT_TRUE(engine.Ask({"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go depth 3"}, "bestmove", &line));
-  EXPECT_EQ(line, "bestmove 0000");
+  EXPECT_EQ(engine.AskBestMove({"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go depth 3"}),
+            "bestmove 0000");
   // Mated: nothing to analyse, but the answer still waits for "stop".
+  std::string line;
   EXPECT_FALSE(
       engine.Ask({"position startpos moves f2f3 e7e5 g2g4 d8h4", "go infinite"}, "bestmove", &line, 300));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.ReadLine(line));
-  EXPECT_EQ(line, "readyok");
-  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove", &line, 10000));
-  EXPECT_EQ(line, "bestmove 0000");
+  EXPECT_TRUE(engine.LinesBeforeReady().empty());
+  EXPECT_EQ(engine.AskBestMove({"stop"}), "bestmove 0000");
   EXPECT_EQ(engine.Quit(), 0);
 }
 

@@ -65,22 +65,11 @@ struct SearchOutput {
   std::string ponderMove;
 };
 
-static void StartUci(EngineProcess& engine, const std::vector<std::string>& options) {
-  engine.Start();
-  engine.WriteLine("uci");
-  ASSERT_TRUE(engine.WaitFor("uciok"));
-  for (const std::string& option : options) engine.WriteLine(option);
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
-}
-
-static SearchOutput Search(EngineProcess& engine, const std::string& position, const std::string& go) {
+// A search's output from the lines before its "bestmove" line and that line.
+static SearchOutput OutputOf(const std::vector<std::string>& lines, const std::string& best) {
   SearchOutput out;
-  engine.WriteLine(position);
-  engine.WriteLine(go);
-  std::string best;
-  EXPECT_TRUE(engine.WaitFor("bestmove ", &best, kSearchMs, &out.lines)) << go;
-  for (const std::string& line : out.lines) {
+  out.lines = lines;
+  for (const std::string& line : lines) {
     PvLine pv;
     if (ReadPvLine(line, pv)) out.pvLines.push_back(pv);
   }
@@ -88,6 +77,13 @@ static SearchOutput Search(EngineProcess& engine, const std::string& position, c
   if (w.size() >= 2) out.bestMove = w[1];
   if (w.size() == 4) out.ponderMove = w[3];
   return out;
+}
+
+static SearchOutput Search(EngineProcess& engine, const std::string& position, const std::string& go) {
+  std::vector<std::string> lines;
+  std::string best;
+  EXPECT_TRUE(engine.Ask({position, go}, "bestmove ", &best, kSearchMs, &lines)) << go;
+  return OutputOf(lines, best);
 }
 
 // The game position of a "position" line, in the tests' own chess model.
@@ -160,20 +156,18 @@ static void CheckBlocks(const SearchOutput& out, const ModelPosition& root, size
 
 TEST(UciMultiPvE2E, OptionAnnouncedBeforeUciok) {
   EngineProcess engine;
-  engine.Start();
-  engine.WriteLine("uci");
   std::vector<std::string> seen;
-  ASSERT_TRUE(engine.WaitFor("uciok", nullptr, 5000, &seen));
+  engine.Start();
+  ASSERT_TRUE(engine.Ask({"uci"}, "uciok", nullptr, 5000, &seen));
   ASSERT_GE(seen.size(), 3u);
   EXPECT_EQ(seen[seen.size() - 3], "option name Learning type check default true");
   EXPECT_EQ(seen[seen.size() - 2], "option name MultiPV type spin default 1 min 1 max 218");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciMultiPvE2E, ThreeLinesForEveryDepthBestFirst) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 3"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 3"}));
   const SearchOutput out = Search(engine, "position startpos moves e2e4 e7e5", "go depth 5");
   CheckBlocks(out, PositionOf("", {"e2e4", "e7e5"}), 3);
   std::set<int> depths;
@@ -193,17 +187,15 @@ TEST(UciMultiPvE2E, ThreeLinesForEveryDepthBestFirst) {
   ASSERT_EQ(root.LegalMoves().size(), 7u);
   CheckBlocks(few, root, 7);
   EXPECT_EQ(Blocks(few.pvLines).size(), 4u);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciMultiPvE2E, SearchMovesRestrictTheLines) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 5"});
-  const SearchOutput out = Search(engine, "position startpos", "go depth 4 searchmoves a2a3 b1c3 h2h4");
-  CheckBlocks(out, PositionOf("", {}), 3, {"a2a3", "b1c3", "h2h4"});
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 5"}));
+  CheckBlocks(Search(engine, "position startpos", "go depth 4 searchmoves a2a3 b1c3 h2h4"),
+              PositionOf("", {}), 3, {"a2a3", "b1c3", "h2h4"});
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 // Lines without time words: the time a line shows and the current-move lines (after a second) depend on
@@ -227,19 +219,17 @@ TEST(UciMultiPvE2E, OneLineIsTheOrdinaryThinkingOutput) {
   std::vector<std::string> plain;
   {
     EngineProcess engine;
-    StartUci(engine, {});
+    ASSERT_TRUE(engine.StartUciWith({}));
     plain = WithoutTimes(Search(engine, position, "go depth 6").lines);
-    engine.WriteLine("quit");
-    EXPECT_EQ(engine.WaitExit(), 0);
+    EXPECT_EQ(engine.Quit(), 0);
   }
   ASSERT_GE(plain.size(), 6u);
   for (const std::string& line : plain) EXPECT_EQ(line.find("multipv"), std::string::npos) << line;
   // MultiPV 1 after 3 is the engine without the option: the same lines, the same move.
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 3", "setoption name MultiPV value 1"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 3", "setoption name MultiPV value 1"}));
   EXPECT_EQ(WithoutTimes(Search(engine, position, "go depth 6").lines), plain);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciMultiPvE2E, LineOneAgreesWithTheSingleLineSearchInQuietPositions) {
@@ -251,12 +241,12 @@ TEST(UciMultiPvE2E, LineOneAgreesWithTheSingleLineSearchInQuietPositions) {
       std::string single;
       {
         EngineProcess engine;
-        StartUci(engine, {});
+        ASSERT_TRUE(engine.StartUciWith({}));
         single = Search(engine, position, go).bestMove;
         engine.WriteLine("quit");
       }
       EngineProcess engine;
-      StartUci(engine, {"setoption name MultiPV value 3"});
+      ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 3"}));
       const SearchOutput out = Search(engine, position, go);
       ASSERT_FALSE(out.pvLines.empty());
       EXPECT_EQ(out.pvLines.back().depth, go[9] - '0');
@@ -271,7 +261,7 @@ TEST(UciMultiPvE2E, LineOneAgreesWithTheSingleLineSearchInQuietPositions) {
 // lines, and every line it showed is legal.
 TEST(UciMultiPvE2E, StoppedSearchesAnswerWithLineOne) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 4"});
+  ASSERT_TRUE(engine.StartUciWith({"setoption name MultiPV value 4"}));
   const std::string position = "position startpos moves d2d4 d7d5 c2c4";
   const ModelPosition root = PositionOf("", {"d2d4", "d7d5", "c2c4"});
   const SearchOutput timed = Search(engine, position, "go movetime 400");
@@ -284,29 +274,19 @@ TEST(UciMultiPvE2E, StoppedSearchesAnswerWithLineOne) {
   engine.WriteLine("stop");
   std::string best;
   ASSERT_TRUE(engine.WaitFor("bestmove ", &best, 10000, &lines));
-  SearchOutput stopped;
-  stopped.lines = lines;
-  for (const std::string& line : lines) {
-    PvLine pv;
-    if (ReadPvLine(line, pv)) stopped.pvLines.push_back(pv);
-  }
-  const std::vector<std::string> w = Words(best);
-  stopped.bestMove = w[1];
-  if (w.size() == 4) stopped.ponderMove = w[3];
-  CheckBlocks(stopped, root, 4);
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  CheckBlocks(OutputOf(lines, best), root, 4);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciMultiPvE2E, WeakLevelsShowOneLine) {
   EngineProcess engine;
-  StartUci(engine, {"setoption name MultiPV value 3", "setoption name UCI_LimitStrength value true",
-                    "setoption name UCI_Elo value 2000"});
+  ASSERT_TRUE(
+      engine.StartUciWith({"setoption name MultiPV value 3", "setoption name UCI_LimitStrength value true",
+                           "setoption name UCI_Elo value 2000"}));
   const SearchOutput out = Search(engine, "position startpos moves e2e4", "go depth 3");
   for (const std::string& line : out.lines) EXPECT_EQ(line.find("multipv"), std::string::npos) << line;
   EXPECT_EQ(IllegalMoveOf(PositionOf("", {"e2e4"}), {out.bestMove}), "");
-  engine.WriteLine("quit");
-  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(engine.Quit(), 0);
 }
 
 }  // namespace

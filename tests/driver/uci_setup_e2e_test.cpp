@@ -3,7 +3,6 @@
 // draw claims of the rules of chess on the way; "searchmoves" keeps a book move out of a restricted search.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -29,6 +28,13 @@ static std::string BestMove(EngineProcess& engine, const std::string& parameters
   std::string move;
   words >> move;
   return move;
+}
+
+// Sends "go" with the parameters and expects a move of the model's position as the answer.
+static void ExpectLegalBestMove(EngineProcess& engine, const ChessModel& game,
+                                const std::string& parameters) {
+  const std::string move = BestMove(engine, parameters);
+  EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
 }
 
 TEST(UciSetupE2E, RefusedFenHaltsOnlyItsOwnPosition) {
@@ -162,8 +168,7 @@ TEST(UciSetupE2E, MoveListsLongerThanTheRecordAreFollowedToTheEnd) {
     engine.WriteLine(PositionLine(c.fen, c.moves));
     const std::vector<std::string> lines = engine.LinesBeforeReady();
     EXPECT_EQ(FirstDifference(expected, lines), "");
-    const std::string move = BestMove(engine, "depth 3");
-    EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
+    ExpectLegalBestMove(engine, game, "depth 3");
   }
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -198,19 +203,14 @@ TEST(UciSetupE2E, UcinewgameKeepsThePosition) {
     engine.WriteLine(PositionLine(fen, moves));
     engine.WriteLine("ucinewgame");
     EXPECT_TRUE(engine.LinesBeforeReady().empty());
-    const std::string move = BestMove(engine, "depth 2");
-    EXPECT_TRUE(game.IsLegal(move)) << move << " in " << game.position.Fen();
+    ExpectLegalBestMove(engine, game, "depth 2");
   }
   EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(UciSetupE2E, RestrictedSearchTakesABookMoveOnlyFromItsList) {
   EngineProcess engine;
-  std::ifstream book(KELB_SOURCE_DIR "/data/kelb701.bok", std::ios::binary);
-  std::stringstream bytes;
-  bytes << book.rdbuf();
-  ASSERT_FALSE(bytes.str().empty());
-  engine.WriteFile("kelb701.bok", bytes.str());
+  ASSERT_TRUE(engine.WriteShippedBook());
   ASSERT_TRUE(engine.StartUci());
   engine.WriteLine("position startpos");
   // Neither move is in the book: the engine searches, and plays one of the two.

@@ -15,6 +15,8 @@ using test::EngineProcess;
 using test::Pause;
 using Clock = std::chrono::steady_clock;
 
+constexpr const char* kLimitStrength = "setoption name UCI_LimitStrength value true";
+
 static int64_t MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
@@ -93,11 +95,7 @@ TEST(UciWeakE2E, NewUciSessionStartsAtFullStrength) {
 
 TEST(UciWeakE2E, WeakMoveUsesItsTimeUnlessTheDelayIsOff) {
   EngineProcess engine;
-  ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
-  engine.WriteLine("position startpos");
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok"));
+  ASSERT_TRUE(engine.StartUciWith({kLimitStrength, "position startpos"}));
 
   // Delay on (the default): the move waits for the iteration deadline, 1000 - 120 ms after "go".
   Clock::time_point start = Clock::now();
@@ -115,10 +113,8 @@ TEST(UciWeakE2E, WeakMoveUsesItsTimeUnlessTheDelayIsOff) {
 
 TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
   EngineProcess engine;
-  ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
-  engine.WriteLine("position startpos moves e2e4 e7e5");
-  engine.WriteLine("go ponder wtime 80000 btime 80000");
+  ASSERT_TRUE(engine.StartUciWith({kLimitStrength}));
+  engine.WriteLines({"position startpos moves e2e4 e7e5", "go ponder wtime 80000 btime 80000"});
   // The node limit ends the tree search at once, but a ponder search waits for the GUI.
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 500));
   const Clock::time_point hit = Clock::now();
@@ -132,17 +128,13 @@ TEST(UciWeakE2E, PonderhitTurnsAWeakPonderSearchIntoATimedOne) {
 
 TEST(UciWeakE2E, WeakDelayStillServesTheGui) {
   EngineProcess engine;
-  ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
-  engine.WriteLine("position startpos moves e2e4");
+  ASSERT_TRUE(engine.StartUciWith({kLimitStrength, "position startpos moves e2e4"}));
   // A very long clock: the delay runs to a deadline minutes away.
   engine.WriteLine("go wtime 100000000 btime 100000000");
   EXPECT_FALSE(engine.WaitFor("bestmove", nullptr, 500));
-  engine.WriteLine("isready");
-  ASSERT_TRUE(engine.WaitFor("readyok", nullptr, 10000));
-  engine.WriteLine("stop");  // without it the delay would last for hours
+  ASSERT_TRUE(engine.IsReady());
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 20000));
+  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove ", &line, 20000));  // without it the delay would last for hours
   EXPECT_NE(line, "bestmove 0000");
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -151,14 +143,12 @@ TEST(UciWeakE2E, WeakSearchWithoutATimeBudgetAnswersByItself) {
   // Bounded by depth, nodes or a mate length, or given only the opponent's clock, a search has no time to
   // imitate: the weak move comes when the search ends, not at a deadline of the default clock.
   EngineProcess engine;
-  ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
+  ASSERT_TRUE(engine.StartUciWith({kLimitStrength}));
   for (const char* parameters : {"depth 4", "nodes 500", "mate 3", "btime 100000000"}) {
     SCOPED_TRACE(parameters);
-    engine.WriteLine("position startpos");
-    engine.WriteLine(std::string("go ") + parameters);
     std::string line;
-    ASSERT_TRUE(engine.WaitFor("bestmove ", &line, 30000));
+    ASSERT_TRUE(
+        engine.Ask({"position startpos", std::string("go ") + parameters}, "bestmove ", &line, 30000));
     EXPECT_NE(line, "bestmove 0000");
   }
   EXPECT_EQ(engine.Quit(), 0);

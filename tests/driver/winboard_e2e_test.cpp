@@ -11,27 +11,29 @@
 namespace kelb {
 namespace {
 
+using test::EngineAnswers;
+using test::EngineMoves;
 using test::EngineProcess;
 using test::GameMirror;
 using test::MoveWord;
 using test::Pause;
 
+// A new game in which we play 1.e4 and the engine, Black, thinks for up to a minute; returns once its search
+// runs (a command sent before would reach the idle loop instead).
+void StartMinuteSearch(EngineProcess& engine, GameMirror& game) {
+  engine.WriteLines({"new", "st 60", "e2e4"});
+  ASSERT_TRUE(game.Play("e2e4"));
+  ASSERT_TRUE(engine.WaitUntilSearching());
+}
+
 TEST(WinBoardE2E, RepliesAsBlackAfterNewAndAMove) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 3");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  engine.WriteLines({"new", "sd 3"});
+  ASSERT_TRUE(EngineAnswers(engine, game, "e2e4"));
   // The engine keeps playing Black.
-  engine.WriteLine("d2d4");
-  ASSERT_TRUE(game.Play("d2d4"));
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  EXPECT_TRUE(EngineAnswers(engine, game, "d2d4"));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -39,12 +41,8 @@ TEST(WinBoardE2E, GoPlaysWhite) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("go");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  engine.WriteLines({"new", "sd 2", "go"});
+  EXPECT_TRUE(EngineMoves(engine, game));
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -52,18 +50,11 @@ TEST(WinBoardE2E, AutoPlaysBothSidesUntilACommand) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("sd 1");
-  engine.WriteLine("auto");
-  std::string line;
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_TRUE(engine.WaitFor("move ", &line));
-    ASSERT_TRUE(game.Play(MoveWord(line))) << i << " " << line;
-  }
+  engine.WriteLines({"new", "sd 1", "auto"});
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(EngineMoves(engine, game)) << i;
   engine.WriteLine("force");
-  engine.WriteLine("ping 1");
   std::vector<std::string> seen;
-  ASSERT_TRUE(engine.WaitFor("pong 1", nullptr, 10000, &seen));
+  ASSERT_TRUE(engine.Ping(1, &seen));
   for (const std::string& l : seen)
     if (l.rfind("move ", 0) == 0) {
       EXPECT_TRUE(game.Play(MoveWord(l))) << l;
@@ -75,17 +66,12 @@ TEST(WinBoardE2E, AutoPlaysBothSidesUntilACommand) {
 TEST(WinBoardE2E, ConsoleStyleNumbersMovesAndPrompts) {
   EngineProcess engine;
   engine.Start();
-  engine.WriteLine("sd 2");
-  engine.WriteLine("e2e4");
   std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  ASSERT_TRUE(engine.Ask({"sd 2", "e2e4"}, "move ", &line));
   EXPECT_EQ(line.rfind("move 1. ... ", 0), 0u) << line;
   ASSERT_TRUE(engine.ReadLine(line));
   EXPECT_EQ(line, "Your next?");
-  engine.WriteLine("new");
-  engine.WriteLine("sd 2");
-  engine.WriteLine("go");
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
+  ASSERT_TRUE(engine.Ask({"new", "sd 2", "go"}, "move ", &line));
   EXPECT_EQ(line.rfind("move 1. ", 0), 0u) << line;
   EXPECT_EQ(line.find("..."), std::string::npos) << line;
   GameMirror game;
@@ -116,7 +102,7 @@ TEST(WinBoardE2E, TimeIsTheEnginesClockWhateverColourItGetsLater) {
     SCOPED_TRACE(trace);
     EngineProcess engine;
     ASSERT_TRUE(engine.StartXboard());
-    for (const std::string& command : c.commands) engine.WriteLine(command);
+    engine.WriteLines(c.commands);
     std::string line;
     if (c.engineHasOneSecond) {
       EXPECT_TRUE(engine.WaitFor("move ", &line, test::Scaled(8000)));
@@ -136,10 +122,7 @@ TEST(WinBoardE2E, PingAnsweredInForceMode) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   engine.WriteLine("force");
-  engine.WriteLine("ping 7");
-  std::string line;
-  ASSERT_TRUE(engine.ReadLine(line));
-  EXPECT_EQ(line, "pong 7");
+  EXPECT_TRUE(engine.LinesBeforePong(7).empty());
   EXPECT_EQ(engine.Quit(), 0);
 }
 
@@ -147,8 +130,7 @@ TEST(WinBoardE2E, HintComesWhenTheNextCommandArrives) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("force");
-  engine.WriteLine("hint");
+  engine.WriteLines({"force", "hint"});
   std::string line;
   EXPECT_FALSE(engine.ReadLine(line, 300));  // the hint search waits for the next line
   engine.WriteLine("ping 4");
@@ -164,21 +146,14 @@ TEST(WinBoardE2E, QuestionMarkMovesAtOnceWithoutError) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("st 60");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  // A "?" that came before the search would be an unknown command of the idle loop.
-  ASSERT_TRUE(engine.WaitUntilSearching());
-  engine.WriteLine("?");
+  ASSERT_NO_FATAL_FAILURE(StartMinuteSearch(engine, game));  // idle, "?" would be an unknown command
   std::vector<std::string> seen;
   std::string line;
   // The search has 60 s; its move within 20 s can only be the answer to "?".
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 20000, &seen));
+  ASSERT_TRUE(engine.Ask({"?"}, "move ", &line, 20000, &seen));
   EXPECT_TRUE(game.Play(MoveWord(line))) << line;
   engine.WriteLine("force");
-  engine.WriteLine("ping 2");
-  ASSERT_TRUE(engine.WaitFor("pong 2", nullptr, 5000, &seen));
+  ASSERT_TRUE(engine.Ping(2, &seen, 5000));
   for (const std::string& l : seen) EXPECT_EQ(l.find("Error"), std::string::npos) << l;
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -187,30 +162,21 @@ TEST(WinBoardE2E, ForceDuringASearchStillPlaysTheMove) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("st 60");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
   // A "force" that came before the search would leave the engine without a move to play.
-  ASSERT_TRUE(engine.WaitUntilSearching());
+  ASSERT_NO_FATAL_FAILURE(StartMinuteSearch(engine, game));
   engine.WriteLine("force");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 20000));
-  ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+  ASSERT_TRUE(EngineMoves(engine, game, 20000));
   // The move was played into the engine's game, and the engine now waits in force mode.
   engine.WriteLine("g1f3");
   ASSERT_TRUE(game.Play("g1f3"));
-  engine.WriteLine("ping 3");
-  ASSERT_TRUE(engine.ReadLine(line));
-  EXPECT_EQ(line, "pong 3");
+  EXPECT_TRUE(engine.LinesBeforePong(3).empty());
   EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
-  engine.WriteLine("new");
-  engine.WriteLine("force");
+  engine.WriteLines({"new", "force"});
   const auto sent = std::chrono::steady_clock::now();
   engine.WriteLine("analyze");
   // Once the analysis answers, it has been running; 400 ms later it has run at least that long.
@@ -233,8 +199,7 @@ TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
   EXPECT_GT(nodes, 0);
   EXPECT_EQ(total, 20);
   engine.WriteLine("exit");
-  engine.WriteLine("ping 6");
-  ASSERT_TRUE(engine.WaitFor("pong 6", nullptr, 10000));
+  ASSERT_TRUE(engine.Ping(6));
   EXPECT_TRUE(engine.Drain(300).empty());  // the analysis has ended
   EXPECT_EQ(engine.Quit(), 0);
 }
@@ -242,12 +207,9 @@ TEST(WinBoardE2E, AnalysisAnswersDotAndEndsOnExit) {
 TEST(WinBoardE2E, DotOutsideAnalysisIsSilent) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
-  engine.WriteLine("new");
-  engine.WriteLine("st 60");
-  engine.WriteLine("e2e4");
+  engine.WriteLines({"new", "st 60", "e2e4"});
   ASSERT_TRUE(engine.WaitUntilSearching());  // idle, "." would be an unknown command
-  engine.WriteLine(".");
-  engine.WriteLine("draw");  // move 1: no answer, the search goes on
+  engine.WriteLines({".", "draw"});          // "draw" at move 1: no answer, the search goes on
   std::string line;
   EXPECT_FALSE(engine.ReadLine(line, 400)) << line;
   engine.WriteLine("?");
@@ -260,19 +222,10 @@ TEST(WinBoardE2E, PondersAndAnswersTheNextMove) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartXboard());
   GameMirror game;
-  engine.WriteLine("new");
-  engine.WriteLine("hard");
-  engine.WriteLine("sd 3");
-  engine.WriteLine("e2e4");
-  ASSERT_TRUE(game.Play("e2e4"));
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("move ", &line));
-  ASSERT_TRUE(game.Play(MoveWord(line))) << line;
+  engine.WriteLines({"new", "hard", "sd 3"});
+  ASSERT_TRUE(EngineAnswers(engine, game, "e2e4"));
   Pause(300);  // the engine ponders on our time; our move ends that search
-  engine.WriteLine("d2d4");
-  ASSERT_TRUE(game.Play("d2d4"));
-  ASSERT_TRUE(engine.WaitFor("move ", &line, 20000));
-  EXPECT_TRUE(game.Play(MoveWord(line))) << line;
+  EXPECT_TRUE(EngineAnswers(engine, game, "d2d4", 20000));
   EXPECT_EQ(engine.Quit(), 0);
 }
 

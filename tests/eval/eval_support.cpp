@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 #include <vector>
 
+#include "board/attack.h"
 #include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "driver/config.h"
 #include "eval/eval.h"
 #include "support/position.h"
@@ -54,6 +58,25 @@ std::string FlipFen(const std::string& fen) {
   out += ' ';
   out += epTwin;
   return out;
+}
+
+std::string RandomMoveFen(std::mt19937& rng) {
+  inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
+  checksOnly[1] = 0;
+  futilityThreshold = 0;
+  GenerateMoves(false);
+  std::vector<int> order;
+  for (int i = 1; i <= moveCount[0]; i++) order.push_back(moveStart[0] + i);
+  std::shuffle(order.begin(), order.end(), rng);
+  for (int index : order) {
+    Move& m = moveBuffer[index];
+    MakeMove(m);
+    const bool legal = !IsAttacked(Board.king[Board.xside], Board.side);
+    const std::string after = legal ? WriteFen() : std::string();
+    UnmakeMove(m);
+    if (legal) return after;
+  }
+  return std::string();
 }
 
 int EvalFen(const std::string& fen) {

@@ -1,5 +1,6 @@
 // Setting up positions for the evaluation tests, and the colour-flipped twin of a FEN.
 #pragma once
+#include <random>
 #include <string>
 
 #include "board/board.h"
@@ -13,6 +14,10 @@ bool SetUpFen(const std::string& fen);
 // The position with ranks mirrored, colours exchanged, the other side to move, castling rights and
 // en-passant square mirrored.
 std::string FlipFen(const std::string& fen);
+
+// One random legal move from the current Board, returned as the FEN after it (the Board is left as it
+// was); empty when the side to move has no legal move.
+std::string RandomMoveFen(std::mt19937& rng);
 
 // Evaluate() of a FEN position (the position must be accepted).
 int EvalFen(const std::string& fen);

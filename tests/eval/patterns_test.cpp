@@ -17,71 +17,69 @@ EvalContext PatternContext(const std::string& fen) {
   return e;
 }
 
+// The development terms alone of a position, and the piece patterns alone.
+EvalContext DevelopmentOf(const std::string& fen) {
+  EvalContext e = PatternContext(fen);
+  ScoreDevelopment(e);
+  return e;
+}
+EvalContext PatternsOf(const std::string& fen) {
+  EvalContext e = PatternContext(fen);
+  ScorePiecePatterns(e);
+  return e;
+}
+
 TEST(Development, StartPositionAndLostCastling) {
   // Queen d1 behind c2 and e2 (-6, -3), both bishops behind their pawns (-10, -10).
-  EvalContext e = PatternContext("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
-  ScoreDevelopment(e);
+  EvalContext e = DevelopmentOf("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
   EXPECT_EQ(e.whiteScore, -29);
   EXPECT_EQ(e.blackScore, -29);
-  e = PatternContext("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1");
-  ScoreDevelopment(e);
+  e = DevelopmentOf("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1");
   EXPECT_EQ(e.whiteScore, 0);
   EXPECT_EQ(e.blackScore, 0);
 }
 
 TEST(Development, GambitPawnOnC4) {
   // Queen's gambit accepted: +65 for the c4 pawn, -3 (e2 in front of the queen), -10 (f1 bishop).
-  EvalContext e = PatternContext("rnbqkbnr/ppp1pppp/8/8/2pP4/8/PP2PPPP/RNBQKBNR w KQkq - 0 3");
-  ScoreDevelopment(e);
+  EvalContext e = DevelopmentOf("rnbqkbnr/ppp1pppp/8/8/2pP4/8/PP2PPPP/RNBQKBNR w KQkq - 0 3");
   EXPECT_EQ(e.whiteScore, 65 - 3 - 10);
   // With ...b5 held by a4: +77 instead.
-  e = PatternContext("rnbqkbnr/p1p1pppp/8/1p6/P1pP4/8/1P2PPPP/RNBQKBNR w KQkq - 0 4");
-  ScoreDevelopment(e);
+  e = DevelopmentOf("rnbqkbnr/p1p1pppp/8/1p6/P1pP4/8/1P2PPPP/RNBQKBNR w KQkq - 0 4");
   EXPECT_EQ(e.whiteScore, 77 - 3 - 10);
 }
 
 TEST(Development, FirstQueenSlotFollowsTheListOrder) {
   // Two white queens on the d-file: slot 1 is d3 (rank 3): -9 with Black above 2500.
-  EvalContext e = PatternContext("rnbqkb1r/8/8/8/3Q4/3Q4/8/R3K3 w Q - 0 1");
-  ScoreDevelopment(e);
+  EvalContext e = DevelopmentOf("rnbqkb1r/8/8/8/3Q4/3Q4/8/R3K3 w Q - 0 1");
   EXPECT_EQ(e.whiteScore, -9);
   // The colour twin lists d5 before d6, so its first queen stands on its fourth rank, facing the
   // knight on b1 from d5: -37. The lists fill by file and rank, not by the side's own direction.
-  e = PatternContext(FlipFen("rnbqkb1r/8/8/8/3Q4/3Q4/8/R3K3 w Q - 0 1"));
-  ScoreDevelopment(e);
+  e = DevelopmentOf(FlipFen("rnbqkb1r/8/8/8/3Q4/3Q4/8/R3K3 w Q - 0 1"));
   EXPECT_EQ(e.blackScore, -37);
 }
 
 TEST(PiecePatterns, TrappedPieces) {
-  EvalContext e = PatternContext("4k3/B7/1p6/8/8/8/8/4K3 w - - 0 1");
-  ScorePiecePatterns(e);
+  EvalContext e = PatternsOf("4k3/B7/1p6/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(e.whiteScore, -150);
-  e = PatternContext("4k3/8/8/8/8/6P1/7b/4K3 w - - 0 1");
-  ScorePiecePatterns(e);
+  e = PatternsOf("4k3/8/8/8/8/6P1/7b/4K3 w - - 0 1");
   EXPECT_EQ(e.blackScore, -150);
-  e = PatternContext("N3k3/p7/8/8/8/8/8/4K3 w - - 0 1");
-  ScorePiecePatterns(e);
+  e = PatternsOf("N3k3/p7/8/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(e.whiteScore, -80);
 }
 
 TEST(PiecePatterns, RookShutInByItsKing) {
-  EvalContext e = PatternContext("4k3/8/8/8/8/8/7P/6KR w - - 0 1");
-  ScorePiecePatterns(e);
+  EvalContext e = PatternsOf("4k3/8/8/8/8/8/7P/6KR w - - 0 1");
   EXPECT_EQ(e.whiteScore, -65);
-  e = PatternContext("4k3/8/8/8/7P/8/8/6KR w - - 0 1");  // the h-pawn on rank 4 still shuts it in
-  ScorePiecePatterns(e);
+  e = PatternsOf("4k3/8/8/8/7P/8/8/6KR w - - 0 1");  // the h-pawn on rank 4 still shuts it in
   EXPECT_EQ(e.whiteScore, -65);
-  e = PatternContext("4k3/8/8/7P/8/8/8/6KR w - - 0 1");  // on rank 5 it does not
-  ScorePiecePatterns(e);
+  e = PatternsOf("4k3/8/8/7P/8/8/8/6KR w - - 0 1");  // on rank 5 it does not
   EXPECT_EQ(e.whiteScore, 0);
-  e = PatternContext("6kr/7p/8/8/8/8/8/4K3 w - - 0 1");
-  ScorePiecePatterns(e);
+  e = PatternsOf("6kr/7p/8/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(e.blackScore, -65);
 }
 
 TEST(PiecePatterns, BishopPairNeedsTheFirstTwoSlots) {
-  EvalContext e = PatternContext("4k3/8/8/8/8/8/4P3/2B1KB2 w - - 0 1");
-  ScorePiecePatterns(e);
+  EvalContext e = PatternsOf("4k3/8/8/8/8/8/4P3/2B1KB2 w - - 0 1");
   EXPECT_EQ(e.whiteScore, 30);
   // First bishop captured, a promoted one behind it: slots 0, f1, c1.
   Board.bishops[kWhite][3] = Board.bishops[kWhite][1];
@@ -94,12 +92,10 @@ TEST(PiecePatterns, BishopPairNeedsTheFirstTwoSlots) {
 
 TEST(PiecePatterns, RooksTogether) {
   // Both rooks on the back rank: + their file distance (a1 and h1: 7).
-  EvalContext e = PatternContext("4k3/8/8/8/8/8/4P3/R3K2R w - - 0 1");
-  ScorePiecePatterns(e);
+  EvalContext e = PatternsOf("4k3/8/8/8/8/8/4P3/R3K2R w - - 0 1");
   EXPECT_EQ(e.whiteScore, 7);
   // Both on the seventh with the king on the eighth: +8.
-  e = PatternContext("4k3/1R4R1/8/8/8/8/4P3/4K3 b - - 0 1");
-  ScorePiecePatterns(e);
+  e = PatternsOf("4k3/1R4R1/8/8/8/8/4P3/4K3 b - - 0 1");
   EXPECT_EQ(e.whiteScore, 8);
 }
 

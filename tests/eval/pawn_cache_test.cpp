@@ -28,36 +28,24 @@ int ColdEval(const std::string& fen) {
   return EvalFen(fen);
 }
 
+// The starts of the random games: the opening, middle games and pawn endings.
+const char* const kStarts[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+    "r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - - 0 8",
+    "2r3k1/pp3ppp/4p3/3pP3/3P4/P4N2/1P3PPP/2R3K1 w - - 0 25",
+    "8/5pk1/6p1/3P4/5P2/6PK/8/8 w - - 0 1",
+    "4k3/1p3p2/8/2P1P3/8/8/5PP1/4K3 b - - 0 1",
+};
+
 // Positions from random legal games: many share their pawns while pieces, kings and the side to move
 // differ, which is where a cached value that reads more than the pawns would show.
 std::vector<std::string> RandomGamePositions(unsigned seed, int games, int plies) {
-  static const char* const kStarts[] = {
-      "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-      "r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - - 0 8",
-      "2r3k1/pp3ppp/4p3/3pP3/3P4/P4N2/1P3PPP/2R3K1 w - - 0 25",
-      "8/5pk1/6p1/3P4/5P2/6PK/8/8 w - - 0 1",
-      "4k3/1p3p2/8/2P1P3/8/8/5PP1/4K3 b - - 0 1",
-  };
   std::mt19937 rng(seed);
   std::vector<std::string> out;
   for (int g = 0; g < games; g++) {
     EXPECT_TRUE(SetUpFen(kStarts[g % 5]));
     for (int ply = 0; ply < plies; ply++) {
-      inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
-      checksOnly[1] = 0;
-      futilityThreshold = 0;
-      GenerateMoves(false);
-      std::vector<int> order;
-      for (int i = 1; i <= moveCount[0]; i++) order.push_back(moveStart[0] + i);
-      std::shuffle(order.begin(), order.end(), rng);
-      std::string next;
-      for (int index : order) {
-        Move& m = moveBuffer[index];
-        MakeMove(m);
-        if (!IsAttacked(Board.king[Board.xside], Board.side)) next = WriteFen();
-        UnmakeMove(m);
-        if (!next.empty()) break;
-      }
+      const std::string next = RandomMoveFen(rng);
       if (next.empty()) break;
       out.push_back(next);
       EXPECT_TRUE(SetUpFen(next));

@@ -20,29 +20,6 @@
 namespace kelb::test {
 namespace {
 
-// One random legal move from the current Board, returned as the FEN after it; empty when the side
-// to move has no legal move.
-std::string RandomMoveFen(std::mt19937& rng) {
-  const std::string before = WriteFen();
-  inCheck[1] = IsAttacked(Board.king[Board.side], Board.xside) ? 1 : 0;
-  checksOnly[1] = 0;
-  futilityThreshold = 0;
-  moveStart[0] = 0;
-  GenerateMoves(false);
-  std::vector<int> order;
-  for (int i = 1; i <= moveCount[0]; i++) order.push_back(moveStart[0] + i);
-  std::shuffle(order.begin(), order.end(), rng);
-  for (int index : order) {
-    Move& m = moveBuffer[index];
-    MakeMove(m);
-    const bool legal = !IsAttacked(Board.king[Board.xside], Board.side);
-    const std::string after = legal ? WriteFen() : std::string();
-    UnmakeMove(m);
-    if (legal) return after;
-  }
-  return std::string();
-}
-
 // Positions whose literal scoring depends on list order or absolute shades (tested on their own):
 // three or more rooks or bishops, or two queens, of one side sharing a file; pawnless endings with
 // one bishop and a knight against a bare king, or two armed sides close in material.

@@ -143,6 +143,17 @@ void StartProtocolInput(const std::string& iniText, int32_t nodeBudget, std::str
   FeedInput(TameProtocolBytes(input));
 }
 
+int RunProtocolInput(const std::string& iniText, int32_t nodeBudget, std::string_view input, void (*loop)()) {
+  StartProtocolInput(iniText, nodeBudget, input);
+  try {
+    loop();
+  } catch (const ProgramEnded&) {
+  }
+  CheckGameBoard();
+  LeaveWorkFolder();
+  return 0;
+}
+
 void StartFileInput(const std::string& name, std::string_view input, const std::string& iniText,
                     int32_t nodeBudget) {
   EnterWorkFolder();

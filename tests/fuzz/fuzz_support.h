@@ -46,6 +46,9 @@ void StartEngine(const std::string& iniText, int32_t nodeBudget);
 // fed to the channel tamed as TameProtocolBytes does.
 int InitProtocolFuzzing();  // returns 0
 void StartProtocolInput(const std::string& iniText, int32_t nodeBudget, std::string_view input);
+// One input of a protocol target: StartProtocolInput, then the command loop until the input ends or the
+// engine ends itself, then CheckGameBoard. Returns 0, as LLVMFuzzerTestOneInput does.
+int RunProtocolInput(const std::string& iniText, int32_t nodeBudget, std::string_view input, void (*loop)());
 
 // The set-up of the file targets for every input: the emptied working folder holding the input as the file
 // name, then StartEngine (which reads the book and the learning file as the engine's start-up does).

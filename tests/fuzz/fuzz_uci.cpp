@@ -13,15 +13,10 @@ using namespace kelb::fuzz;
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitProtocolFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  StartProtocolInput("hashsize=1\n", 5000, Bytes(data, size));
-  try {
+  return RunProtocolInput("hashsize=1\n", 5000, Bytes(data, size), [] {
     // As the WinBoard loop hands over on "uci".
     engineState.uciMode = true;
     RunUciLoop();
     Quit();
-  } catch (const ProgramEnded&) {
-  }
-  CheckGameBoard();
-  LeaveWorkFolder();
-  return 0;
+  });
 }

@@ -13,12 +13,5 @@ using namespace kelb::fuzz;
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitProtocolFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  StartProtocolInput("hashsize=1\nlog=1\n", 3000, Bytes(data, size));
-  try {
-    RunWinBoardLoop();
-  } catch (const ProgramEnded&) {
-  }
-  CheckGameBoard();
-  LeaveWorkFolder();
-  return 0;
+  return RunProtocolInput("hashsize=1\nlog=1\n", 3000, Bytes(data, size), RunWinBoardLoop);
 }

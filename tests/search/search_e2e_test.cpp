@@ -30,24 +30,18 @@ TEST(SearchEndToEndTest, UciMateInOneAnswersWithMateText) {
 TEST(SearchEndToEndTest, UciSearchMovesAtDepthOne) {
   EngineProcess engine;
   ASSERT_TRUE(engine.StartUci());
-  std::string best;
-  ASSERT_TRUE(engine.Ask({"position startpos", "go searchmoves a2a3 depth 1"}, "bestmove", &best));
-  EXPECT_EQ(best, "bestmove a2a3");
+  EXPECT_EQ(engine.AskBestMove({"position startpos", "go searchmoves a2a3 depth 1"}), "bestmove a2a3");
   EXPECT_EQ(engine.Quit(), 0);
 }
 
 TEST(SearchEndToEndTest, WeakInfiniteSearchWaitsForStop) {
   EngineProcess engine;
-  ASSERT_TRUE(engine.StartUci());
-  engine.WriteLine("setoption name UCI_LimitStrength value true");
-  engine.WriteLine("setoption name UCI_Elo value 700");
-  engine.WriteLine("position startpos moves e2e4");
-  engine.WriteLine("go infinite");
+  ASSERT_TRUE(engine.StartUciWith(
+      {"setoption name UCI_LimitStrength value true", "setoption name UCI_Elo value 700"}));
+  engine.WriteLines({"position startpos moves e2e4", "go infinite"});
   for (const std::string& line : engine.Drain(700)) EXPECT_NE(line.rfind("bestmove", 0), 0u) << line;
   ASSERT_TRUE(engine.Ask({"isready"}, "readyok"));
-  std::string best;
-  ASSERT_TRUE(engine.Ask({"stop"}, "bestmove", &best));
-  EXPECT_GT(best.size(), std::string("bestmove ").size());
+  EXPECT_GT(engine.AskBestMove({"stop"}).size(), std::string("bestmove ").size());
   EXPECT_EQ(engine.Quit(), 0);
 }
 

@@ -3,6 +3,8 @@
 #include "search/think.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "board/random.h"
 #include "search/output.h"
@@ -32,33 +34,32 @@ class ThinkTest : public ::testing::Test {
     engineState.uciMode = false;
     return ::testing::internal::GetCapturedStdout();
   }
+  // Searches the position to the depth limit and expects the mate: its move, its score, and these texts in
+  // the UCI output.
+  static void ExpectMate(const char* fen, int depth, const char* move, int score,
+                         const std::vector<std::string>& texts) {
+    SetPosition(fen, depth);
+    const std::string out = ThinkUci();
+    EXPECT_EQ(EngineMoveText(), move);
+    EXPECT_EQ(rootScore, score);
+    for (const std::string& text : texts)
+      EXPECT_NE(out.find(text), std::string::npos) << text << " in " << out;
+  }
 };
 
 TEST_F(ThinkTest, MateInOneEndsAfterTheFirstPass) {
-  SetPosition("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", 10);
-  const std::string out = ThinkUci();
-  EXPECT_EQ(EngineMoveText(), "d1d8");
-  EXPECT_EQ(rootScore, 32766);
+  ExpectMate("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", 10, "d1d8", 32766,
+             {"info depth 1 score mate 1 time ", " pv d1d8\n"});
   EXPECT_EQ(lastIteration, 0);
-  EXPECT_NE(out.find("info depth 1 score mate 1 time "), std::string::npos) << out;
-  EXPECT_NE(out.find(" pv d1d8\n"), std::string::npos) << out;
 }
 
 TEST_F(ThinkTest, MateInTwo) {
-  SetPosition("r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1", 8);
-  const std::string out = ThinkUci();
-  EXPECT_EQ(EngineMoveText(), "d5f6");
-  EXPECT_EQ(rootScore, 32764);
-  EXPECT_NE(out.find("score mate 2 "), std::string::npos) << out;
-  EXPECT_NE(out.find("pv d5f6 g7f6 c4f7"), std::string::npos) << out;
+  ExpectMate("r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq - 1 1", 8, "d5f6", 32764,
+             {"score mate 2 ", "pv d5f6 g7f6 c4f7"});
 }
 
 TEST_F(ThinkTest, MateInThree) {
-  SetPosition("2r3k1/p4p2/3Rp2p/1p2P1pK/8/1P4P1/P3Q2P/1q6 b - - 0 1", 10);
-  const std::string out = ThinkUci();
-  EXPECT_EQ(EngineMoveText(), "b1g6");
-  EXPECT_EQ(rootScore, 32762);
-  EXPECT_NE(out.find("score mate 3 "), std::string::npos) << out;
+  ExpectMate("2r3k1/p4p2/3Rp2p/1p2P1pK/8/1P4P1/P3Q2P/1q6 b - - 0 1", 10, "b1g6", 32762, {"score mate 3 "});
 }
 
 TEST_F(ThinkTest, StalemateAndCheckmateAtTheRoot) {

@@ -61,6 +61,12 @@ void EngineProcess::WriteFile(const std::string& name, const std::string& conten
   dir.Write(name, content);
 }
 
+bool EngineProcess::WriteShippedBook() const {
+  const std::string book = ShippedBook();
+  WriteFile("kelb701.bok", book);
+  return !book.empty();
+}
+
 std::string EngineProcess::ReadFile(const std::string& name) const { return dir.Read(name); }
 
 bool EngineProcess::FileExists(const std::string& name) const {
@@ -120,6 +126,12 @@ bool EngineProcess::StartUci(bool ready, int readyTimeoutMs) {
   WriteLine("uci");
   if (!WaitFor("uciok")) return false;
   return !ready || IsReady(nullptr, readyTimeoutMs);
+}
+
+bool EngineProcess::StartUciWith(const std::vector<std::string>& lines, int readyTimeoutMs) {
+  if (!StartUci(false)) return false;
+  WriteLines(lines);
+  return IsReady(nullptr, readyTimeoutMs);
 }
 
 int EngineProcess::Quit(int timeoutMs) {
@@ -279,6 +291,11 @@ bool EngineProcess::Ask(const std::vector<std::string>& commands, const std::str
                         std::string* found, int timeoutMs, std::vector<std::string>* seen) {
   WriteLines(commands);
   return WaitFor(prefix, found, timeoutMs, seen);
+}
+
+std::string EngineProcess::AskBestMove(const std::vector<std::string>& commands, int timeoutMs) {
+  std::string line;
+  return Ask(commands, "bestmove", &line, timeoutMs) ? line : "";
 }
 
 std::vector<std::string> EngineProcess::Drain(int quietMs) {

@@ -25,6 +25,8 @@ class EngineProcess {
   void WriteFile(const std::string& name, const std::string& content) const;
   std::string ReadFile(const std::string& name) const;  // empty if missing
   bool FileExists(const std::string& name) const;
+  // Puts the opening book of the source tree into Dir(); false when there is none to copy.
+  bool WriteShippedBook() const;
 
   // Starts the engine (or another program) in Dir().
   void Start(const std::string& program = KELB_ENGINE_PATH, const std::vector<std::string>& args = {});
@@ -34,6 +36,9 @@ class EngineProcess {
   // "readyok", which builds the KPK bitbase first.
   bool StartXboard();
   bool StartUci(bool ready = true, int readyTimeoutMs = 20000);
+  // UCI as a GUI sets the engine up: "uci" up to "uciok", these lines (options, a position), then "isready"
+  // up to "readyok".
+  bool StartUciWith(const std::vector<std::string>& lines, int readyTimeoutMs = 20000);
   // "quit" and the exit code once the engine has ended (-1 when it did not end in time and was killed).
   int Quit(int timeoutMs = 5000);
 
@@ -69,6 +74,8 @@ class EngineProcess {
   // Sends the commands, one a line, then reads as WaitFor does up to the answer that starts with prefix.
   bool Ask(const std::vector<std::string>& commands, const std::string& prefix, std::string* found = nullptr,
            int timeoutMs = 10000, std::vector<std::string>* seen = nullptr);
+  // UCI: sends the commands and returns the "bestmove" line that answers them ("" when none came in time).
+  std::string AskBestMove(const std::vector<std::string>& commands, int timeoutMs = 10000);
   // Reads every line that arrives within quietMs of the previous one.
   std::vector<std::string> Drain(int quietMs = 300);
 

@@ -59,6 +59,8 @@ std::string BookBytes(const std::vector<int32_t>& records) {
   return bytes;
 }
 
+std::string ShippedBook() { return ReadFile(KELB_SOURCE_DIR "/data/kelb701.bok"); }
+
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace kelb::test

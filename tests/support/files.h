@@ -43,6 +43,9 @@ void WriteFile(const std::string& path, const std::string& content);
 // The records of a book file as its bytes: 32-bit words, little-endian.
 std::string BookBytes(const std::vector<int32_t>& records);
 
+// The opening book shipped in the source tree's data folder, as bytes (empty if missing).
+std::string ShippedBook();
+
 // Lets the engine on the other end of a pipe get on with what it was sent.
 void Pause(int ms);
 
