@@ -354,6 +354,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
       for (int k = 1; k <= count; k++) {
         SortThrough(list, count, k < count ? k + 1 : k, sorted);  // one ahead for the prefetch
         Move& m = moveBuffer[list[k]];
+        if (k == 1) PrefetchHash(ChildKey(m));
         if (k < count) PrefetchHash(ChildKey(moveBuffer[list[k + 1]]));
         onLeftmostLine[ply] = k == 1 && onLeftmostLine[ply - 1];
         if (m.flags & kFlagSearchedIllegal) continue;
@@ -361,7 +362,6 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
             m.promotion == 0 && BadCapture(m.from, m.to))
           continue;
         MakeMove(m);
-        if (k == 1) PrefetchHash(Board.key);
         if (!(m.flags & kFlagSearchedLegal)) {
           if (MoveLeftKingAttacked(m, inCheck[ply])) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
