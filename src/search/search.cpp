@@ -126,6 +126,14 @@ static inline uint32_t ChildKey(const Move& m) {
   return key;
 }
 
+// The same for the table's move given by its squares, read before the moves are generated.
+static inline uint32_t HashMoveChildKey(int from, int to) {
+  const int piece = Board.squares[from], captured = Board.squares[to];
+  uint32_t key = Board.key ^ sideKey ^ pieceKey[piece][from] ^ pieceKey[piece][to];
+  if (captured != kEmpty) key ^= pieceKey[captured][to];
+  return key;
+}
+
 // Takes the selection steps of the node's sort up to list position k; `sorted` counts the steps taken, and
 // jumps to count once the sort has ended. Most nodes cut off after a move or two, so sorting as far as the
 // loop reads saves the rest of the selection without changing the order.
@@ -331,6 +339,10 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
   if (!nodeEnds) {
     // 14. Generate and order.
     futilityThreshold = quiescence ? QuiescenceFutilityThreshold(a) : 0;
+    // The expected first move is the table's: start loading its child's bucket while the moves are
+    // generated.
+    if (const int from = hashMoveFrom[ply], to = hashMoveTo[ply]; from != 0 && Board.squares[from] != kEmpty)
+      PrefetchHash(HashMoveChildKey(from, to));
     GenerateMoves(quiescence && !checksOnly[ply]);
     const int level = Board.makeDepth;
     const int count = moveCount[level];
@@ -354,6 +366,7 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
       for (int k = 1; k <= count; k++) {
         SortThrough(list, count, k < count ? k + 1 : k, sorted);  // one ahead for the prefetch
         Move& m = moveBuffer[list[k]];
+        if (k == 1) PrefetchHash(ChildKey(m));
         if (k < count) PrefetchHash(ChildKey(moveBuffer[list[k + 1]]));
         onLeftmostLine[ply] = k == 1 && onLeftmostLine[ply - 1];
         if (m.flags & kFlagSearchedIllegal) continue;
@@ -361,7 +374,6 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
             m.promotion == 0 && BadCapture(m.from, m.to))
           continue;
         MakeMove(m);
-        if (k == 1) PrefetchHash(Board.key);
         if (!(m.flags & kFlagSearchedLegal)) {
           if (MoveLeftKingAttacked(m, inCheck[ply])) {  // our king, with the opponent to move
             m.flags |= kFlagSearchedIllegal;
