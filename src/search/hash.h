@@ -92,7 +92,7 @@ uint32_t HashEntryCount(int32_t sizeMb);
 // Starts loading the bucket of a position about to be probed, so the memory latency overlaps other work.
 inline void PrefetchHash(uint32_t key) {
   if (HashTable.entries == nullptr) return;
-  // A bucket is two 50-byte entries and may straddle three cache lines: fetch its first and last bytes'.
+  // A bucket is two 50-byte entries and may straddle three cache lines: fetch every line it touches.
   const char* bucket = reinterpret_cast<const char*>(HashBucket(key));
   __builtin_prefetch(bucket);
   __builtin_prefetch(bucket + 64);

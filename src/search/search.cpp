@@ -117,21 +117,22 @@ static bool ExtendNode(int ply, int32_t depth) {
   return false;
 }
 
-// The key after a normal move, for prefetching its table bucket before the move is made (en passant and
-// castling get a near miss, which costs nothing but the hint).
-static inline uint32_t ChildKey(const Move& m) {
-  const int arriving = m.promotion != 0 ? m.promotion : m.piece;
-  uint32_t key = Board.key ^ sideKey ^ pieceKey[m.piece][m.from] ^ pieceKey[arriving][m.to];
-  if (m.captured != 0) key ^= pieceKey[m.captured][m.to];
+// The key after a normal move of `piece` that arrives on `to` as `arriving`, taking `captured` (kEmpty for
+// none), for prefetching its table bucket before the move is made (en passant and castling get a near
+// miss, which costs nothing but the hint).
+static inline uint32_t KeyAfter(int piece, int arriving, int from, int to, int captured) {
+  uint32_t key = Board.key ^ sideKey ^ pieceKey[piece][from] ^ pieceKey[arriving][to];
+  if (captured != kEmpty) key ^= pieceKey[captured][to];
   return key;
+}
+
+static inline uint32_t ChildKey(const Move& m) {
+  return KeyAfter(m.piece, m.promotion != 0 ? m.promotion : m.piece, m.from, m.to, m.captured);
 }
 
 // The same for the table's move given by its squares, read before the moves are generated.
 static inline uint32_t HashMoveChildKey(int from, int to) {
-  const int piece = Board.squares[from], captured = Board.squares[to];
-  uint32_t key = Board.key ^ sideKey ^ pieceKey[piece][from] ^ pieceKey[piece][to];
-  if (captured != kEmpty) key ^= pieceKey[captured][to];
-  return key;
+  return KeyAfter(Board.squares[from], Board.squares[from], from, to, Board.squares[to]);
 }
 
 // Takes the selection steps of the node's sort up to list position k; `sorted` counts the steps taken, and
