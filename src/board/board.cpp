@@ -6,7 +6,7 @@ namespace kelb {
 
 BoardRecord Board{};
 
-Move moveBuffer[kMoveBufferSize + 1]{};
+Move moveBuffer[kMoveBufferSize + 1 + kMoveBufferSlack]{};
 int32_t moveStart[kMaxPly]{};
 int32_t moveCount[kMaxPly]{};
 int32_t moveBufferOverflows = 0;

@@ -266,7 +266,11 @@ constexpr int kMaxPly = 64;
 // moveStart[L] + 1 .. moveStart[L] + moveCount[L]. Real search lines stay far inside it; should a freak
 // line fill it, the generator drops the moves that do not fit instead of writing past the end.
 constexpr int kMoveBufferSize = 3000;
-extern Move moveBuffer[kMoveBufferSize + 1];
+// Behind the last record, room for every candidate of one generation (at most 63 pieces of a side with 27
+// moves or fewer each): the generator writes each candidate without testing for room and drops those beyond
+// the buffer afterwards. Never part of any level's list.
+constexpr int kMoveBufferSlack = 64 * 27;
+extern Move moveBuffer[kMoveBufferSize + 1 + kMoveBufferSlack];
 extern int32_t moveStart[kMaxPly];
 extern int32_t moveCount[kMaxPly];
 // Number of generated moves dropped because the buffer was full (stays 0 in every sane search).

@@ -71,7 +71,7 @@ namespace {
 // What every stored candidate of one generation needs to know, gathered once.
 struct GenContext {
   Move* out;     // record before the first of this level
-  int count;     // moves stored so far
+  Move* last;    // the last record written so far (out while none)
   int capacity;  // moves that still fit into the buffer
   int ply;
   bool inCheck;
@@ -79,15 +79,23 @@ struct GenContext {
   int32_t futility;
   int ownKing;
   int enemyKing;
-  int recaptureSquare;  // destination of the previous ply's move, 0 if none
+  int recaptureSquare;  // destination of the previous ply's move, 0 if none (also a bit of specialTo)
   // Hash move and killers as from | to << 8 (0 = none: no real move has from 0).
   uint32_t hashPair, killerPair1, killerPair2, killerPair3;
   int shift;
   // flags (castling rights) and epBefore in place in the first word of a Move
   uint64_t recordBits;
   uint64_t pawnGuarded;  // squares an enemy pawn attacks
-  uint64_t specialTo;    // destinations of the hash move and the killers: only moves there get a bonus
+  // Destinations of the hash move, the killers and the recapture square: only moves there get a bonus.
+  uint64_t specialTo;
 };
+
+// Moves stored so far: every candidate is written, those beyond the capacity into the buffer's slack, and
+// GenerateMoves drops them at the end.
+inline int StoredCount(const GenContext& g) {
+  const int written = static_cast<int>(g.last - g.out);
+  return written < g.capacity ? written : g.capacity;
+}
 
 inline uint32_t PackSquares(int from, int to) { return static_cast<uint32_t>(from | to << 8); }
 
@@ -108,6 +116,13 @@ static_assert(sizeof(Move::score) == 4 && sizeof(Move) == 16, "two words, the sc
 // The shift of a field at byte `offset` within its word.
 constexpr int RecordShift(std::size_t offset) { return static_cast<int>(8 * (offset % 8)); }
 
+// The parts of a record that stay the same for every move of one piece: the castling rights and en-passant
+// file before the move, the mover and its slot.
+inline uint64_t PieceBits(const GenContext& g, int piece, int pieceSlot) {
+  return g.recordBits | static_cast<uint64_t>(piece) << RecordShift(offsetof(Move, piece)) |
+         static_cast<uint64_t>(pieceSlot) << RecordShift(offsetof(Move, pieceSlot));
+}
+
 // The slot of the enemy piece of the given code on square.
 inline int CapturedSlot(int code, int square) {
   const int side = isBlackPiece[code];
@@ -122,10 +137,10 @@ inline int CapturedSlot(int code, int square) {
 
 // Stores the move of `piece` from -> to (onTo = what stands on `to`) unless a filter of this generation
 // drops it, with its ordering score. Kind is the move kind, a template argument so that each caller keeps
-// only its own branches.
+// only its own branches. pieceBits are the PieceBits of the mover.
 template <int Side, int Kind, bool Filters>
 inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int to, int piece, int onTo,
-                                                   int promotion, int pieceSlot) {
+                                                   int promotion, uint64_t pieceBits) {
   auto& sq = Board.squares;
   const int moverKind = pieceType[piece];
   assert(onBoard[from] && onBoard[to] && from != to);
@@ -136,7 +151,7 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
   if (Filters) {
     if (g.inCheck) {
       if (moverKind != kKing && Kind != kEnPassant && !evasionMask[to]) return;
-      if (g.count < 2 && Kind == kNormalMove && promotion == 0) {
+      if (StoredCount(g) < 2 && Kind == kNormalMove && promotion == 0) {
         sq[to] = piece;
         sq[from] = kEmpty;
         const bool attacked = IsAttacked(moverKind == kKing ? to : g.ownKing, 1 - Side);
@@ -154,11 +169,6 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
       if (!checkProximity.cell[moverKind][fd][rd]) return;
     }
   }
-  if (g.count >= g.capacity) {
-    ++moveBufferOverflows;
-    return;
-  }
-
   int captured, capturedSlot;
   int32_t score;
   if (Kind == kNormalMove) {
@@ -183,10 +193,10 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
     score = kCastlingScore;
   }
 
-  if (to == g.recaptureSquare) score += kRecaptureBonus;
   score += history[piece][to] >> g.shift;
   const uint32_t pair = PackSquares(from, to);
   if (g.specialTo & SquareBit(to)) {
+    if (to == g.recaptureSquare) score += kRecaptureBonus;
     if (pair == g.hashPair)
       score = kHashMoveScore;
     else if (pair == g.killerPair1)
@@ -201,14 +211,12 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
   // capturedSlot, no reply yet, the unused byte and the score (the layout checked at RecordShift).
   const uint64_t first = static_cast<uint64_t>(pair) |
                          static_cast<uint64_t>(promotion) << RecordShift(offsetof(Move, promotion)) |
-                         static_cast<uint64_t>(piece) << RecordShift(offsetof(Move, piece)) |
                          static_cast<uint64_t>(captured) << RecordShift(offsetof(Move, captured)) |
-                         g.recordBits | static_cast<uint64_t>(Kind) << RecordShift(offsetof(Move, flags)) |
-                         static_cast<uint64_t>(pieceSlot) << RecordShift(offsetof(Move, pieceSlot));
+                         pieceBits | static_cast<uint64_t>(Kind) << RecordShift(offsetof(Move, flags));
   const uint64_t second = static_cast<uint64_t>(capturedSlot) << RecordShift(offsetof(Move, capturedSlot)) |
                           static_cast<uint64_t>(static_cast<uint32_t>(score))
                               << RecordShift(offsetof(Move, score));
-  Move& m = g.out[++g.count];
+  Move& m = *++g.last;
   std::memcpy(reinterpret_cast<char*>(&m), &first, 8);
   std::memcpy(reinterpret_cast<char*>(&m) + 8, &second, 8);
 }
@@ -219,15 +227,16 @@ inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const 
                           int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
+  const uint64_t pieceBits = PieceBits(g, piece, pieceSlot);
   for (int i = 0; i < 8; ++i) {
     const int to = from + steps[i];
     const int onTo = sq[to];
     if (!onBoard[to]) continue;
     const int t = targets[onTo];
     if (t == -1)
-      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceBits);
     else if (t == -2)
-      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceBits);
   }
 }
 
@@ -239,14 +248,15 @@ inline void GenerateSlides(GenContext& g, const int8_t* targets, int from, const
                            int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
+  const uint64_t pieceBits = PieceBits(g, piece, pieceSlot);
   for (int i = 0; i < nSteps; ++i) {
     const int d = steps[i];
     int to = from + d;
     int onTo;
     for (; (onTo = sq[to]) == kEmpty && onBoard[to]; to += d)
-      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceSlot);
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceBits);
     if (onTo != kEmpty && targets[onTo] == -2)
-      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceBits);
   }
 }
 
@@ -258,6 +268,7 @@ inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from
                                   int pieceSlot, uint64_t enemies) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
+  const uint64_t pieceBits = PieceBits(g, piece, pieceSlot);
   for (int i = firstDir; i < firstDir + nSteps; ++i) {
     if (!(kAttackSets.ray[i][from] & enemies)) continue;
     const int d = kingSteps[i];
@@ -265,18 +276,18 @@ inline void GenerateSlideCaptures(GenContext& g, const int8_t* targets, int from
     int onTo;
     while ((onTo = sq[to]) == kEmpty && onBoard[to]) to += d;
     if (onTo != kEmpty && targets[onTo] == -2)
-      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceSlot);
+      AddMove<Side, kNormalMove, Filters>(g, from, to, piece, onTo, 0, pieceBits);
   }
 }
 
 template <int Side, bool Filters>
-inline void AddPromotions(GenContext& g, int from, int to, int onTo, bool capturesOnly, int pieceSlot) {
+inline void AddPromotions(GenContext& g, int from, int to, int onTo, bool capturesOnly, uint64_t pieceBits) {
   constexpr int pawn = PieceCode(Side, kPawn);
-  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kQueen), pieceBits);
   if (capturesOnly) return;
-  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceSlot);
-  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceSlot);
-  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceSlot);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kRook), pieceBits);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kBishop), pieceBits);
+  AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, PieceCode(Side, kKnight), pieceBits);
 }
 
 template <int Side, bool Filters>
@@ -301,11 +312,11 @@ void Generate(GenContext& g, bool capturesOnly) {
         sq[SquareAt(4, back)] == kEmpty && !IsAttacked(SquareAt(4, back), xside) &&
         !IsAttacked(SquareAt(3, back), xside))
       AddMove<Side, kCastleQueenSide, Filters>(g, SquareAt(5, back), SquareAt(3, back), sq[SquareAt(5, back)],
-                                               kEmpty, 0, 1);
+                                               kEmpty, 0, PieceBits(g, sq[SquareAt(5, back)], 1));
     if (!Board.kingSideLost[Side] && sq[SquareAt(6, back)] == kEmpty && sq[SquareAt(7, back)] == kEmpty &&
         !IsAttacked(SquareAt(6, back), xside) && !IsAttacked(SquareAt(7, back), xside))
       AddMove<Side, kCastleKingSide, Filters>(g, SquareAt(5, back), SquareAt(7, back), sq[SquareAt(5, back)],
-                                              kEmpty, 0, 1);
+                                              kEmpty, 0, PieceBits(g, sq[SquareAt(5, back)], 1));
   }
 
   if (capturesOnly) {
@@ -364,13 +375,14 @@ void Generate(GenContext& g, bool capturesOnly) {
     const int from = Board.pawns[Side][i];
     if (!from) continue;
     const int rank = rankOf[from];
+    const uint64_t pawnBits = PieceBits(g, pawn, i);
     if ((!capturesOnly || rank == lastRankBefore) && sq[from + up] == kEmpty) {
       if (rank == lastRankBefore) {
-        AddPromotions<Side, Filters>(g, from, from + up, kEmpty, capturesOnly, i);
+        AddPromotions<Side, Filters>(g, from, from + up, kEmpty, capturesOnly, pawnBits);
       } else {
-        AddMove<Side, kNormalMove, Filters>(g, from, from + up, pawn, kEmpty, 0, i);
+        AddMove<Side, kNormalMove, Filters>(g, from, from + up, pawn, kEmpty, 0, pawnBits);
         if (rank == startRank && sq[from + 2 * up] == kEmpty)
-          AddMove<Side, kNormalMove, Filters>(g, from, from + 2 * up, pawn, kEmpty, 0, i);
+          AddMove<Side, kNormalMove, Filters>(g, from, from + 2 * up, pawn, kEmpty, 0, pawnBits);
       }
     }
     for (int c = 0; c < 2; ++c) {
@@ -378,14 +390,14 @@ void Generate(GenContext& g, bool capturesOnly) {
       const int onTo = sq[to];
       if (onBoard[to] && targets[onTo] == -2) {
         if (rank == lastRankBefore)
-          AddPromotions<Side, Filters>(g, from, to, onTo, capturesOnly, i);
+          AddPromotions<Side, Filters>(g, from, to, onTo, capturesOnly, pawnBits);
         else
-          AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, 0, i);
+          AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, 0, pawnBits);
       }
     }
     if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1)) {
       const int to = SquareAt(epFile, epRank + up);
-      AddMove<Side, kEnPassant, Filters>(g, from, to, pawn, sq[to], 0, i);
+      AddMove<Side, kEnPassant, Filters>(g, from, to, pawn, sq[to], 0, pawnBits);
     }
   }
 }
@@ -445,7 +457,7 @@ void GenerateMoves(bool capturesOnly) {
   const int start = level == 0 ? 0 : moveStart[level - 1] + moveCount[level - 1];
   moveStart[level] = start;
   g.out = moveBuffer + start;
-  g.count = 0;
+  g.last = g.out;
   g.capacity = kMoveBufferSize - start;
   if (g.capacity < 0) g.capacity = 0;
   g.recaptureSquare = 0;
@@ -457,8 +469,8 @@ void GenerateMoves(bool capturesOnly) {
   g.shift = historyShift;
   // The bit of a hash or killer destination; 0 stands for none, and any other number is a real square.
   auto toBit = [](int square) { return square > 0 && square <= kLastSquareIndex ? SquareBit(square) : 0; };
-  g.specialTo =
-      toBit(hashMoveTo[ply]) | toBit(killer1[ply].to) | toBit(killer2[ply].to) | toBit(killer3[ply].to);
+  g.specialTo = toBit(hashMoveTo[ply]) | toBit(killer1[ply].to) | toBit(killer2[ply].to) |
+                toBit(killer3[ply].to) | toBit(g.recaptureSquare);
   // Enemy pawns stand on ranks 2 to 7: their capture steps never carry over into the next file's column.
   const uint64_t enemyPawns = Board.pieceSet[PieceCode(1 - side, kPawn)];
   g.pawnGuarded = side == kWhite ? (enemyPawns << 7 | enemyPawns >> 9) : (enemyPawns << 9 | enemyPawns >> 7);
@@ -481,7 +493,13 @@ void GenerateMoves(bool capturesOnly) {
     else
       Generate<kBlack, false>(g, capturesOnly);
   }
-  moveCount[level] = g.count;
+  // The candidates beyond the capacity sit in the slack behind the buffer: they are dropped.
+  int count = static_cast<int>(g.last - g.out);
+  if (count > g.capacity) {
+    moveBufferOverflows += count - g.capacity;
+    count = g.capacity;
+  }
+  moveCount[level] = count;
 }
 
 }  // namespace kelb
