@@ -221,17 +221,34 @@ inline __attribute__((always_inline)) void AddMove(GenContext& g, int from, int 
   std::memcpy(reinterpret_cast<char*>(&m) + 8, &second, 8);
 }
 
-// Moves of a non-sliding piece along its steps.
+// The destinations of the knight's and of the king's steps from every real square that stay on the board,
+// in the order of knightSteps / kingSteps, a 0 after the last: the step generator walks only real squares.
+struct StepDestinations {
+  int8_t to[89][9];
+};
+static constexpr StepDestinations MakeStepDestinations(const int32_t* steps) {
+  StepDestinations t{};
+  for (int from = 11; from <= 88; ++from) {
+    if (!onBoard[from]) continue;
+    int n = 0;
+    for (int i = 0; i < 8; ++i)
+      if (onBoard[from + steps[i]]) t.to[from][n++] = static_cast<int8_t>(from + steps[i]);
+  }
+  return t;
+}
+static constexpr StepDestinations knightDestinations = MakeStepDestinations(knightSteps);
+static constexpr StepDestinations kingDestinations = MakeStepDestinations(kingSteps);
+
+// Moves of a non-sliding piece to its destinations (a row of knightDestinations or kingDestinations).
 template <int Side, bool Filters>
-inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int32_t* steps,
+inline void GenerateSteps(GenContext& g, const int8_t* targets, int from, const int8_t* destinations,
                           int pieceSlot) {
   const auto& sq = Board.squares;
   const int piece = sq[from];
   const uint64_t pieceBits = PieceBits(g, piece, pieceSlot);
-  for (int i = 0; i < 8; ++i) {
-    const int to = from + steps[i];
+  for (const int8_t* d = destinations; *d != 0; ++d) {
+    const int to = *d;
     const int onTo = sq[to];
-    if (!onBoard[to]) continue;
     const int t = targets[onTo];
     if (t == -1)
       AddMove<Side, kNormalMove, Filters>(g, from, to, piece, kEmpty, 0, pieceBits);
@@ -304,7 +321,7 @@ void Generate(GenContext& g, bool capturesOnly) {
                            (sets[firstEnemy + 3] | sets[firstEnemy + 4] | sets[firstEnemy + 5]);
 
   if (!capturesOnly || (kAttackSets.king[Board.king[Side]] & enemies))
-    GenerateSteps<Side, Filters>(g, targets, Board.king[Side], kingSteps, 1);
+    GenerateSteps<Side, Filters>(g, targets, Board.king[Side], kingDestinations.to[Board.king[Side]], 1);
 
   if (!capturesOnly && !g.inCheck) {
     constexpr int back = Side == kWhite ? 1 : 8;  // back rank
@@ -323,7 +340,7 @@ void Generate(GenContext& g, bool capturesOnly) {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
       if (from && (kAttackSets.knight[from] & enemies))
-        GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
+        GenerateSteps<Side, Filters>(g, targets, from, knightDestinations.to[from], i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
@@ -340,7 +357,7 @@ void Generate(GenContext& g, bool capturesOnly) {
   } else {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
-      if (from) GenerateSteps<Side, Filters>(g, targets, from, knightSteps, i);
+      if (from) GenerateSteps<Side, Filters>(g, targets, from, knightDestinations.to[from], i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
@@ -385,14 +402,20 @@ void Generate(GenContext& g, bool capturesOnly) {
           AddMove<Side, kNormalMove, Filters>(g, from, from + 2 * up, pawn, kEmpty, 0, pawnBits);
       }
     }
-    for (int c = 0; c < 2; ++c) {
-      const int to = from + captureSteps[c];
-      const int onTo = sq[to];
-      if (onBoard[to] && targets[onTo] == -2) {
-        if (rank == lastRankBefore)
-          AddPromotions<Side, Filters>(g, from, to, onTo, capturesOnly, pawnBits);
-        else
-          AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, 0, pawnBits);
+    // Most pawns have nothing to take: the capture squares are looked at only when an enemy piece stands on
+    // one of them (the shifts carry nothing into the next file's column, as above).
+    const uint64_t fromBit = SquareBit(from);
+    const uint64_t reach = Side == kWhite ? (fromBit << 9 | fromBit >> 7) : (fromBit << 7 | fromBit >> 9);
+    if (reach & enemies) {
+      for (int c = 0; c < 2; ++c) {
+        const int to = from + captureSteps[c];
+        const int onTo = sq[to];
+        if (onBoard[to] && targets[onTo] == -2) {
+          if (rank == lastRankBefore)
+            AddPromotions<Side, Filters>(g, from, to, onTo, capturesOnly, pawnBits);
+          else
+            AddMove<Side, kNormalMove, Filters>(g, from, to, pawn, onTo, 0, pawnBits);
+        }
       }
     }
     if (epFile && rank == epRank && (fileOf[from] == epFile - 1 || fileOf[from] == epFile + 1)) {
