@@ -88,6 +88,7 @@ struct GenContext {
   uint64_t pawnGuarded;  // squares an enemy pawn attacks
   // Destinations of the hash move, the killers and the recapture square: only moves there get a bonus.
   uint64_t specialTo;
+  uint64_t evasionSet;  // the squares of evasionMask as a set (in check only)
 };
 
 // Moves stored so far: every candidate is written, those beyond the capacity into the buffer's slack, and
@@ -336,40 +337,51 @@ void Generate(GenContext& g, bool capturesOnly) {
                                               kEmpty, 0, PieceBits(g, sq[SquareAt(5, back)], 1));
   }
 
+  // In check every move of a piece other than the king must end on an evasion square: a piece whose lines
+  // or jumps reach none of them has no move to keep and is not walked.
+  auto mayEvade = [&g](uint64_t reach) { return !Filters || !g.inCheck || (reach & g.evasionSet) != 0; };
+  const auto& attacks = kAttackSets;
   if (capturesOnly) {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
-      if (from && (kAttackSets.knight[from] & enemies))
+      if (from && (attacks.knight[from] & enemies) && mayEvade(attacks.knight[from]))
         GenerateSteps<Side, Filters>(g, targets, from, knightDestinations.to[from], i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 4, i, enemies);
+      if (from && mayEvade(attacks.anyDiagonal[from]))
+        GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 4, i, enemies);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 4, 4, i, enemies);
+      if (from && mayEvade(attacks.anyStraight[from]))
+        GenerateSlideCaptures<Side, Filters>(g, targets, from, 4, 4, i, enemies);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 8, i, enemies);
+      if (from && mayEvade(attacks.anyDiagonal[from] | attacks.anyStraight[from]))
+        GenerateSlideCaptures<Side, Filters>(g, targets, from, 0, 8, i, enemies);
     }
   } else {
     for (int i = 1; i <= Board.knightCount[Side]; ++i) {
       const int from = Board.knights[Side][i];
-      if (from) GenerateSteps<Side, Filters>(g, targets, from, knightDestinations.to[from], i);
+      if (from && mayEvade(attacks.knight[from]))
+        GenerateSteps<Side, Filters>(g, targets, from, knightDestinations.to[from], i);
     }
     for (int i = 1; i <= Board.bishopCount[Side]; ++i) {
       const int from = Board.bishops[Side][i];
-      if (from) GenerateSlides<Side, Filters>(g, targets, from, diagonalSteps, 4, i);
+      if (from && mayEvade(attacks.anyDiagonal[from]))
+        GenerateSlides<Side, Filters>(g, targets, from, diagonalSteps, 4, i);
     }
     for (int i = 1; i <= Board.rookCount[Side]; ++i) {
       const int from = Board.rooks[Side][i];
-      if (from) GenerateSlides<Side, Filters>(g, targets, from, straightSteps, 4, i);
+      if (from && mayEvade(attacks.anyStraight[from]))
+        GenerateSlides<Side, Filters>(g, targets, from, straightSteps, 4, i);
     }
     for (int i = 1; i <= Board.queenCount[Side]; ++i) {
       const int from = Board.queens[Side][i];
-      if (from) GenerateSlides<Side, Filters>(g, targets, from, kingSteps, 8, i);
+      if (from && mayEvade(attacks.anyDiagonal[from] | attacks.anyStraight[from]))
+        GenerateSlides<Side, Filters>(g, targets, from, kingSteps, 8, i);
     }
   }
 
@@ -425,17 +437,21 @@ void Generate(GenContext& g, bool capturesOnly) {
   }
 }
 
-void BuildEvasionMask(int ply, int ownKing) {
+// Returns the same squares as a set.
+uint64_t BuildEvasionMask(int ply, int ownKing) {
   std::memset(evasionMask.cells, 0, sizeof evasionMask.cells);
   const int d = attackDirection[ply];
   if (d == 0) {
     evasionMask[attackerSquare[ply]] = 1;
-    return;
+    return SquareBit(attackerSquare[ply]);
   }
+  uint64_t set = 0;
   for (int s = ownKing + d;; s += d) {
     evasionMask[s] = 1;
+    set |= SquareBit(s);
     if (s == attackerSquare[ply]) break;
   }
+  return set;
 }
 
 void BuildCheckMask(int side, int enemyKing) {
@@ -474,7 +490,7 @@ void GenerateMoves(bool capturesOnly) {
   g.futility = futilityThreshold;
   g.ownKing = Board.king[side];
   g.enemyKing = Board.king[1 - side];
-  if (g.inCheck) BuildEvasionMask(ply, g.ownKing);
+  g.evasionSet = g.inCheck ? BuildEvasionMask(ply, g.ownKing) : 0;
   if (g.checksOnly) BuildCheckMask(side, g.enemyKing);
 
   const int start = level == 0 ? 0 : moveStart[level - 1] + moveCount[level - 1];
