@@ -220,6 +220,38 @@ TEST(MakeMove, CastlingRightsFollowKingRookAndCornerCaptures) {
   EXPECT_EQ(Board.kingSideLost[kWhite], 0);
 }
 
+TEST(MakeMove, UnmakeRestoresEveryCombinationOfCastlingRights) {
+  // Kings and rooks at home, each of the 16 sets of rights, either side to move: every king move, rook
+  // move, castling and corner capture takes rights away, and the unmake gives back exactly those before.
+  for (int rights = 0; rights < 16; ++rights) {
+    std::string field;
+    if (rights & 8) field += 'K';
+    if (rights & 4) field += 'Q';
+    if (rights & 2) field += 'k';
+    if (rights & 1) field += 'q';
+    if (field.empty()) field = "-";
+    for (const char* side : {"w", "b"}) {
+      const std::string fen = std::string("r3k2r/8/8/8/8/8/8/R3K2R ") + side + " " + field + " - 0 1";
+      ASSERT_TRUE(SetUpPosition(fen)) << fen;
+      const uint8_t flagsBefore = CastlingFlags();
+      Board.ply = 1;
+      inCheck[1] = 0;
+      GenerateMoves(false);
+      int changed = 0;
+      for (int i = moveStart[0] + 1; i <= moveStart[0] + moveCount[0]; ++i) {
+        const BoardRecord before = Board;
+        MakeMove(moveBuffer[i]);
+        changed += CastlingFlags() != flagsBefore;
+        UnmakeMove(moveBuffer[i]);
+        ASSERT_EQ(BoardDifference(before, Board), "") << fen << " " << MoveToText(moveBuffer[i]);
+        ASSERT_EQ(CastlingFlags(), flagsBefore) << fen << " " << MoveToText(moveBuffer[i]);
+      }
+      // Any right kept is lost by some move (the king's steps at least).
+      EXPECT_EQ(changed > 0, rights != 0) << fen;
+    }
+  }
+}
+
 TEST(MakeMove, HalfmoveCountResetsOnPawnMovesAndCapturesOnly) {
   ASSERT_TRUE(SetUpPosition("r3k2r/8/8/8/8/8/4P3/R3K2R w KQkq - 0 1"));
   fiftyHistory[0] = 7;

@@ -345,5 +345,61 @@ TEST(GenerateMoves, LevelsStackAndTheBufferEndIsNeverPassed) {
   moveStart[0] = 0;
 }
 
+TEST(GenerateMoves, AtTheBufferEndTheEvasionTrialStillCountsOnlyStoredMoves) {
+  // Double check (knight f2, rook a1): h1g1 fails the trial, h1g2 and h1h2 pass it, and f8f2 is stored
+  // untried after two moves (see above). With room for one move or none the trial keeps running, since
+  // fewer than two moves are stored, and drops f8f2 instead of counting it as a move that did not fit.
+  ASSERT_TRUE(SetUpPosition("5R2/k7/8/8/8/8/5n2/r6K w - - 0 1"));
+  Board.makeDepth = 1;
+  for (int room : {1, 0}) {
+    moveStart[0] = kMoveBufferSize - room - 2;
+    moveCount[0] = 2;
+    const int overflowsBefore = moveBufferOverflows;
+    Generate(false);
+    EXPECT_EQ(moveStart[1], kMoveBufferSize - room) << room;
+    EXPECT_EQ(moveCount[1], room) << room;
+    EXPECT_EQ(moveBufferOverflows - overflowsBefore, 2 - room) << room;
+    if (room == 1) EXPECT_EQ(MoveToText(moveBuffer[kMoveBufferSize]), "h1g2");
+  }
+  Board.makeDepth = 0;
+  moveStart[0] = 0;
+  moveCount[0] = 0;
+}
+
+TEST(GenerateMoves, KnightAndKingStepsFromEverySquareInStepOrder) {
+  // A lone knight or king on each square of an otherwise empty board (the other king far away): its moves
+  // are exactly the steps of knightSteps / kingSteps that stay on the board, in that order.
+  for (int kind : {kKnight, kKing}) {
+    for (int from = 11; from <= 88; ++from) {
+      if (!onBoard[from]) continue;
+      const int ownKing = kind == kKing ? from : (from == kA1 ? kB1 : kA1);
+      const int enemyKing =
+          fileOf[from] <= 4 ? (rankOf[from] <= 4 ? kH8 : SquareAt(8, 1)) : (rankOf[from] <= 4 ? kA8 : kA1);
+      if (enemyKing == ownKing) continue;
+      std::string board[8] = {"........", "........", "........", "........",
+                              "........", "........", "........", "........"};
+      auto put = [&board](int square, char c) { board[8 - rankOf[square]][fileOf[square] - 1] = c; };
+      put(ownKing, 'K');
+      put(enemyKing, 'k');
+      if (kind == kKnight) put(from, 'N');
+      std::string fen;
+      for (int r = 0; r < 8; ++r) fen += board[r] + (r < 7 ? "/" : "");
+      fen += " w - - 0 1";
+      if (!SetUpPosition(fen)) continue;  // kings too close: not a position
+      Generate(false);
+      std::string expected;
+      const int32_t* steps = kind == kKnight ? knightSteps : kingSteps;
+      for (int i = 0; i < 8; ++i)
+        if (onBoard[from + steps[i]] && from + steps[i] != ownKing)
+          expected +=
+              MoveToText(Move{static_cast<uint8_t>(from), static_cast<uint8_t>(from + steps[i])}) + " ";
+      std::string got;
+      for (int i = 1; i <= moveCount[0]; ++i)
+        if (moveBuffer[moveStart[0] + i].from == from) got += MoveToText(moveBuffer[moveStart[0] + i]) + " ";
+      EXPECT_EQ(got, expected) << fen;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelb::test
