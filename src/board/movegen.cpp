@@ -400,6 +400,16 @@ void Generate(GenContext& g, bool capturesOnly) {
     constexpr uint64_t promotingRank = uint64_t{0x0101010101010101} << (lastRankBefore - 1);
     if (!(attacked & enemies) && !(pawns & promotingRank)) return;
   }
+  if (Filters && g.inCheck && !epFile) {
+    // In check, with no en passant (the one pawn move the evasion mask lets through), the pawns are looked
+    // at only if one of them could step, jump or take onto an evasion square.
+    const uint64_t pawns = sets[pawn];
+    constexpr uint64_t startingRank = uint64_t{0x0101010101010101} << (startRank - 1);
+    const uint64_t reach = Side == kWhite
+                               ? (pawns << 1 | (pawns & startingRank) << 2 | pawns << 9 | pawns >> 7)
+                               : (pawns >> 1 | (pawns & startingRank) >> 2 | pawns << 7 | pawns >> 9);
+    if (!(reach & g.evasionSet)) return;
+  }
   for (int i = 1; i <= kMaxPawnSlots; ++i) {
     const int from = Board.pawns[Side][i];
     if (!from) continue;
