@@ -71,14 +71,14 @@ bool BadCapture(int from, int to) {
   const uint64_t queens = sets[kWhiteQueen] | sets[kBlackQueen];
   const uint64_t diagonalSliders = sets[kWhiteBishop] | sets[kBlackBishop] | queens;
   const uint64_t straightSliders = sets[kWhiteRook] | sets[kBlackRook] | queens;
+  // A king next to the square stands on the line of exactly one direction: the ray test finds it too.
   const uint64_t kingsNext = kAttackSets.king[to] & (sets[kWhiteKing] | sets[kBlackKing]);
+  const uint64_t diagonalStops = diagonalSliders | kingsNext, straightStops = straightSliders | kingsNext;
   const int firstWhiteSlider = whitePieces.length, firstBlackSlider = blackPieces.length;
   for (int dir = 0; dir < 8; dir++) {
     const int step = kingSteps[dir];
     const bool diagonal = dir < 4;
-    if (!(kAttackSets.ray[dir][to] & (diagonal ? diagonalSliders : straightSliders)) &&
-        !(kingsNext & SquareBit(to + step)))
-      continue;
+    if (!(kAttackSets.ray[dir][to] & (diagonal ? diagonalStops : straightStops))) continue;
     // A slider further out on this line goes in after the one nearer the square.
     int whiteInsert = firstWhiteSlider, blackInsert = firstBlackSlider;
     for (int s = to + step;; s += step) {
