@@ -27,7 +27,7 @@ uint32_t keyHistory[kHistorySize]{};
 int32_t fiftyHistory[kHistorySize]{};
 int32_t result = 0;
 
-uint32_t pieceKey[13][89]{};
+uint32_t pieceKey[13][kPieceKeyRow]{};
 uint32_t sideKey = 0;
 
 void InitKeys() {

@@ -312,8 +312,10 @@ constexpr int kResultTooManyMoves = 7;
 // ---------------------------------------------------------------------------------------------------------
 // Position keys
 
-// pieceKey[code 1..12][square 11..88]; entries of border numbers exist but are never used.
-extern uint32_t pieceKey[13][89];
+// pieceKey[code 1..12][square 11..88]; entries of border numbers exist but are never used. Rows of 128 so
+// that a code's row is found by a shift: make, unmake and the prefetch keys look up two or three a move.
+constexpr int kPieceKeyRow = 128;
+extern uint32_t pieceKey[13][kPieceKeyRow];
 extern uint32_t sideKey;
 
 // Makes the key tables from the program's generator started at seed 0 (same keys in every run), then
