@@ -33,6 +33,22 @@ static inline void ToggleCastlingSets(const Move& move, int rookFrom, int rookTo
   Board.pieceSet[PieceCode(Board.side, kRook)] ^= rookBits;
 }
 
+// The slot list of each piece code but the kings': the captured piece's list and, in the unmake, the mover's
+// are found by one load instead of a switch on the kind.
+static int32_t* const kListOfCode[13] = {nullptr,
+                                         Board.pawns[kWhite],
+                                         Board.knights[kWhite],
+                                         Board.bishops[kWhite],
+                                         Board.rooks[kWhite],
+                                         Board.queens[kWhite],
+                                         nullptr,
+                                         Board.pawns[kBlack],
+                                         Board.knights[kBlack],
+                                         Board.bishops[kBlack],
+                                         Board.rooks[kBlack],
+                                         Board.queens[kBlack],
+                                         nullptr};
+
 // Inlined into MakeMove / UnmakeMove, the innermost operations of the search.
 static inline __attribute__((always_inline)) void ApplyMove(const Move& move, int historyIndex,
                                                             bool anyDoubleStepSetsEp) {
@@ -89,7 +105,7 @@ static inline __attribute__((always_inline)) void ApplyMove(const Move& move, in
         fiftyHistory[historyIndex] = 0;
         Board.key ^= pieceKey[captured][to];
         const int kind = pieceType[captured];
-        PieceList(xside, kind)[move.capturedSlot] = 0;
+        kListOfCode[captured][move.capturedSlot] = 0;
         if (kind == kPawn) {
           Board.pawnMaterial[xside] -= 100;
         } else {
@@ -189,7 +205,7 @@ static inline __attribute__((always_inline)) void RetractMove(const Move& move) 
       if (kind == kKing)
         Board.king[side] = from;
       else
-        PieceList(side, kind)[move.pieceSlot] = from;
+        kListOfCode[piece][move.pieceSlot] = from;
       if (move.promotion != 0) {
         Board.pieceMaterial[side] -= pieceValue[move.promotion];
         Board.pawnMaterial[side] += 100;
@@ -201,7 +217,7 @@ static inline __attribute__((always_inline)) void RetractMove(const Move& move) 
       }
       const int captured = move.captured;
       if (captured != kEmpty) {
-        PieceList(xside, pieceType[captured])[move.capturedSlot] = to;
+        kListOfCode[captured][move.capturedSlot] = to;
         if (pieceType[captured] == kPawn)
           Board.pawnMaterial[xside] += 100;
         else
