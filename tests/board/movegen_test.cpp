@@ -359,7 +359,9 @@ TEST(GenerateMoves, AtTheBufferEndTheEvasionTrialStillCountsOnlyStoredMoves) {
     EXPECT_EQ(moveStart[1], kMoveBufferSize - room) << room;
     EXPECT_EQ(moveCount[1], room) << room;
     EXPECT_EQ(moveBufferOverflows - overflowsBefore, 2 - room) << room;
-    if (room == 1) EXPECT_EQ(MoveToText(moveBuffer[kMoveBufferSize]), "h1g2");
+    if (room == 1) {
+      EXPECT_EQ(MoveToText(moveBuffer[kMoveBufferSize]), "h1g2");
+    }
   }
   Board.makeDepth = 0;
   moveStart[0] = 0;
@@ -389,10 +391,13 @@ TEST(GenerateMoves, KnightAndKingStepsFromEverySquareInStepOrder) {
       Generate(false);
       std::string expected;
       const int32_t* steps = kind == kKnight ? knightSteps : kingSteps;
-      for (int i = 0; i < 8; ++i)
-        if (onBoard[from + steps[i]] && from + steps[i] != ownKing)
-          expected +=
-              MoveToText(Move{static_cast<uint8_t>(from), static_cast<uint8_t>(from + steps[i])}) + " ";
+      for (int i = 0; i < 8; ++i) {
+        if (!onBoard[from + steps[i]] || from + steps[i] == ownKing) continue;
+        Move step{};
+        step.from = static_cast<uint8_t>(from);
+        step.to = static_cast<uint8_t>(from + steps[i]);
+        expected += MoveToText(step) + " ";
+      }
       std::string got;
       for (int i = 1; i <= moveCount[0]; ++i)
         if (moveBuffer[moveStart[0] + i].from == from) got += MoveToText(moveBuffer[moveStart[0] + i]) + " ";
