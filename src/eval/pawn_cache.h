@@ -17,9 +17,11 @@ struct PawnCachePasser {
 };
 
 struct PawnCacheSide {
-  int16_t count, squareSum, darkCount, lightCount, lowFile, highFile;
-  int16_t structure[2];  // structure terms of every pawn but the passers' own score and the blocked fronts,
-                         // by whether the enemy has 500 in pieces
+  // The pawn values an evaluation starts from: count, squareSum, the dark and light counts and the low and
+  // high files as they stay, structureSum and bestPassed to be set.
+  PawnValues start;
+  int32_t structure[2];  // structure terms of every pawn but the passers' own score and the blocked fronts,
+                         // by whether the enemy has 500 in pieces (kept to 16 bits, as they always were)
   uint64_t attacked, attackedTwice;  // squares its pawns attack (bit as in the entry's pawn sets)
   uint64_t frontSet;                 // squares in front of the pawns that are not passed
   uint64_t forkSet;                  // pawns whose step forward could fork (files b-g, below rank 7)

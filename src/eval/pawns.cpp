@@ -249,11 +249,12 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
 
   // 1. Counts; 3. the pawns that might fork; 4. the capture squares (what stands there is looked at per
   // evaluation).
-  ps.count = static_cast<int16_t>(CountSquares(own));
-  ps.darkCount = static_cast<int16_t>(CountSquares(own & kDarkSet));
-  ps.lightCount = static_cast<int16_t>(ps.count - ps.darkCount);
-  ps.lowFile = static_cast<int16_t>(own != 0 ? (__builtin_ctzll(own) >> 3) + 1 : 9);
-  ps.highFile = static_cast<int16_t>(own != 0 ? ((63 - __builtin_clzll(own)) >> 3) + 1 : 0);
+  PawnValues& start = ps.start;
+  start.count = CountSquares(own);
+  start.darkCount = CountSquares(own & kDarkSet);
+  start.lightCount = start.count - start.darkCount;
+  start.lowFile = own != 0 ? (__builtin_ctzll(own) >> 3) + 1 : 9;
+  start.highFile = own != 0 ? ((63 - __builtin_clzll(own)) >> 3) + 1 : 0;
   ps.forkSet = own & kForkSet[side];
   uint64_t towardA, towardH;
   PawnCaptures<side>(own, towardA, towardH);
@@ -358,7 +359,7 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
       }
     }
   }
-  ps.squareSum = static_cast<int16_t>(squareSum);
+  start.squareSum = static_cast<int16_t>(squareSum);
   ps.structure[0] = static_cast<int16_t>(structure0);
   ps.structure[1] = static_cast<int16_t>(structure1);
   ps.frontSet = frontSet;
@@ -418,8 +419,8 @@ static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
   const auto& sq = Board.squares;
   const uint64_t occupied = OccupiedSquares();
   PawnValues& pv = e.pawnValues[side];
-  pv = PawnValues{ps.count,   ps.squareSum, ps.structure[enemyHasPieces], 0, ps.darkCount, ps.lightCount,
-                  ps.lowFile, ps.highFile};
+  pv = ps.start;
+  pv.structureSum = ps.structure[enemyHasPieces];
 
   // A step forward would fork two pieces: the square ahead empty, an enemy knight..king on both squares
   // the pawn would then attack. On the sets a rank up is one bit up and a file eight bits; the fork pawns

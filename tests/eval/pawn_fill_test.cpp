@@ -119,12 +119,14 @@ std::string RandomPawnPosition(std::mt19937& rng, bool backRanks) {
 }
 
 void ExpectSameSide(const PawnCacheSide& a, const PawnCacheSide& b, const std::string& what) {
-  EXPECT_EQ(a.count, b.count) << what;
-  EXPECT_EQ(a.squareSum, b.squareSum) << what;
-  EXPECT_EQ(a.darkCount, b.darkCount) << what;
-  EXPECT_EQ(a.lightCount, b.lightCount) << what;
-  EXPECT_EQ(a.lowFile, b.lowFile) << what;
-  EXPECT_EQ(a.highFile, b.highFile) << what;
+  EXPECT_EQ(a.start.count, b.start.count) << what;
+  EXPECT_EQ(a.start.squareSum, b.start.squareSum) << what;
+  EXPECT_EQ(a.start.structureSum, b.start.structureSum) << what;
+  EXPECT_EQ(a.start.bestPassed, b.start.bestPassed) << what;
+  EXPECT_EQ(a.start.darkCount, b.start.darkCount) << what;
+  EXPECT_EQ(a.start.lightCount, b.start.lightCount) << what;
+  EXPECT_EQ(a.start.lowFile, b.start.lowFile) << what;
+  EXPECT_EQ(a.start.highFile, b.start.highFile) << what;
   EXPECT_EQ(a.structure[0], b.structure[0]) << what;
   EXPECT_EQ(a.structure[1], b.structure[1]) << what;
   EXPECT_EQ(a.attacked, b.attacked) << what;

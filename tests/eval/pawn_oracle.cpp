@@ -30,6 +30,19 @@ static constexpr int8_t kPawnAdvanceBonus[9] = {0, 0, 16, 16, 19, 22, 25, 0, 0};
 
 static inline int Support(int d) { return d >= -4 && d <= 2 ? kPawnSupportTable[d + 4] : 0; }
 
+// The entry's side as it was first kept: the pawn values in 16 bits.
+struct OracleSide {
+  int16_t count, squareSum, darkCount, lightCount, lowFile, highFile;
+  int16_t structure[2];
+  uint64_t attacked, attackedTwice;
+  uint64_t frontSet;
+  uint64_t forkSet;
+  uint8_t passerCount;
+  uint8_t candidateCount[2];
+  uint8_t candidateFiles[2][kMaxPawnSlots];
+  PawnCachePasser passers[kMaxPawnSlots];
+};
+
 // The file arrays, from one pass over both pawn lists.
 static void FillPawnFiles(EvalContext& e) {
   for (int f = 0; f < 10; f++) {
@@ -67,7 +80,7 @@ static void FillPawnFiles(EvalContext& e) {
 namespace {
 
 template <int side>
-void AnalysePawn(EvalContext& e, int s, PawnCacheSide& ps) {
+void AnalysePawn(EvalContext& e, int s, OracleSide& ps) {
   const int enemy = 1 - side;
   const int ownPawn = Own(side, kPawn), enemyPawn = Enemy(side, kPawn);
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
@@ -187,14 +200,31 @@ void OracleFillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) 
   FillPawnFiles(e);
   entry.pawns[kWhite] = white;
   entry.pawns[kBlack] = black;
+  OracleSide sides[2];
   for (int side = kWhite; side <= kBlack; side++) {
-    entry.side[side] = PawnCacheSide{};
-    entry.side[side].lowFile = 9;
-    entry.side[side].highFile = 0;
+    sides[side] = OracleSide{};
+    sides[side].lowFile = 9;
+    sides[side].highFile = 0;
   }
   for (int i = 1; i <= kMaxPawnSlots; i++) {
-    if (Board.pawns[kWhite][i] != 0) AnalysePawn<kWhite>(e, Board.pawns[kWhite][i], entry.side[kWhite]);
-    if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
+    if (Board.pawns[kWhite][i] != 0) AnalysePawn<kWhite>(e, Board.pawns[kWhite][i], sides[kWhite]);
+    if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], sides[kBlack]);
+  }
+  for (int side = kWhite; side <= kBlack; side++) {
+    const OracleSide& o = sides[side];
+    PawnCacheSide& ps = entry.side[side];
+    ps = PawnCacheSide{};
+    ps.start = PawnValues{o.count, o.squareSum, 0, 0, o.darkCount, o.lightCount, o.lowFile, o.highFile};
+    ps.structure[0] = o.structure[0];
+    ps.structure[1] = o.structure[1];
+    ps.attacked = o.attacked;
+    ps.attackedTwice = o.attackedTwice;
+    ps.frontSet = o.frontSet;
+    ps.forkSet = o.forkSet;
+    ps.passerCount = o.passerCount;
+    std::memcpy(ps.candidateCount, o.candidateCount, sizeof ps.candidateCount);
+    std::memcpy(ps.candidateFiles, o.candidateFiles, sizeof ps.candidateFiles);
+    std::memcpy(ps.passers, o.passers, sizeof ps.passers);
   }
   for (int side = kWhite; side <= kBlack; side++) {
     for (int wing = 0; wing < 2; wing++)
