@@ -169,8 +169,6 @@ static constexpr FileRearTable kFileRears = MakeFileRearTable();
 
 // Sets of the pawn layout: a file is a byte, a rank up one bit up.
 constexpr uint64_t kRank1Set = 0x0101010101010101ull;
-constexpr uint64_t kRank2Set = kRank1Set << 1;
-constexpr uint64_t kRank7Set = kRank1Set << 6;
 constexpr uint64_t kRank8Set = kRank1Set << 7;
 constexpr uint64_t kDarkSet = 0xaa55aa55aa55aa55ull;  // file + rank even
 // Files b-g below the seventh rank, by side.
@@ -226,6 +224,49 @@ static constexpr CachedIndexOfBit MakeCachedIndexOfBit() {
 }
 static constexpr CachedIndexOfBit kCachedIndexOfBit = MakeCachedIndexOfBit();
 
+// Placement by the bit of the pawn's square, by side.
+struct PawnSquareByBit {
+  int8_t value[2][64];
+};
+static constexpr PawnSquareByBit MakePawnSquareByBit() {
+  PawnSquareByBit t{};
+  for (int i = 0; i < 64; i++) {
+    const int f = i / 8 + 1, rank = i % 8 + 1;
+    t.value[kWhite][i] = kPawnSquareTable[8 - rank][f - 1];
+    t.value[kBlack][i] = kPawnSquareTable[rank - 1][f - 1];
+  }
+  return t;
+}
+static constexpr PawnSquareByBit kPawnSquareByBit = MakePawnSquareByBit();
+
+// Each square of a set with the squares ahead of it on its file, towards `side`'s eighth rank.
+template <int side>
+static inline uint64_t FillAhead(uint64_t x) {
+  if (side == kWhite) {
+    x |= (x << 1) & ~kRank1Set;
+    x |= (x << 2) & ~(kRank1Set * 0x03);
+    x |= (x << 4) & ~(kRank1Set * 0x0f);
+  } else {
+    x |= (x >> 1) & ~kRank8Set;
+    x |= (x >> 2) & ~(kRank1Set * 0xc0);
+    x |= (x >> 4) & ~(kRank1Set * 0xf0);
+  }
+  return x;
+}
+
+// The squares one and two steps behind those of a set, as `side` moves: the squares whose front square,
+// or the square two ahead, is in the set.
+template <int side>
+static inline uint64_t OneBehind(uint64_t x) {
+  return side == kWhite ? (x >> 1) & ~kRank8Set : (x << 1) & ~kRank1Set;
+}
+template <int side>
+static inline uint64_t TwoBehind(uint64_t x) {
+  return side == kWhite ? (x >> 2) & ~(kRank1Set * 0xc0) : (x << 2) & ~(kRank1Set * 0x03);
+}
+
+static inline uint64_t BesideFiles(uint64_t x) { return (x << 8) | (x >> 8); }
+
 // The pawn-only terms of `side`'s pawns (a template so that each colour's mirror folds at compile time),
 // from the entry's file arrays; they add to both weight maps of the entry. enemyCaptures: the squares the
 // enemy's pawns attack.
@@ -265,6 +306,18 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
   const uint64_t stops = enemy | enemyCaptures;
   const uint64_t pawns = own | enemy;
 
+  // 7. Weak pawns: isolated, or backward with an enemy pawn controlling or blocking its advance. Backward:
+  // no own pawn on a neighbouring file level with it or behind (for the second test, level with its front
+  // square or behind), the squares ahead of the neighbours' pawns.
+  // A byte's top bit set where the file holds a pawn, spread over the file.
+  const uint64_t occupiedFiles = ((((own & ~kRank8Set) + ~kRank8Set) | own) & kRank8Set) >> 7;
+  const uint64_t isolated = own & ~BesideFiles(occupiedFiles * 0xff);
+  const uint64_t besideAhead = FillAhead<side>(BesideFiles(own));
+  const uint64_t weakSet = isolated | (own & ~besideAhead & OneBehind<side>(stops)) |
+                           (own & ~OneBehind<side>(besideAhead) & TwoBehind<side>(stops));
+  // 9. Passed pawns: no enemy pawn ahead on the file or the neighbouring files.
+  const uint64_t passedSet = own & ~OneBehind<side>(FillAhead<1 - side>(enemy | BesideFiles(enemy)));
+
   int squareSum = 0, structure0 = 0, structure1 = 0;  // structure by whether the enemy has 500 in pieces
   uint64_t frontSet = 0;
   int passerCount = 0, candidates0 = 0, candidates1 = 0;
@@ -274,13 +327,11 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
     const int f = (i >> 3) + 1, rank = (i & 7) + 1;
     const int r = RelativeRank(side, rank);
     const int s = SquareAt(f, rank), front = s + up;
-    // The squares one and two steps ahead (none off the board).
+    // The square ahead (none off the board).
     const uint64_t frontBit = side == kWhite ? (bit << 1) & ~kRank1Set : (bit >> 1) & ~kRank8Set;
-    const uint64_t front2Bit =
-        side == kWhite ? (bit << 2) & ~(kRank1Set | kRank2Set) : (bit >> 2) & ~(kRank7Set | kRank8Set);
 
     // 2. Placement.
-    squareSum += kPawnSquareTable[8 - r][f - 1];
+    squareSum += kPawnSquareByBit.value[side][i];
 
     // 5. Doubled.
     const int doubled = ownRear2[f] != 9 ? -4 : 0;
@@ -291,11 +342,8 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
     int u = support[left] + support[right] + support[ownRear2[f - 1]] + support[ownRear2[f + 1]];
     if (u > 10) u = (u - 10) / 4 + 10;
 
-    // 7. Weakness: isolated, or backward with an enemy pawn controlling or blocking its advance. Against
-    // 500 in pieces a weak pawn loses its support value: u1 below.
-    bool weak = left == 9 && right == 9;
-    if (!weak && r < left && r < right && (stops & frontBit) != 0) weak = true;
-    if (!weak && r + 1 < left && r + 1 < right && (stops & front2Bit) != 0) weak = true;
+    // 7. Against 500 in pieces a weak pawn loses its support value: u1.
+    const bool weak = (weakSet & bit) != 0;
     int u1 = u;
     if (weak) {
       enemyWeights[s - kCachedWeightFirst] += 10;
@@ -315,7 +363,7 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
     }
 
     // 9. Passed pawn.
-    if (enemyRear[f] < r && enemyRear[f - 1] <= r && enemyRear[f + 1] <= r) {
+    if ((passedSet & bit) != 0) {
       PawnCachePasser& pp = ps.passers[passerCount++];
       pp.square = static_cast<uint8_t>(s);
       pp.file = static_cast<uint8_t>(f);
