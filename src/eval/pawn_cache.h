@@ -37,7 +37,7 @@ constexpr int kCachedWeightCount = 80;
 
 struct PawnCacheEntry {
   uint64_t pawns[2];   // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
-  int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
+  int8_t rear[4][10];  // the evaluation's file arrays
   int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
   WingPawnShelter wingShelter[2][2];
   HomePawnShelter homeShelter[2];

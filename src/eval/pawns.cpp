@@ -277,10 +277,14 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
   // cannot touch.
   int8_t ownRear[10], ownRear2[10], enemyRear[10], enemyRear2[10];
   for (int f = 0; f < 10; f++) {
-    ownRear[f] = static_cast<int8_t>(side == kWhite ? entry.rear[0][f] : 9 - entry.rear[2][f]);
-    ownRear2[f] = static_cast<int8_t>(side == kWhite ? entry.rear[1][f] : 9 - entry.rear[3][f]);
-    enemyRear[f] = static_cast<int8_t>(side == kWhite ? entry.rear[2][f] : 9 - entry.rear[0][f]);
-    enemyRear2[f] = static_cast<int8_t>(side == kWhite ? entry.rear[3][f] : 9 - entry.rear[1][f]);
+    ownRear[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kWhiteRear][f] : 9 - entry.rear[kBlackRear][f]);
+    ownRear2[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kWhiteRear2][f] : 9 - entry.rear[kBlackRear2][f]);
+    enemyRear[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kBlackRear][f] : 9 - entry.rear[kWhiteRear][f]);
+    enemyRear2[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kBlackRear2][f] : 9 - entry.rear[kWhiteRear2][f]);
   }
   // Indexed by square - kCachedWeightFirst.
   int8_t* const ownWeights = entry.weights[side];
@@ -433,14 +437,16 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
 void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
   entry.pawns[kWhite] = white;
   entry.pawns[kBlack] = black;
-  entry.rear[0][0] = entry.rear[0][9] = entry.rear[1][0] = entry.rear[1][9] = 9;
-  entry.rear[2][0] = entry.rear[2][9] = entry.rear[3][0] = entry.rear[3][9] = 0;
+  entry.rear[kWhiteRear][0] = entry.rear[kWhiteRear][9] = entry.rear[kWhiteRear2][0] =
+      entry.rear[kWhiteRear2][9] = 9;
+  entry.rear[kBlackRear][0] = entry.rear[kBlackRear][9] = entry.rear[kBlackRear2][0] =
+      entry.rear[kBlackRear2][9] = 0;
   for (int f = 1; f <= 8; f++) {
     const unsigned w = (white >> (8 * (f - 1))) & 0xff, b = (black >> (8 * (f - 1))) & 0xff;
-    entry.rear[0][f] = kFileRears.low[w];
-    entry.rear[1][f] = kFileRears.low2[w];
-    entry.rear[2][f] = kFileRears.high[b];
-    entry.rear[3][f] = kFileRears.high2[b];
+    entry.rear[kWhiteRear][f] = kFileRears.low[w];
+    entry.rear[kWhiteRear2][f] = kFileRears.low2[w];
+    entry.rear[kBlackRear][f] = kFileRears.high[b];
+    entry.rear[kBlackRear2][f] = kFileRears.high2[b];
   }
   std::memcpy(entry.weights[kWhite], kCachedBaseWeights.w, kCachedWeightCount);
   std::memcpy(entry.weights[kBlack], kCachedBaseWeights.w, kCachedWeightCount);
@@ -456,16 +462,16 @@ void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
   }
 }
 
-// The terms of `side`'s pawns that read more than the pawns, from its part of the entry.
+// The terms of `side`'s pawns that read more than the pawns, from its part of the entry; occupied: every
+// occupied square.
 template <int side>
-static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
+static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps, uint64_t occupied) {
   const int enemy = 1 - side;
   const int up = side == kWhite ? 1 : -1;
   const bool enemyHasPieces = Board.pieceMaterial[enemy] >= 500;
   const int enemyKing = Board.king[enemy], ownKing = Board.king[side];
   const int enemyKingFile = fileOf[enemyKing];
   const auto& sq = Board.squares;
-  const uint64_t occupied = OccupiedSquares();
   PawnValues& pv = e.pawnValues[side];
   pv = ps.start;
   pv.structureSum = ps.structure[enemyHasPieces];
@@ -565,17 +571,15 @@ void ScorePawns(EvalContext& e) {
   pawnCacheRecent[slot] = static_cast<uint8_t>(way);
   PawnCacheEntry& entry = pair[way];
 
-  std::memcpy(e.whiteRear, entry.rear[0], 10);
-  std::memcpy(e.whiteRear2, entry.rear[1], 10);
-  std::memcpy(e.blackRear, entry.rear[2], 10);
-  std::memcpy(e.blackRear2, entry.rear[3], 10);
+  std::memcpy(e.rear, entry.rear, sizeof e.rear);
   CopyCachedWeights(e.WhiteSquareWeights, entry.weights[kWhite]);
   CopyCachedWeights(e.BlackSquareWeights, entry.weights[kBlack]);
   e.wingShelter = entry.wingShelter;
   e.homeShelter = entry.homeShelter;
 
-  ScorePawnsOfSide<kWhite>(e, entry.side[kWhite]);
-  ScorePawnsOfSide<kBlack>(e, entry.side[kBlack]);
+  const uint64_t occupied = OccupiedSquares();
+  ScorePawnsOfSide<kWhite>(e, entry.side[kWhite], occupied);
+  ScorePawnsOfSide<kBlack>(e, entry.side[kBlack], occupied);
 
   // In pawn endings pawns spread over the board are hard to stop.
   for (int side = kWhite; side <= kBlack; side++) {

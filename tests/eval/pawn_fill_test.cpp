@@ -186,10 +186,7 @@ void ExpectSameShelters(const std::string& fen) {
   static PawnCacheEntry reference;
   OracleFillPawnEntry(reference, Board.pieceSet[kWhitePawn], Board.pieceSet[kBlackPawn]);
   EvalContext e{};
-  std::memcpy(e.whiteRear, reference.rear[0], 10);
-  std::memcpy(e.whiteRear2, reference.rear[1], 10);
-  std::memcpy(e.blackRear, reference.rear[2], 10);
-  std::memcpy(e.blackRear2, reference.rear[3], 10);
+  std::memcpy(e.rear, reference.rear, sizeof e.rear);
   for (int side = kWhite; side <= kBlack; side++) {
     for (int wing = 0; wing < 2; wing++) {
       const WingPawnShelter w = WingShelterFromPawns(e, side, wing),

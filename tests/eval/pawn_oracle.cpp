@@ -46,29 +46,29 @@ struct OracleSide {
 // The file arrays, from one pass over both pawn lists.
 static void FillPawnFiles(EvalContext& e) {
   for (int f = 0; f < 10; f++) {
-    e.whiteRear[f] = e.whiteRear2[f] = 9;
-    e.blackRear[f] = e.blackRear2[f] = 0;
+    e.rear[kWhiteRear][f] = e.rear[kWhiteRear2][f] = 9;
+    e.rear[kBlackRear][f] = e.rear[kBlackRear2][f] = 0;
   }
   for (int i = 1; i <= kMaxPawnSlots; i++) {
     int s = Board.pawns[kWhite][i];
     if (s == 0) continue;
     int f = fileOf[s], r = rankOf[s];
-    if (r < e.whiteRear[f]) {
-      e.whiteRear2[f] = e.whiteRear[f];
-      e.whiteRear[f] = static_cast<int8_t>(r);
-    } else if (r < e.whiteRear2[f]) {
-      e.whiteRear2[f] = static_cast<int8_t>(r);
+    if (r < e.rear[kWhiteRear][f]) {
+      e.rear[kWhiteRear2][f] = e.rear[kWhiteRear][f];
+      e.rear[kWhiteRear][f] = static_cast<int8_t>(r);
+    } else if (r < e.rear[kWhiteRear2][f]) {
+      e.rear[kWhiteRear2][f] = static_cast<int8_t>(r);
     }
   }
   for (int i = 1; i <= kMaxPawnSlots; i++) {
     int s = Board.pawns[kBlack][i];
     if (s == 0) continue;
     int f = fileOf[s], r = rankOf[s];
-    if (r > e.blackRear[f]) {
-      e.blackRear2[f] = e.blackRear[f];
-      e.blackRear[f] = static_cast<int8_t>(r);
-    } else if (r > e.blackRear2[f]) {
-      e.blackRear2[f] = static_cast<int8_t>(r);
+    if (r > e.rear[kBlackRear][f]) {
+      e.rear[kBlackRear2][f] = e.rear[kBlackRear][f];
+      e.rear[kBlackRear][f] = static_cast<int8_t>(r);
+    } else if (r > e.rear[kBlackRear2][f]) {
+      e.rear[kBlackRear2][f] = static_cast<int8_t>(r);
     }
   }
 }
@@ -231,10 +231,10 @@ void OracleFillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) 
       entry.wingShelter[side][wing] = WingPawnShelter{0, kWingShelterUnknown, 0};
     entry.homeShelter[side] = HomePawnShelter{0, kHomeShelterUnknown};
   }
-  std::memcpy(entry.rear[0], e.whiteRear, 10);
-  std::memcpy(entry.rear[1], e.whiteRear2, 10);
-  std::memcpy(entry.rear[2], e.blackRear, 10);
-  std::memcpy(entry.rear[3], e.blackRear2, 10);
+  std::memcpy(entry.rear[0], e.rear[kWhiteRear], 10);
+  std::memcpy(entry.rear[1], e.rear[kWhiteRear2], 10);
+  std::memcpy(entry.rear[2], e.rear[kBlackRear], 10);
+  std::memcpy(entry.rear[3], e.rear[kBlackRear2], 10);
   std::memcpy(entry.weights[kWhite], &e.WhiteSquareWeights[kCachedWeightFirst], kCachedWeightCount);
   std::memcpy(entry.weights[kBlack], &e.BlackSquareWeights[kCachedWeightFirst], kCachedWeightCount);
 }
