@@ -465,7 +465,8 @@ void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
 // The terms of `side`'s pawns that read more than the pawns, from its part of the entry; occupied: every
 // occupied square.
 template <int side>
-static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps, uint64_t occupied) {
+static inline __attribute__((always_inline)) void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps,
+                                                                   uint64_t occupied) {
   const int enemy = 1 - side;
   const int up = side == kWhite ? 1 : -1;
   const bool enemyHasPieces = Board.pieceMaterial[enemy] >= 500;
