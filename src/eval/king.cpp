@@ -118,10 +118,11 @@ WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
   return wing == 0 ? WingShelterOf<kBlack, 0>(e) : WingShelterOf<kBlack, 1>(e);
 }
 
-// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces. The terms
-// below are templates on the side so that every mirrored square is a constant.
+// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces (rooks:
+// BackRankRooks, counted once for all the shelters of an evaluation). The terms below are templates on the
+// side so that every mirrored square is a constant.
 template <int side>
-static int WingShelter(const EvalContext& e, int wing) {
+static int WingShelter(const EvalContext& e, int wing, int rooks) {
   WingPawnShelter& w = e.wingShelter[side][wing];
   if (w.knightPawnHome == kWingShelterUnknown)
     w = wing == 0 ? WingShelterOf<side, 0>(e) : WingShelterOf<side, 1>(e);
@@ -140,16 +141,18 @@ static int WingShelter(const EvalContext& e, int wing) {
     }
   }
   // 4. Rooks on the back rank.
-  v += kBackRankRookTable[BackRankRooks<side>()][w.coverPawnsHome ? 0 : 1];
+  v += kBackRankRookTable[rooks][w.coverPawnsHome ? 0 : 1];
   return v;
 }
 
 int QueensideShelter(const EvalContext& e, int side) {
-  return side == kWhite ? WingShelter<kWhite>(e, 0) : WingShelter<kBlack>(e, 0);
+  return side == kWhite ? WingShelter<kWhite>(e, 0, BackRankRooks<kWhite>())
+                        : WingShelter<kBlack>(e, 0, BackRankRooks<kBlack>());
 }
 
 int KingsideShelter(const EvalContext& e, int side) {
-  return side == kWhite ? WingShelter<kWhite>(e, 1) : WingShelter<kBlack>(e, 1);
+  return side == kWhite ? WingShelter<kWhite>(e, 1, BackRankRooks<kWhite>())
+                        : WingShelter<kBlack>(e, 1, BackRankRooks<kBlack>());
 }
 
 // Storm on a file: the enemy's rearmost pawn 2, 3 or 4 ranks above the king.
@@ -207,13 +210,14 @@ static int KingShelterPawns(const EvalContext& e, int square, bool& covered) {
   return v;
 }
 
-// The pieces' part: a bishop in front, and the rooks of a king on the back rank.
+// The pieces' part: a bishop in front, and the rooks of a king on the back rank (rooks: BackRankRooks, read
+// only there).
 template <int side>
-static inline int KingShelterPieces(int square, bool covered) {
+static inline int KingShelterPieces(int square, bool covered, int rooks) {
   const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
   int v = 0;
   if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
-  if (r == 1) v += kBackRankRookTable[BackRankRooks<side>()][covered ? 0 : 1];
+  if (r == 1) v += kBackRankRookTable[rooks][covered ? 0 : 1];
   return v;
 }
 
@@ -223,7 +227,7 @@ static int KingShelterOf(const EvalContext& e, int square) {
   if (r >= 5) return 0;
   bool covered;
   const int v = KingShelterPawns<side>(e, square, covered);
-  return v + KingShelterPieces<side>(square, covered);
+  return v + KingShelterPieces<side>(square, covered, r == 1 ? BackRankRooks<side>() : 0);
 }
 
 int KingShelter(const EvalContext& e, int side, int square) {
@@ -272,11 +276,13 @@ static void ScoreKingActivity(EvalContext& e) {
 template <int side>
 static int CastlingShelter(EvalContext& e) {
   auto sq = [](int file, int rank) { return RelativeSquare(side, file, rank); };
-  int q = Board.queenSideLost[side] ? 0 : WingShelter<side>(e, 0);
-  int k = Board.kingSideLost[side] ? 0 : WingShelter<side>(e, 1);
+  const int rooks = BackRankRooks<side>();
+  int q = Board.queenSideLost[side] ? 0 : WingShelter<side>(e, 0, rooks);
+  int k = Board.kingSideLost[side] ? 0 : WingShelter<side>(e, 1, rooks);
   HomePawnShelter& home = e.homeShelter[side];
   if (home.covered == kHomeShelterUnknown) home = HomeShelterOf<side>(e);
-  const int c = home.value + KingShelterPieces<side>(sq(5, 1), home.covered != 0);  // KingShelter on e1 (e8)
+  const int c =
+      home.value + KingShelterPieces<side>(sq(5, 1), home.covered != 0, rooks);  // KingShelter on e1
   if (q < c) q = c;
   if (k < c) k = c;
   const int best = q > k ? q : k;
@@ -304,13 +310,13 @@ static int SettledShelter(const EvalContext& e) {
   if (r == 1 || r == 2) {
     const int drop = r == 2 ? 1 : 0;
     if (f <= 2)
-      v = WingShelter<side>(e, 0) - (drop ? 20 : 0);
+      v = WingShelter<side>(e, 0, BackRankRooks<side>()) - (drop ? 20 : 0);
     else if (f == 3)
-      v = WingShelter<side>(e, 0) - (drop ? 35 : 15);
+      v = WingShelter<side>(e, 0, BackRankRooks<side>()) - (drop ? 35 : 15);
     else if (f == 6)
-      v = WingShelter<side>(e, 1) - (drop ? 35 : 15);
+      v = WingShelter<side>(e, 1, BackRankRooks<side>()) - (drop ? 35 : 15);
     else if (f >= 7)
-      v = WingShelter<side>(e, 1) - (drop ? 20 : 0);
+      v = WingShelter<side>(e, 1, BackRankRooks<side>()) - (drop ? 20 : 0);
   }
   if (v < 0) v = KingShelterOf<side>(e, k);
   return v;
