@@ -434,7 +434,9 @@ static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, ui
   }
 }
 
-void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
+// Kept out of ScorePawns: most evaluations find their entry, and the fill inlined there made every hit pay
+// for its registers.
+__attribute__((noinline)) void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
   entry.pawns[kWhite] = white;
   entry.pawns[kBlack] = black;
   entry.rear[kWhiteRear][0] = entry.rear[kWhiteRear][9] = entry.rear[kWhiteRear2][0] =
