@@ -89,6 +89,9 @@ inline KingZoneView MakeKingZoneView(int kingSquare, bool filled) {
   return KingZoneView{&kKingZoneTable.row[filled][120 - kingSquare]};
 }
 
+// The rows of the pawn file arrays (EvalContext::rear).
+enum PawnFileRow : int { kWhiteRear, kWhiteRear2, kBlackRear, kBlackRear2 };
+
 // Working record of one evaluation; lives on the stack of Evaluate.
 struct EvalContext {
   int32_t whiteScore, blackScore;
@@ -97,10 +100,10 @@ struct EvalContext {
   SquareArray<int8_t> WhiteSquareWeights, BlackSquareWeights;
   // 3 on the squares around that king once enough pieces are on the board, else 0.
   KingZoneView whiteKingZone, blackKingZone;
-  // By file 0..9: rank of the lowest and second-lowest white pawn (9 = none), of the highest and
-  // second-highest black pawn (0 = none).
-  int8_t whiteRear[10], whiteRear2[10];
-  int8_t blackRear[10], blackRear2[10];
+  // The pawn file arrays, [kWhiteRear..kBlackRear2][file 0..9]: rank of the lowest and second-lowest white
+  // pawn (9 = none), of the highest and second-highest black pawn (0 = none). One block, copied whole from
+  // the pawn-structure entry.
+  int8_t rear[4][10];
   int32_t whiteAttack, blackAttack;    // attack counts against the enemy king
   int32_t whiteShelter, blackShelter;  // 100 = a safe king
   int32_t whitePieceWeight, blackPieceWeight;
@@ -187,16 +190,16 @@ inline int RelativeSquare(int side, int file, int rank) {
 // Pawn file arrays seen from `side`: rank of its rearmost pawn on the file (9 = none), and of the
 // enemy's rearmost pawn (0 = none), both as ranks relative to `side`.
 inline int OwnRear(const EvalContext& e, int side, int file) {
-  return side == kWhite ? e.whiteRear[file] : 9 - e.blackRear[file];
+  return side == kWhite ? e.rear[kWhiteRear][file] : 9 - e.rear[kBlackRear][file];
 }
 inline int OwnRear2(const EvalContext& e, int side, int file) {
-  return side == kWhite ? e.whiteRear2[file] : 9 - e.blackRear2[file];
+  return side == kWhite ? e.rear[kWhiteRear2][file] : 9 - e.rear[kBlackRear2][file];
 }
 inline int EnemyRear(const EvalContext& e, int side, int file) {
-  return side == kWhite ? e.blackRear[file] : 9 - e.whiteRear[file];
+  return side == kWhite ? e.rear[kBlackRear][file] : 9 - e.rear[kWhiteRear][file];
 }
 inline int EnemyRear2(const EvalContext& e, int side, int file) {
-  return side == kWhite ? e.blackRear2[file] : 9 - e.whiteRear2[file];
+  return side == kWhite ? e.rear[kBlackRear2][file] : 9 - e.rear[kWhiteRear2][file];
 }
 
 inline int32_t& ScoreOf(EvalContext& e, int side) { return side == kWhite ? e.whiteScore : e.blackScore; }

@@ -44,8 +44,15 @@ static constexpr int8_t kShelterFileTable[9] = {0, 20, 20, 12, 0, 0, 12, 20, 20}
 // Rounds down, also for negative values.
 static inline int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-static inline bool HasPawn(int side, int file, int relativeRank) {
-  return Board.squares[RelativeSquare(side, file, relativeRank)] == Own(side, kPawn);
+// Whether `side` has a pawn on a square of the board given by file and relative rank, read from its pawn set
+// (bit 8 * (file - 1) + rank - 1).
+template <int side>
+static inline bool HasPawn(uint64_t pawns, int file, int relativeRank) {
+  return (pawns >> (8 * (file - 1) + (side == kWhite ? relativeRank : 9 - relativeRank) - 1)) & 1;
+}
+template <int side>
+static inline uint64_t OwnPawns() {
+  return Board.pieceSet[Own(side, kPawn)];
 }
 
 // Own rooks of the first two slots standing on the back rank.
@@ -63,23 +70,26 @@ static inline int BackRankRooks() {
 // side.
 static constexpr int kWingFiles[2][5] = {{1, 2, 3, 4, 5}, {8, 7, 6, 5, 4}};
 
-// The pawn part of a castled shelter on one wing (kept in the pawn-structure cache).
-WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
-  const int(&files)[5] = kWingFiles[wing];
-  const int edge = files[0], knight = files[1], bishop = files[2], centre = files[3];
+// The pawn part of a castled shelter on one wing (kept in the pawn-structure cache), every square a constant.
+template <int side, int wing>
+static WingPawnShelter WingShelterOf(const EvalContext& e) {
+  constexpr const int(&files)[5] = kWingFiles[wing];
+  constexpr int edge = files[0], knight = files[1], bishop = files[2], centre = files[3];
+  const uint64_t pawns = OwnPawns<side>();
+  auto has = [pawns](int file, int relativeRank) { return HasPawn<side>(pawns, file, relativeRank); };
   WingPawnShelter w{};
   // 1. The cover pawns.
   int pattern = 0;
-  if (HasPawn(side, edge, 2)) pattern |= 1;
-  if (HasPawn(side, edge, 3)) pattern |= 2;
-  if (HasPawn(side, knight, 2)) pattern |= 4;
-  if (HasPawn(side, knight, 3)) pattern |= 8;
-  if (HasPawn(side, bishop, 2)) pattern |= 16;
+  if (has(edge, 2)) pattern |= 1;
+  if (has(edge, 3)) pattern |= 2;
+  if (has(knight, 2)) pattern |= 4;
+  if (has(knight, 3)) pattern |= 8;
+  if (has(bishop, 2)) pattern |= 16;
   int v = kShelterPatternTable[pattern] + 40;
-  w.knightPawnHome = HasPawn(side, knight, 2);
-  w.coverPawnsHome = HasPawn(side, edge, 2) && HasPawn(side, knight, 2);
+  w.knightPawnHome = has(knight, 2);
+  w.coverPawnsHome = has(edge, 2) && has(knight, 2);
   // 3. The centre pawn has advanced in front of the missing bishop-file pawn.
-  if (!HasPawn(side, bishop, 2) && (HasPawn(side, centre, 3) || HasPawn(side, centre, 4))) v += 8;
+  if (!has(bishop, 2) && (has(centre, 3) || has(centre, 4))) v += 8;
   // 5. The rearmost own pawns.
   int rear = OwnRear(e, side, edge);
   if (rear == 4)
@@ -103,12 +113,19 @@ WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
   return w;
 }
 
-// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces. The terms
-// below are templates on the side so that every mirrored square is a constant.
+WingPawnShelter WingShelterFromPawns(const EvalContext& e, int side, int wing) {
+  if (side == kWhite) return wing == 0 ? WingShelterOf<kWhite, 0>(e) : WingShelterOf<kWhite, 1>(e);
+  return wing == 0 ? WingShelterOf<kBlack, 0>(e) : WingShelterOf<kBlack, 1>(e);
+}
+
+// Castled shelter on one wing: the pawn part from the evaluation's pawn entry, with the pieces (rooks:
+// BackRankRooks, counted once for all the shelters of an evaluation). The terms below are templates on the
+// side so that every mirrored square is a constant.
 template <int side>
-static int WingShelter(const EvalContext& e, int wing) {
+static int WingShelter(const EvalContext& e, int wing, int rooks) {
   WingPawnShelter& w = e.wingShelter[side][wing];
-  if (w.knightPawnHome == kWingShelterUnknown) w = WingShelterFromPawns(e, side, wing);
+  if (w.knightPawnHome == kWingShelterUnknown)
+    w = wing == 0 ? WingShelterOf<side, 0>(e) : WingShelterOf<side, 1>(e);
   const int knight = kWingFiles[wing][1];
   int v = w.value;
   // 2. A fianchetto bishop stands in for the knight-file pawn.
@@ -124,16 +141,18 @@ static int WingShelter(const EvalContext& e, int wing) {
     }
   }
   // 4. Rooks on the back rank.
-  v += kBackRankRookTable[BackRankRooks<side>()][w.coverPawnsHome ? 0 : 1];
+  v += kBackRankRookTable[rooks][w.coverPawnsHome ? 0 : 1];
   return v;
 }
 
 int QueensideShelter(const EvalContext& e, int side) {
-  return side == kWhite ? WingShelter<kWhite>(e, 0) : WingShelter<kBlack>(e, 0);
+  return side == kWhite ? WingShelter<kWhite>(e, 0, BackRankRooks<kWhite>())
+                        : WingShelter<kBlack>(e, 0, BackRankRooks<kBlack>());
 }
 
 int KingsideShelter(const EvalContext& e, int side) {
-  return side == kWhite ? WingShelter<kWhite>(e, 1) : WingShelter<kBlack>(e, 1);
+  return side == kWhite ? WingShelter<kWhite>(e, 1, BackRankRooks<kWhite>())
+                        : WingShelter<kBlack>(e, 1, BackRankRooks<kBlack>());
 }
 
 // Storm on a file: the enemy's rearmost pawn 2, 3 or 4 ranks above the king.
@@ -152,23 +171,25 @@ static inline int Storm(int enemyRank, int kingRank) {
 
 // Everything of KingShelter but the bishop in front and the back-rank rooks; covered tells the rook term
 // whether the three pawns in front of a back-rank king stand at home.
-static int KingShelterPawns(const EvalContext& e, int side, int square, bool& covered) {
+template <int side>
+static int KingShelterPawns(const EvalContext& e, int square, bool& covered) {
   const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
+  const uint64_t pawns = OwnPawns<side>();
+  auto has = [pawns](int file, int relativeRank) { return HasPawn<side>(pawns, file, relativeRank); };
   int v = kShelterFileTable[f];
-  if (HasPawn(side, f, r + 1))
+  if (has(f, r + 1))
     v += 35;
-  else if (HasPawn(side, f, r + 2))
+  else if (has(f, r + 2))
     v += 21;
-  if (f == 1 || HasPawn(side, f - 1, r + 1)) v += 25;
-  if (f == 8 || HasPawn(side, f + 1, r + 1)) v += 25;
+  if (f == 1 || has(f - 1, r + 1)) v += 25;
+  if (f == 8 || has(f + 1, r + 1)) v += 25;
   covered = false;
   if (r == 1) {
-    covered =
-        HasPawn(side, f, 2) && (f == 1 || HasPawn(side, f - 1, 2)) && (f == 8 || HasPawn(side, f + 1, 2));
+    covered = has(f, 2) && (f == 1 || has(f - 1, 2)) && (f == 8 || has(f + 1, 2));
     if (f <= 2 || f >= 7) v += 20;
   } else {
-    if (f < 3 || HasPawn(side, f - 1, r)) v += 20;
-    if (f > 6 || HasPawn(side, f + 1, r)) v += 20;
+    if (f < 3 || has(f - 1, r)) v += 20;
+    if (f > 6 || has(f + 1, r)) v += 20;
   }
   const bool own = OwnRear(e, side, f) != 9, enemy = EnemyRear(e, side, f) != 0;
   if (own && enemy)
@@ -189,29 +210,39 @@ static int KingShelterPawns(const EvalContext& e, int side, int square, bool& co
   return v;
 }
 
-// The pieces' part: a bishop in front, and the rooks of a king on the back rank.
+// The pieces' part: a bishop in front, and the rooks of a king on the back rank (rooks: BackRankRooks, read
+// only there).
 template <int side>
-static inline int KingShelterPieces(int square, bool covered) {
+static inline int KingShelterPieces(int square, bool covered, int rooks) {
   const int f = fileOf[square], r = RelativeRank(side, rankOf[square]);
   int v = 0;
   if (Board.squares[RelativeSquare(side, f, r + 1)] == Own(side, kBishop)) v += 22;
-  if (r == 1) v += kBackRankRookTable[BackRankRooks<side>()][covered ? 0 : 1];
+  if (r == 1) v += kBackRankRookTable[rooks][covered ? 0 : 1];
   return v;
 }
 
-int KingShelter(const EvalContext& e, int side, int square) {
+template <int side>
+static int KingShelterOf(const EvalContext& e, int square) {
   const int r = RelativeRank(side, rankOf[square]);
   if (r >= 5) return 0;
   bool covered;
-  const int v = KingShelterPawns(e, side, square, covered);
-  return v + (side == kWhite ? KingShelterPieces<kWhite>(square, covered)
-                             : KingShelterPieces<kBlack>(square, covered));
+  const int v = KingShelterPawns<side>(e, square, covered);
+  return v + KingShelterPieces<side>(square, covered, r == 1 ? BackRankRooks<side>() : 0);
+}
+
+int KingShelter(const EvalContext& e, int side, int square) {
+  return side == kWhite ? KingShelterOf<kWhite>(e, square) : KingShelterOf<kBlack>(e, square);
+}
+
+template <int side>
+static HomePawnShelter HomeShelterOf(const EvalContext& e) {
+  bool covered;
+  const int v = KingShelterPawns<side>(e, RelativeSquare(side, 5, 1), covered);
+  return HomePawnShelter{static_cast<int16_t>(v), static_cast<uint8_t>(covered)};
 }
 
 HomePawnShelter HomeShelterFromPawns(const EvalContext& e, int side) {
-  bool covered;
-  const int v = KingShelterPawns(e, side, RelativeSquare(side, 5, 1), covered);
-  return HomePawnShelter{static_cast<int16_t>(v), static_cast<uint8_t>(covered)};
+  return side == kWhite ? HomeShelterOf<kWhite>(e) : HomeShelterOf<kBlack>(e);
 }
 
 // King activity: centralisation and closeness to the pawns, wanted as the enemy's pieces go.
@@ -245,19 +276,22 @@ static void ScoreKingActivity(EvalContext& e) {
 template <int side>
 static int CastlingShelter(EvalContext& e) {
   auto sq = [](int file, int rank) { return RelativeSquare(side, file, rank); };
-  int q = Board.queenSideLost[side] ? 0 : WingShelter<side>(e, 0);
-  int k = Board.kingSideLost[side] ? 0 : WingShelter<side>(e, 1);
+  const int rooks = BackRankRooks<side>();
+  int q = Board.queenSideLost[side] ? 0 : WingShelter<side>(e, 0, rooks);
+  int k = Board.kingSideLost[side] ? 0 : WingShelter<side>(e, 1, rooks);
   HomePawnShelter& home = e.homeShelter[side];
-  if (home.covered == kHomeShelterUnknown) home = HomeShelterFromPawns(e, side);
-  const int c = home.value + KingShelterPieces<side>(sq(5, 1), home.covered != 0);  // KingShelter on e1 (e8)
+  if (home.covered == kHomeShelterUnknown) home = HomeShelterOf<side>(e);
+  const int c =
+      home.value + KingShelterPieces<side>(sq(5, 1), home.covered != 0, rooks);  // KingShelter on e1
   if (q < c) q = c;
   if (k < c) k = c;
   const int best = q > k ? q : k;
-  int pq = HasPawn(side, 3, 2) ? 62 : 59;
+  const uint64_t pawns = OwnPawns<side>();
+  int pq = HasPawn<side>(pawns, 3, 2) ? 62 : 59;
   if (Board.squares[sq(2, 1)] != kEmpty) pq -= 6;
   if (Board.squares[sq(3, 1)] != kEmpty) pq -= 10;
   if (Board.squares[sq(4, 1)] != kEmpty) pq -= 6;
-  int pk = HasPawn(side, 6, 2) ? 62 : 53;
+  int pk = HasPawn<side>(pawns, 6, 2) ? 62 : 53;
   if (Board.squares[sq(6, 1)] != kEmpty) pk -= 10;
   if (Board.squares[sq(7, 1)] != kEmpty) pk -= 6;
   SquareArray<int8_t>& enemyWeights = WeightsOf(e, 1 - side);
@@ -276,15 +310,15 @@ static int SettledShelter(const EvalContext& e) {
   if (r == 1 || r == 2) {
     const int drop = r == 2 ? 1 : 0;
     if (f <= 2)
-      v = WingShelter<side>(e, 0) - (drop ? 20 : 0);
+      v = WingShelter<side>(e, 0, BackRankRooks<side>()) - (drop ? 20 : 0);
     else if (f == 3)
-      v = WingShelter<side>(e, 0) - (drop ? 35 : 15);
+      v = WingShelter<side>(e, 0, BackRankRooks<side>()) - (drop ? 35 : 15);
     else if (f == 6)
-      v = WingShelter<side>(e, 1) - (drop ? 35 : 15);
+      v = WingShelter<side>(e, 1, BackRankRooks<side>()) - (drop ? 35 : 15);
     else if (f >= 7)
-      v = WingShelter<side>(e, 1) - (drop ? 20 : 0);
+      v = WingShelter<side>(e, 1, BackRankRooks<side>()) - (drop ? 20 : 0);
   }
-  if (v < 0) v = KingShelter(e, side, k);
+  if (v < 0) v = KingShelterOf<side>(e, k);
   return v;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "eval/eval.h"
+#include "eval/pawn_cache.h"
 
 namespace kelb {
 
@@ -51,42 +52,10 @@ static constexpr int8_t kKingPasserTable[13][15] = {
     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},       // -6
 };
 
-static inline int Support(int d) { return d >= -4 && d <= 2 ? kPawnSupportTable[d + 4] : 0; }
-
 // Value of `side`'s king on `kingSquare` near a passer of `side` on file f, relative rank r.
 static inline int KingPasser(int side, int kingSquare, int f, int r) {
   int ahead = RelativeRank(side, rankOf[kingSquare]) - r;
   return kKingPasserTable[6 - ahead][fileOf[kingSquare] - f + 7];
-}
-
-// The file arrays, from one pass over both pawn lists.
-static void FillPawnFiles(EvalContext& e) {
-  for (int f = 0; f < 10; f++) {
-    e.whiteRear[f] = e.whiteRear2[f] = 9;
-    e.blackRear[f] = e.blackRear2[f] = 0;
-  }
-  for (int i = 1; i <= kMaxPawnSlots; i++) {
-    int s = Board.pawns[kWhite][i];
-    if (s == 0) continue;
-    int f = fileOf[s], r = rankOf[s];
-    if (r < e.whiteRear[f]) {
-      e.whiteRear2[f] = e.whiteRear[f];
-      e.whiteRear[f] = static_cast<int8_t>(r);
-    } else if (r < e.whiteRear2[f]) {
-      e.whiteRear2[f] = static_cast<int8_t>(r);
-    }
-  }
-  for (int i = 1; i <= kMaxPawnSlots; i++) {
-    int s = Board.pawns[kBlack][i];
-    if (s == 0) continue;
-    int f = fileOf[s], r = rankOf[s];
-    if (r > e.blackRear[f]) {
-      e.blackRear2[f] = e.blackRear[f];
-      e.blackRear[f] = static_cast<int8_t>(r);
-    } else if (r > e.blackRear2[f]) {
-      e.blackRear2[f] = static_cast<int8_t>(r);
-    }
-  }
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -96,32 +65,6 @@ static void FillPawnFiles(EvalContext& e) {
 // are a function of the pawns alone as well (a square a pawn covers never receives another pawn term), and
 // none of the terms depends on the order of the pawns in their lists, so the entry is keyed by the sets of
 // squares and verified against them in full: a collision costs a recomputation, never a wrong value.
-
-// A passed pawn: what its score needs besides the kings, the rooks and the squares in front.
-struct PawnCachePasser {
-  uint8_t square, file, rank;  // rank seen from its side
-  uint8_t undoubled;           // no second pawn of its side on the file
-  uint8_t noEnemyPawnOnFile;
-  int16_t base[2];    // rank bonus, support and doubling, by whether the enemy has 500 in pieces
-  int16_t connected;  // bonus for passed neighbours
-};
-
-struct PawnCacheSide {
-  int16_t count, squareSum, darkCount, lightCount, lowFile, highFile;
-  int16_t structure[2];  // structure terms of every pawn but the passers' own score and the blocked fronts,
-                         // by whether the enemy has 500 in pieces
-  uint64_t attacked, attackedTwice;  // squares its pawns attack (bit as in the entry's pawn sets)
-  uint64_t frontSet;                 // squares in front of the pawns that are not passed
-  uint64_t forkSet;                  // pawns whose step forward could fork (files b-g, below rank 7)
-  uint8_t passerCount;
-  uint8_t candidateCount[2];
-  uint8_t candidateFiles[2][kMaxPawnSlots];
-  PawnCachePasser passers[kMaxPawnSlots];
-};
-
-// The weight maps are kept for squares 10..89, which hold every real square; the rest is 0 in any map.
-constexpr int kCachedWeightFirst = 10;
-constexpr int kCachedWeightCount = 80;
 
 constexpr bool WeightsZeroOutsideCache() {
   for (int s = kFirstSquareIndex; s <= kLastSquareIndex; s++)
@@ -140,15 +83,6 @@ static inline void CopyCachedWeights(SquareArray<int8_t>& map, const int8_t* cac
   std::memcpy(&map[kCachedWeightFirst], cached, kCachedWeightCount);
   std::memset(&map[kCachedWeightFirst + kCachedWeightCount], 0, after);
 }
-
-struct PawnCacheEntry {
-  uint64_t pawns[2];   // squares of the pawns by side, bit 8 * (file - 1) + rank - 1; ~0 in an empty entry
-  int8_t rear[4][10];  // whiteRear, whiteRear2, blackRear, blackRear2
-  int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
-  WingPawnShelter wingShelter[2][2];
-  HomePawnShelter homeShelter[2];
-  PawnCacheSide side[2];
-};
 
 // Two entries per slot, the one used last kept when a third structure comes: the search goes back and forth
 // between a few structures that a single entry per slot would keep evicting from each other.
@@ -204,162 +138,346 @@ static inline uint32_t PawnCacheIndex(uint64_t white, uint64_t black) {
 
 uint32_t PawnCacheSlot() { return PawnCacheIndex(PawnSet(kWhite), PawnSet(kBlack)); }
 
-// The pawn-only terms of one pawn of `side` on square s (a template so that each colour's mirror folds at
-// compile time). e holds the file arrays and the weight maps being built.
+// Ranks of the two lowest and the two highest pawns in one file of a pawn set (the file's byte, bit
+// rank - 1), as the file arrays keep them: 9 where there is no such white pawn, 0 where no such black one.
+struct FileRearTable {
+  int8_t low[256], low2[256], high[256], high2[256];
+};
+static constexpr FileRearTable MakeFileRearTable() {
+  FileRearTable t{};
+  for (int b = 0; b < 256; b++) {
+    t.low[b] = t.low2[b] = 9;
+    t.high[b] = t.high2[b] = 0;
+    for (int r = 1; r <= 8; r++) {
+      if ((b >> (r - 1) & 1) == 0) continue;
+      if (t.low[b] == 9)
+        t.low[b] = static_cast<int8_t>(r);
+      else if (t.low2[b] == 9)
+        t.low2[b] = static_cast<int8_t>(r);
+    }
+    for (int r = 8; r >= 1; r--) {
+      if ((b >> (r - 1) & 1) == 0) continue;
+      if (t.high[b] == 0)
+        t.high[b] = static_cast<int8_t>(r);
+      else if (t.high2[b] == 0)
+        t.high2[b] = static_cast<int8_t>(r);
+    }
+  }
+  return t;
+}
+static constexpr FileRearTable kFileRears = MakeFileRearTable();
+
+// Sets of the pawn layout: a file is a byte, a rank up one bit up.
+constexpr uint64_t kRank1Set = 0x0101010101010101ull;
+constexpr uint64_t kRank8Set = kRank1Set << 7;
+constexpr uint64_t kDarkSet = 0xaa55aa55aa55aa55ull;  // file + rank even
+// Files b-g below the seventh rank, by side.
+constexpr uint64_t kForkSet[2] = {0x00ffffffffffff00ull & kRank1Set * 0x3f,
+                                  0x00ffffffffffff00ull & kRank1Set * 0xfc};
+static_assert(kForkSet[kWhite] == 0x003f3f3f3f3f3f00ull && kForkSet[kBlack] == 0x00fcfcfcfcfcfc00ull);
+
+// The cached span of the maps before any pawn term.
+struct CachedWeights {
+  int8_t w[kCachedWeightCount];
+};
+static constexpr CachedWeights MakeCachedBaseWeights() {
+  CachedWeights t{};
+  for (int i = 0; i < kCachedWeightCount; i++) t.w[i] = BaseSquareWeights[kCachedWeightFirst + i];
+  return t;
+}
+static constexpr CachedWeights kCachedBaseWeights = MakeCachedBaseWeights();
+
+// The squares `side`'s pawns capture on towards the a-file and towards the h-file. A pawn on its last rank
+// captures off the board, which no set holds.
 template <int side>
-static void AnalysePawn(EvalContext& e, int s, PawnCacheSide& ps) {
-  const int enemy = 1 - side;
-  const int ownPawn = Own(side, kPawn), enemyPawn = Enemy(side, kPawn);
-  const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
-  const int front = RelativeSquare(side, f, r + 1);
-  SquareArray<int8_t>& ownWeights = WeightsOf(e, side);
-  SquareArray<int8_t>& enemyWeights = WeightsOf(e, enemy);
-  auto at = [](int file, int rank) { return Board.squares[RelativeSquare(side, file, rank)]; };
-
-  // 1. Counts.
-  ps.count++;
-  if (f < ps.lowFile) ps.lowFile = static_cast<int16_t>(f);
-  if (f > ps.highFile) ps.highFile = static_cast<int16_t>(f);
-  if ((f + rankOf[s]) % 2 == 0)
-    ps.darkCount++;
-  else
-    ps.lightCount++;
-
-  // 2. Placement.
-  ps.squareSum = static_cast<int16_t>(ps.squareSum + kPawnSquareTable[8 - r][f - 1]);
-
-  // 3. A step forward might fork two pieces (decided per evaluation).
-  if (f > 1 && f < 8 && r < 7) ps.forkSet |= SquareBit(s);
-
-  // 4. The two capture squares (what stands there is looked at per evaluation).
-  for (int df = -1; df <= 1; df += 2) {
-    int cf = f + df;
-    if (cf < 1 || cf > 8) continue;
-    int t = RelativeSquare(side, cf, r + 1);
-    const uint64_t bit = SquareBit(t);
-    ps.attackedTwice |= ps.attacked & bit;
-    ps.attacked |= bit;
-    enemyWeights[t] = 1;  // enemy pieces gain little from squares a pawn covers
-  }
-
-  // 5. Doubled.
-  const int doubled = OwnRear2(e, side, f) != 9 ? -4 : 0;
-
-  // 6. Support from neighbouring pawns.
-  int u = 0;
-  u += Support(OwnRear(e, side, f - 1) - r);
-  u += Support(OwnRear(e, side, f + 1) - r);
-  u += Support(OwnRear2(e, side, f - 1) - r);
-  u += Support(OwnRear2(e, side, f + 1) - r);
-  if (u > 10) u = (u - 10) / 4 + 10;
-
-  // 7. Weakness: isolated, or backward with an enemy pawn controlling or blocking its advance. Against
-  // 500 in pieces a weak pawn loses its support value: [1] below.
-  const int left = OwnRear(e, side, f - 1), right = OwnRear(e, side, f + 1);
-  bool weak = left == 9 && right == 9;
-  if (!weak && r < left && r < right &&
-      (at(f - 1, r + 2) == enemyPawn || at(f + 1, r + 2) == enemyPawn || at(f, r + 1) == enemyPawn))
-    weak = true;
-  if (!weak && r + 1 < left && r + 1 < right &&
-      (at(f - 1, r + 3) == enemyPawn || at(f + 1, r + 3) == enemyPawn || at(f, r + 2) == enemyPawn))
-    weak = true;
-  int uBy[2] = {u, u};
-  if (weak) {
-    enemyWeights[s] += 10;
-    if (EnemyRear(e, side, f) == 0) {
-      uBy[1] = -12;
-    } else {
-      int c = Board.squares[front];
-      if (c != ownPawn && c != enemyPawn) uBy[1] = -7;
-    }
-  }
-
-  // 8. Structure, halved on the rook files.
-  for (int m = 0; m < 2; m++)
-    ps.structure[m] = static_cast<int16_t>(ps.structure[m] + ((f == 1 || f == 8) ? uBy[m] / 2 : uBy[m]));
-
-  // 9. Passed pawn.
-  if (EnemyRear(e, side, f) < r && EnemyRear(e, side, f - 1) <= r && EnemyRear(e, side, f + 1) <= r) {
-    PawnCachePasser& pp = ps.passers[ps.passerCount++];
-    pp.square = static_cast<uint8_t>(s);
-    pp.file = static_cast<uint8_t>(f);
-    pp.rank = static_cast<uint8_t>(r);
-    pp.undoubled = doubled == 0;
-    pp.noEnemyPawnOnFile = EnemyRear(e, side, f) == 0;
-    for (int m = 0; m < 2; m++)
-      pp.base[m] = static_cast<int16_t>(kPassedPawnBonus[r] + uBy[m] / 4 + 2 * doubled);
-    int connected = 0;
-    if (r > 4) {
-      for (int df = -1; df <= 1; df += 2) {
-        int nf = f + df;
-        if (nf < 1 || nf > 8) continue;
-        int mate = OwnRear(e, side, nf);
-        if (std::abs(mate - r) < 2 && EnemyRear(e, side, nf) < mate && EnemyRear(e, side, nf + df) <= mate)
-          connected += 15 * r - 65;
-      }
-    }
-    pp.connected = static_cast<int16_t>(connected);
-    if (at(f - 1, r) != ownPawn && at(f + 1, r) != ownPawn) enemyWeights[front] += kPassedPawnBlock[r];
-    ownWeights[front] += kPassedPawnBlock[r];
-    if (weak) ownWeights[s] += 10;
+static inline void PawnCaptures(uint64_t pawns, uint64_t& towardA, uint64_t& towardH) {
+  if (side == kWhite) {
+    const uint64_t p = pawns & ~kRank8Set;
+    towardA = p >> 7;
+    towardH = p << 9;
   } else {
-    // 10. Not passed: advance, and the candidate passer.
-    ps.frontSet |= SquareBit(front);
-    for (int m = 0; m < 2; m++) {
-      int v = ps.structure[m] + kPawnAdvanceBonus[r] + doubled;
-      if (uBy[m] > 4 && EnemyRear(e, side, f) == 0 &&
-          ((EnemyRear(e, side, f - 1) == 0 && EnemyRear2(e, side, f + 1) == 0) ||
-           (EnemyRear(e, side, f + 1) == 0 && EnemyRear2(e, side, f - 1) == 0))) {
-        v += kPawnAdvanceBonus[r] - 14;
-        ps.candidateFiles[m][ps.candidateCount[m]++] = static_cast<uint8_t>(f);
+    const uint64_t p = pawns & ~kRank1Set;
+    towardA = p >> 9;
+    towardH = p << 7;
+  }
+}
+
+// Support by d + 8, d = neighbour's rank - own rank (relative) in -8..+8: the pawn table, 0 outside -4..+2.
+struct SupportByDifference {
+  int8_t value[17];
+};
+static constexpr SupportByDifference MakeSupportByDifference() {
+  SupportByDifference t{};
+  for (int d = -4; d <= 2; d++) t.value[d + 8] = kPawnSupportTable[d + 4];
+  return t;
+}
+static constexpr SupportByDifference kSupportBy = MakeSupportByDifference();
+
+// The cached weight index (square - kCachedWeightFirst) of each bit of a set.
+struct CachedIndexOfBit {
+  uint8_t index[64];
+};
+static constexpr CachedIndexOfBit MakeCachedIndexOfBit() {
+  CachedIndexOfBit t{};
+  for (int i = 0; i < 64; i++) t.index[i] = static_cast<uint8_t>(SquareOfBit(i) - kCachedWeightFirst);
+  return t;
+}
+static constexpr CachedIndexOfBit kCachedIndexOfBit = MakeCachedIndexOfBit();
+
+// Placement by the bit of the pawn's square, by side.
+struct PawnSquareByBit {
+  int8_t value[2][64];
+};
+static constexpr PawnSquareByBit MakePawnSquareByBit() {
+  PawnSquareByBit t{};
+  for (int i = 0; i < 64; i++) {
+    const int f = i / 8 + 1, rank = i % 8 + 1;
+    t.value[kWhite][i] = kPawnSquareTable[8 - rank][f - 1];
+    t.value[kBlack][i] = kPawnSquareTable[rank - 1][f - 1];
+  }
+  return t;
+}
+static constexpr PawnSquareByBit kPawnSquareByBit = MakePawnSquareByBit();
+
+// Each square of a set with the squares ahead of it on its file, towards `side`'s eighth rank.
+template <int side>
+static inline uint64_t FillAhead(uint64_t x) {
+  if (side == kWhite) {
+    x |= (x << 1) & ~kRank1Set;
+    x |= (x << 2) & ~(kRank1Set * 0x03);
+    x |= (x << 4) & ~(kRank1Set * 0x0f);
+  } else {
+    x |= (x >> 1) & ~kRank8Set;
+    x |= (x >> 2) & ~(kRank1Set * 0xc0);
+    x |= (x >> 4) & ~(kRank1Set * 0xf0);
+  }
+  return x;
+}
+
+// The squares one and two steps behind those of a set, as `side` moves: the squares whose front square,
+// or the square two ahead, is in the set.
+template <int side>
+static inline uint64_t OneBehind(uint64_t x) {
+  return side == kWhite ? (x >> 1) & ~kRank8Set : (x << 1) & ~kRank1Set;
+}
+template <int side>
+static inline uint64_t TwoBehind(uint64_t x) {
+  return side == kWhite ? (x >> 2) & ~(kRank1Set * 0xc0) : (x << 2) & ~(kRank1Set * 0x03);
+}
+
+static inline uint64_t BesideFiles(uint64_t x) { return (x << 8) | (x >> 8); }
+
+// The pawn-only terms of `side`'s pawns (a template so that each colour's mirror folds at compile time),
+// from the entry's file arrays; they add to both weight maps of the entry. enemyCaptures: the squares the
+// enemy's pawns attack.
+template <int side>
+static void FillPawnSide(PawnCacheEntry& entry, uint64_t own, uint64_t enemy, uint64_t enemyCaptures) {
+  const int up = side == kWhite ? 1 : -1;
+  // The file arrays as ranks seen from `side`, in local copies that the byte stores into the entry below
+  // cannot touch.
+  int8_t ownRear[10], ownRear2[10], enemyRear[10], enemyRear2[10];
+  for (int f = 0; f < 10; f++) {
+    ownRear[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kWhiteRear][f] : 9 - entry.rear[kBlackRear][f]);
+    ownRear2[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kWhiteRear2][f] : 9 - entry.rear[kBlackRear2][f]);
+    enemyRear[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kBlackRear][f] : 9 - entry.rear[kWhiteRear][f]);
+    enemyRear2[f] =
+        static_cast<int8_t>(side == kWhite ? entry.rear[kBlackRear2][f] : 9 - entry.rear[kWhiteRear2][f]);
+  }
+  // Indexed by square - kCachedWeightFirst.
+  int8_t* const ownWeights = entry.weights[side];
+  int8_t* const enemyWeights = entry.weights[1 - side];
+  PawnCacheSide& ps = entry.side[side];
+  ps = PawnCacheSide{};
+
+  // 1. Counts; 3. the pawns that might fork; 4. the capture squares (what stands there is looked at per
+  // evaluation).
+  PawnValues& start = ps.start;
+  start.count = CountSquares(own);
+  start.darkCount = CountSquares(own & kDarkSet);
+  start.lightCount = start.count - start.darkCount;
+  start.lowFile = own != 0 ? (__builtin_ctzll(own) >> 3) + 1 : 9;
+  start.highFile = own != 0 ? ((63 - __builtin_clzll(own)) >> 3) + 1 : 0;
+  ps.forkSet = own & kForkSet[side];
+  uint64_t towardA, towardH;
+  PawnCaptures<side>(own, towardA, towardH);
+  const uint64_t attacked = towardA | towardH;
+  ps.attacked = attacked;
+  ps.attackedTwice = towardA & towardH;
+  // The squares an enemy pawn stands on or attacks: a step onto them is stopped or met.
+  const uint64_t stops = enemy | enemyCaptures;
+  const uint64_t pawns = own | enemy;
+
+  // 7. Weak pawns: isolated, or backward with an enemy pawn controlling or blocking its advance. Backward:
+  // no own pawn on a neighbouring file level with it or behind (for the second test, level with its front
+  // square or behind), the squares ahead of the neighbours' pawns.
+  // A byte's top bit set where the file holds a pawn, spread over the file.
+  const uint64_t occupiedFiles = ((((own & ~kRank8Set) + ~kRank8Set) | own) & kRank8Set) >> 7;
+  const uint64_t isolated = own & ~BesideFiles(occupiedFiles * 0xff);
+  const uint64_t besideAhead = FillAhead<side>(BesideFiles(own));
+  const uint64_t weakSet = isolated | (own & ~besideAhead & OneBehind<side>(stops)) |
+                           (own & ~OneBehind<side>(besideAhead) & TwoBehind<side>(stops));
+  // 9. Passed pawns: no enemy pawn ahead on the file or the neighbouring files.
+  const uint64_t passedSet = own & ~OneBehind<side>(FillAhead<1 - side>(enemy | BesideFiles(enemy)));
+
+  int squareSum = 0, structure0 = 0, structure1 = 0;  // structure by whether the enemy has 500 in pieces
+  uint64_t frontSet = 0;
+  int passerCount = 0, candidates0 = 0, candidates1 = 0;
+  for (uint64_t rest = own; rest != 0; rest &= rest - 1) {
+    const int i = __builtin_ctzll(rest);
+    const uint64_t bit = uint64_t{1} << i;
+    const int f = (i >> 3) + 1, rank = (i & 7) + 1;
+    const int r = RelativeRank(side, rank);
+    const int s = SquareAt(f, rank), front = s + up;
+    // The square ahead (none off the board).
+    const uint64_t frontBit = side == kWhite ? (bit << 1) & ~kRank1Set : (bit >> 1) & ~kRank8Set;
+
+    // 2. Placement.
+    squareSum += kPawnSquareByBit.value[side][i];
+
+    // 5. Doubled.
+    const int doubled = ownRear2[f] != 9 ? -4 : 0;
+
+    // 6. Support from neighbouring pawns.
+    const int left = ownRear[f - 1], right = ownRear[f + 1];
+    const int8_t* support = &kSupportBy.value[8 - r];
+    int u = support[left] + support[right] + support[ownRear2[f - 1]] + support[ownRear2[f + 1]];
+    if (u > 10) u = (u - 10) / 4 + 10;
+
+    // 7. Against 500 in pieces a weak pawn loses its support value: u1.
+    const bool weak = (weakSet & bit) != 0;
+    int u1 = u;
+    if (weak) {
+      enemyWeights[s - kCachedWeightFirst] += 10;
+      if (enemyRear[f] == 0)
+        u1 = -12;
+      else if ((pawns & frontBit) == 0)
+        u1 = -7;
+    }
+
+    // 8. Structure, halved on the rook files (u is never negative).
+    if (f == 1 || f == 8) {
+      structure0 += u >> 1;
+      structure1 += u1 / 2;
+    } else {
+      structure0 += u;
+      structure1 += u1;
+    }
+
+    // 9. Passed pawn.
+    if ((passedSet & bit) != 0) {
+      PawnCachePasser& pp = ps.passers[passerCount++];
+      pp.square = static_cast<uint8_t>(s);
+      pp.file = static_cast<uint8_t>(f);
+      pp.rank = static_cast<uint8_t>(r);
+      pp.undoubled = doubled == 0;
+      pp.noEnemyPawnOnFile = enemyRear[f] == 0;
+      pp.base[0] = static_cast<int16_t>(kPassedPawnBonus[r] + u / 4 + 2 * doubled);
+      pp.base[1] = static_cast<int16_t>(kPassedPawnBonus[r] + u1 / 4 + 2 * doubled);
+      int connected = 0;
+      if (r > 4) {
+        for (int df = -1; df <= 1; df += 2) {
+          int nf = f + df;
+          if (nf < 1 || nf > 8) continue;
+          int mate = ownRear[nf];
+          if (std::abs(mate - r) < 2 && enemyRear[nf] < mate && enemyRear[nf + df] <= mate)
+            connected += 15 * r - 65;
+        }
       }
-      ps.structure[m] = static_cast<int16_t>(v);
+      pp.connected = static_cast<int16_t>(connected);
+      // Own pawns beside it cover the square in front.
+      if ((own & ((bit >> 8) | (bit << 8))) == 0)
+        enemyWeights[front - kCachedWeightFirst] += kPassedPawnBlock[r];
+      ownWeights[front - kCachedWeightFirst] += kPassedPawnBlock[r];
+      if (weak) ownWeights[s - kCachedWeightFirst] += 10;
+    } else {
+      // 10. Not passed: advance, and the candidate passer.
+      frontSet |= frontBit;
+      const int advance = kPawnAdvanceBonus[r] + doubled;
+      structure0 += advance;
+      structure1 += advance;
+      if (enemyRear[f] == 0 && ((enemyRear[f - 1] == 0 && enemyRear2[f + 1] == 0) ||
+                                (enemyRear[f + 1] == 0 && enemyRear2[f - 1] == 0))) {
+        if (u > 4) {
+          structure0 += kPawnAdvanceBonus[r] - 14;
+          ps.candidateFiles[0][candidates0++] = static_cast<uint8_t>(f);
+        }
+        if (u1 > 4) {
+          structure1 += kPawnAdvanceBonus[r] - 14;
+          ps.candidateFiles[1][candidates1++] = static_cast<uint8_t>(f);
+        }
+      }
+    }
+  }
+  start.squareSum = static_cast<int16_t>(squareSum);
+  ps.structure[0] = static_cast<int16_t>(structure0);
+  ps.structure[1] = static_cast<int16_t>(structure1);
+  ps.frontSet = frontSet;
+  ps.passerCount = static_cast<uint8_t>(passerCount);
+  ps.candidateCount[0] = static_cast<uint8_t>(candidates0);
+  ps.candidateCount[1] = static_cast<uint8_t>(candidates1);
+
+  // Enemy pieces gain little from squares a pawn covers. No other pawn term lands on such a square (a pawn
+  // covering it would make the passer not passed, the weak pawn defended, the blocking square covered), so
+  // the order does not matter. A pawn on its last rank covers border numbers inside the kept span.
+  for (uint64_t rest = attacked; rest != 0; rest &= rest - 1)
+    enemyWeights[kCachedIndexOfBit.index[__builtin_ctzll(rest)]] = 1;
+  if ((own & (side == kWhite ? kRank8Set : kRank1Set)) != 0) [[unlikely]] {
+    for (uint64_t rest = own & (side == kWhite ? kRank8Set : kRank1Set); rest != 0; rest &= rest - 1) {
+      const int f = (__builtin_ctzll(rest) >> 3) + 1;
+      const int beyond = side == kWhite ? 9 : 0;
+      if (f > 1) enemyWeights[SquareAt(f - 1, beyond) - kCachedWeightFirst] = 1;
+      if (f < 8) enemyWeights[SquareAt(f + 1, beyond) - kCachedWeightFirst] = 1;
     }
   }
 }
 
-static void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
-  EvalContext e;
-  e.WhiteSquareWeights = BaseSquareWeights;
-  e.BlackSquareWeights = BaseSquareWeights;
-  FillPawnFiles(e);
+// Kept out of ScorePawns: most evaluations find their entry, and the fill inlined there made every hit pay
+// for its registers.
+__attribute__((noinline)) void FillPawnEntry(PawnCacheEntry& entry, uint64_t white, uint64_t black) {
   entry.pawns[kWhite] = white;
   entry.pawns[kBlack] = black;
-  for (int side = kWhite; side <= kBlack; side++) {
-    entry.side[side] = PawnCacheSide{};
-    entry.side[side].lowFile = 9;
-    entry.side[side].highFile = 0;
+  entry.rear[kWhiteRear][0] = entry.rear[kWhiteRear][9] = entry.rear[kWhiteRear2][0] =
+      entry.rear[kWhiteRear2][9] = 9;
+  entry.rear[kBlackRear][0] = entry.rear[kBlackRear][9] = entry.rear[kBlackRear2][0] =
+      entry.rear[kBlackRear2][9] = 0;
+  for (int f = 1; f <= 8; f++) {
+    const unsigned w = (white >> (8 * (f - 1))) & 0xff, b = (black >> (8 * (f - 1))) & 0xff;
+    entry.rear[kWhiteRear][f] = kFileRears.low[w];
+    entry.rear[kWhiteRear2][f] = kFileRears.low2[w];
+    entry.rear[kBlackRear][f] = kFileRears.high[b];
+    entry.rear[kBlackRear2][f] = kFileRears.high2[b];
   }
-  for (int i = 1; i <= kMaxPawnSlots; i++) {
-    if (Board.pawns[kWhite][i] != 0) AnalysePawn<kWhite>(e, Board.pawns[kWhite][i], entry.side[kWhite]);
-    if (Board.pawns[kBlack][i] != 0) AnalysePawn<kBlack>(e, Board.pawns[kBlack][i], entry.side[kBlack]);
-  }
+  std::memcpy(entry.weights[kWhite], kCachedBaseWeights.w, kCachedWeightCount);
+  std::memcpy(entry.weights[kBlack], kCachedBaseWeights.w, kCachedWeightCount);
+  uint64_t towardA, towardH;
+  PawnCaptures<kBlack>(black, towardA, towardH);
+  FillPawnSide<kWhite>(entry, white, black, towardA | towardH);
+  PawnCaptures<kWhite>(white, towardA, towardH);
+  FillPawnSide<kBlack>(entry, black, white, towardA | towardH);
   for (int side = kWhite; side <= kBlack; side++) {
     for (int wing = 0; wing < 2; wing++)
       entry.wingShelter[side][wing] = WingPawnShelter{0, kWingShelterUnknown, 0};
     entry.homeShelter[side] = HomePawnShelter{0, kHomeShelterUnknown};
   }
-  std::memcpy(entry.rear[0], e.whiteRear, 10);
-  std::memcpy(entry.rear[1], e.whiteRear2, 10);
-  std::memcpy(entry.rear[2], e.blackRear, 10);
-  std::memcpy(entry.rear[3], e.blackRear2, 10);
-  std::memcpy(entry.weights[kWhite], &e.WhiteSquareWeights[kCachedWeightFirst], kCachedWeightCount);
-  std::memcpy(entry.weights[kBlack], &e.BlackSquareWeights[kCachedWeightFirst], kCachedWeightCount);
 }
 
-// The terms of `side`'s pawns that read more than the pawns, from its part of the entry.
+// The terms of `side`'s pawns that read more than the pawns, from its part of the entry; occupied: every
+// occupied square.
 template <int side>
-static void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps) {
+static inline __attribute__((always_inline)) void ScorePawnsOfSide(EvalContext& e, const PawnCacheSide& ps,
+                                                                   uint64_t occupied) {
   const int enemy = 1 - side;
   const int up = side == kWhite ? 1 : -1;
   const bool enemyHasPieces = Board.pieceMaterial[enemy] >= 500;
   const int enemyKing = Board.king[enemy], ownKing = Board.king[side];
   const int enemyKingFile = fileOf[enemyKing];
   const auto& sq = Board.squares;
-  const uint64_t occupied = OccupiedSquares();
   PawnValues& pv = e.pawnValues[side];
-  pv = PawnValues{ps.count,   ps.squareSum, ps.structure[enemyHasPieces], 0, ps.darkCount, ps.lightCount,
-                  ps.lowFile, ps.highFile};
+  pv = ps.start;
+  pv.structureSum = ps.structure[enemyHasPieces];
 
   // A step forward would fork two pieces: the square ahead empty, an enemy knight..king on both squares
   // the pawn would then attack. On the sets a rank up is one bit up and a file eight bits; the fork pawns
@@ -456,17 +574,15 @@ void ScorePawns(EvalContext& e) {
   pawnCacheRecent[slot] = static_cast<uint8_t>(way);
   PawnCacheEntry& entry = pair[way];
 
-  std::memcpy(e.whiteRear, entry.rear[0], 10);
-  std::memcpy(e.whiteRear2, entry.rear[1], 10);
-  std::memcpy(e.blackRear, entry.rear[2], 10);
-  std::memcpy(e.blackRear2, entry.rear[3], 10);
+  std::memcpy(e.rear, entry.rear, sizeof e.rear);
   CopyCachedWeights(e.WhiteSquareWeights, entry.weights[kWhite]);
   CopyCachedWeights(e.BlackSquareWeights, entry.weights[kBlack]);
   e.wingShelter = entry.wingShelter;
   e.homeShelter = entry.homeShelter;
 
-  ScorePawnsOfSide<kWhite>(e, entry.side[kWhite]);
-  ScorePawnsOfSide<kBlack>(e, entry.side[kBlack]);
+  const uint64_t occupied = OccupiedSquares();
+  ScorePawnsOfSide<kWhite>(e, entry.side[kWhite], occupied);
+  ScorePawnsOfSide<kBlack>(e, entry.side[kBlack], occupied);
 
   // In pawn endings pawns spread over the board are hard to stop.
   for (int side = kWhite; side <= kBlack; side++) {
