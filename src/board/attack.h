@@ -31,16 +31,43 @@ inline constexpr AttackSets kAttackSets = MakeAttackSets();
 // pawns, knights and the king; a king hit leaves attackerSquare[ply] as it was).
 bool IsAttacked(int square, int bySide);
 
-// The step from `from` towards `to` along a rank, file or diagonal (0 when they share none), and whether
-// the line is a diagonal.
+// The line between two squares by their file and rank differences, as fileOf and rankOf give them (0 for a
+// border number, so each difference lies in -8..8): entry 32 * dr + df + kLineCentre holds the step and
+// whether the line is a diagonal. The check tests ask for it after nearly every move; one look-up replaces
+// the comparisons of the differences.
+namespace detail {
+inline constexpr int kLineCentre = 8 * 32 + 8;
+struct LineTable {
+  int8_t step[2 * kLineCentre + 1];
+  bool diagonal[2 * kLineCentre + 1];
+  int16_t coordinate[110];  // 32 * rankOf + fileOf
+};
+constexpr LineTable MakeLineTable() {
+  LineTable t{};
+  for (int s = 0; s < 110; ++s) t.coordinate[s] = static_cast<int16_t>(32 * rankOf[s] + fileOf[s]);
+  for (int dr = -8; dr <= 8; ++dr)
+    for (int df = -8; df <= 8; ++df) {
+      const int i = 32 * dr + df + kLineCentre;
+      if (df == 0) {
+        t.step[i] = static_cast<int8_t>(dr > 0 ? 1 : dr < 0 ? -1 : 0);
+      } else if (dr == 0) {
+        t.step[i] = static_cast<int8_t>(df > 0 ? 10 : -10);
+      } else if (df == dr || df == -dr) {
+        t.step[i] = static_cast<int8_t>((df > 0 ? 10 : -10) + (dr > 0 ? 1 : -1));
+        t.diagonal[i] = true;
+      }
+    }
+  return t;
+}
+inline constexpr LineTable kLineTable = MakeLineTable();
+}  // namespace detail
+
+// The step from `from` towards `to` (squares 0..109) along a rank, file or diagonal (0 when they share
+// none), and whether the line is a diagonal.
 inline int LineStep(int from, int to, bool& diagonal) {
-  const int df = fileOf[to] - fileOf[from], dr = rankOf[to] - rankOf[from];
-  diagonal = false;
-  if (df == 0) return dr > 0 ? 1 : dr < 0 ? -1 : 0;
-  if (dr == 0) return df > 0 ? 10 : -10;
-  if (df != dr && df != -dr) return 0;
-  diagonal = true;
-  return (df > 0 ? 10 : -10) + (dr > 0 ? 1 : -1);
+  const int i = detail::kLineTable.coordinate[to] - detail::kLineTable.coordinate[from] + detail::kLineCentre;
+  diagonal = detail::kLineTable.diagonal[i];
+  return detail::kLineTable.step[i];
 }
 
 // A slider of bySide attacks the king through the square `opened` (the king standing on a line with it):

@@ -42,6 +42,31 @@ void ExpectRecord(int square, int direction) {
   EXPECT_EQ(attackDirection[3], direction);
 }
 
+// The check tests find lines in a table: for every pair of square numbers 0..109 (border numbers count as
+// file or rank 0) it must give the step and the diagonal flag that the file and rank differences give.
+TEST(LineStep, AgreesWithTheFileAndRankDifferencesForEveryPair) {
+  int lines = 0;
+  for (int from = 0; from < 110; ++from)
+    for (int to = 0; to < 110; ++to) {
+      const int df = fileOf[to] - fileOf[from], dr = rankOf[to] - rankOf[from];
+      int step = 0;
+      bool diagonalLine = false;
+      if (df == 0) {
+        step = dr > 0 ? 1 : dr < 0 ? -1 : 0;
+      } else if (dr == 0) {
+        step = df > 0 ? 10 : -10;
+      } else if (df == dr || df == -dr) {
+        step = (df > 0 ? 10 : -10) + (dr > 0 ? 1 : -1);
+        diagonalLine = true;
+      }
+      bool diagonal = !diagonalLine;
+      ASSERT_EQ(LineStep(from, to, diagonal), step) << from << " to " << to;
+      ASSERT_EQ(diagonal, diagonalLine) << from << " to " << to;
+      if (onBoard[from] && onBoard[to] && step != 0) ++lines;
+    }
+  EXPECT_EQ(lines, 1456);  // a queen's moves from every square of an empty board
+}
+
 TEST(IsAttacked, RookAlongTheFileRecordsSquareAndStep) {
   Place({{"e1", kWhiteKing}, {"e8", kBlackRook}});
   EXPECT_TRUE(Attacked(kE1, kBlack));
