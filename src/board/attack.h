@@ -118,8 +118,7 @@ inline bool InCheckAfter(const Move& last) {
   if (kind == kPawn) {
     attacks = enemy == kWhite ? (king == to + 11 || king == to - 9) : (king == to - 11 || king == to + 9);
   } else if (kind == kKnight) {
-    const int df = fileOf[king] - fileOf[to], dr = rankOf[king] - rankOf[to];
-    attacks = df * df + dr * dr == 5;
+    attacks = (kAttackSets.knight[king] & SquareBit(to)) != 0;
   } else {
     bool diagonal;
     const int step = LineStep(to, king, diagonal);

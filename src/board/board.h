@@ -312,7 +312,8 @@ constexpr int kResultTooManyMoves = 7;
 // ---------------------------------------------------------------------------------------------------------
 // Position keys
 
-// pieceKey[code 1..12][square 11..88]; entries of border numbers exist but are never used. Rows of 128 so
+// pieceKey[code 1..12][square 11..88]; entries of border numbers exist but are never used. The row of
+// kEmpty stays all zeros, so a key step for a capture of nothing changes nothing. Rows of 128 so
 // that a code's row is found by a shift: make, unmake and the prefetch keys look up two or three a move.
 constexpr int kPieceKeyRow = 128;
 extern uint32_t pieceKey[13][kPieceKeyRow];

@@ -119,11 +119,9 @@ static bool ExtendNode(int ply, int32_t depth) {
 
 // The key after a normal move of `piece` that arrives on `to` as `arriving`, taking `captured` (kEmpty for
 // none), for prefetching its table bucket before the move is made (en passant and castling get a near
-// miss, which costs nothing but the hint).
+// miss, which costs nothing but the hint). The row of kEmpty is all zeros: no capture needs no test.
 static inline uint32_t KeyAfter(int piece, int arriving, int from, int to, int captured) {
-  uint32_t key = Board.key ^ sideKey ^ pieceKey[piece][from] ^ pieceKey[arriving][to];
-  if (captured != kEmpty) key ^= pieceKey[captured][to];
-  return key;
+  return Board.key ^ sideKey ^ pieceKey[piece][from] ^ pieceKey[arriving][to] ^ pieceKey[captured][to];
 }
 
 static inline uint32_t ChildKey(const Move& m) {

@@ -86,6 +86,16 @@ TEST(MakeMove, EveryMoveOfManyPositionsIsRestoredExactly) {
   }
 }
 
+// The search's prefetch keys fold in the captured piece's key without testing for a capture: the row of
+// the empty code must be all zeros, also after the tables are rebuilt.
+TEST(MakeMove, EmptySquareCodeHasNoKeys) {
+  for (int round = 0; round < 2; ++round) {
+    for (int square = 0; square < kPieceKeyRow; ++square) ASSERT_EQ(pieceKey[kEmpty][square], 0u) << square;
+    for (int code = 1; code <= 12; ++code) EXPECT_NE(pieceKey[code][kE1], 0u) << code;
+    InitKeys();
+  }
+}
+
 TEST(MakeMove, NullMovePassesTheTurnAndRestores) {
   ASSERT_TRUE(SetUpPosition("rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 2"));
   ASSERT_EQ(Board.epFile, 4);
