@@ -817,6 +817,11 @@ TEST(PieceTermsOracle, RandomGamesGiveTheReferenceSumsAndEvaluation) {
       "r1r1r1k1/5ppp/8/8/8/8/5PPP/R1R1R1K1 w - - 0 1",
       "6k1/1p3ppp/8/8/8/8/3N1PPP/6K1 w - - 0 1",
       "rn2k1nr/1pp2ppp/8/3q4/8/8/PPP2PPP/RNBQKBNR b KQkq - 0 1",
+      // Few pawns for the material corrections: single pawns, a rook pawn, opposite bishops.
+      "8/5k2/8/3b4/8/2N5/P4K2/8 w - - 0 1",
+      "8/8/4k3/8/8/2B5/P3p3/4K3 w - - 0 1",
+      "8/5pk1/5bp1/8/8/1B4P1/5PK1/8 w - - 0 1",
+      "4k3/7p/8/8/8/8/r7/R3K3 b - - 0 1",
   };
   constexpr int kStarts = sizeof starts / sizeof starts[0];
   int positions = 0;
