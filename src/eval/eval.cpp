@@ -52,6 +52,21 @@ static bool WrongRookPawn(const EvalContext& e, int side) {
   return ownFlags == wrong;
 }
 
+// 5. Bishops of opposite colours and nothing else; pieces is the piece material of both sides.
+static inline int OppositeBishops(const EvalContext& e, int pieces, int t) {
+  if ((e.bishopColours == (kWhiteDarkBishop | kBlackLightBishop) ||
+       e.bishopColours == (kWhiteLightBishop | kBlackDarkBishop)) &&
+      pieces == 600) {
+    if (t >= -9000 && t <= -200)
+      t += 100;
+    else if (t >= 200 && t <= 9000)
+      t -= 100;
+    else
+      t = t / 2;
+  }
+  return t;
+}
+
 int AdjustForMaterial(const EvalContext& e, int t) {
   const int wp = Board.pawnMaterial[kWhite], bp = Board.pawnMaterial[kBlack];
   const int wn = Board.pieceMaterial[kWhite], bn = Board.pieceMaterial[kBlack];
@@ -61,6 +76,9 @@ int AdjustForMaterial(const EvalContext& e, int t) {
   if (d > 300) d = 300;
   if (d < -300) d = -300;
   t += ((6200 - (wn + bn)) * d) / 10000;
+
+  // Steps 2 to 4 ask for a side with no pawn or a single one: with more on both sides only 5 can apply.
+  if (wp > 100 && bp > 100) return OppositeBishops(e, wn + bn, t);
 
   // 2. A lone minor without pawns cannot win.
   if (wp == 0 && wn == 300 && t > -30) t = t / 10 - 27;
@@ -92,18 +110,7 @@ int AdjustForMaterial(const EvalContext& e, int t) {
   if (wp == 100 && wn <= 300 && t > 0 && WrongRookPawn(e, kWhite)) t = t / 50;
   if (bp == 100 && bn <= 300 && t < 0 && WrongRookPawn(e, kBlack)) t = t / 50;
 
-  // 5. Bishops of opposite colours and nothing else.
-  if ((e.bishopColours == (kWhiteDarkBishop | kBlackLightBishop) ||
-       e.bishopColours == (kWhiteLightBishop | kBlackDarkBishop)) &&
-      wn + bn == 600) {
-    if (t >= -9000 && t <= -200)
-      t += 100;
-    else if (t >= 200 && t <= 9000)
-      t -= 100;
-    else
-      t = t / 2;
-  }
-  return t;
+  return OppositeBishops(e, wn + bn, t);
 }
 
 static inline void Record(EvalTrace* trace, int stage, const EvalContext& e) {

@@ -79,7 +79,6 @@ static int PiecePatterns(const EvalContext& e) {
   const int rook = Own(side, kRook), knight = Own(side, kKnight), bishop = Own(side, kBishop);
   const int enemyPawn = Enemy(side, kPawn);
   const int king = Board.king[side];
-  const int kf = fileOf[king], kr = RelativeRank(side, rankOf[king]);
   int v = 0;
 
   const int r1 = Board.rooks[side][1], r2 = Board.rooks[side][2];
@@ -92,10 +91,10 @@ static int PiecePatterns(const EvalContext& e) {
 
   // Rooks shut in by their own king behind unmoved pawns (the king's square decides first: no other term
   // has a side effect, so the order of the tests changes nothing).
-  if (kr == 1 && (kf == 2 || kf == 3) &&
+  if ((king == RelativeSquare(side, 2, 1) || king == RelativeSquare(side, 3, 1)) &&
       ((at(1, 1) == rook && OwnRear(e, side, 1) < 5) || (at(2, 1) == rook && OwnRear(e, side, 2) < 5)))
     v -= 65;
-  if (kr == 1 && (kf == 7 || kf == 6) &&
+  if ((king == RelativeSquare(side, 7, 1) || king == RelativeSquare(side, 6, 1)) &&
       ((at(8, 1) == rook && OwnRear(e, side, 8) < 5) || (at(7, 1) == rook && OwnRear(e, side, 7) < 5)))
     v -= 65;
 

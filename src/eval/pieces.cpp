@@ -78,6 +78,41 @@ static constexpr KnightTargetTable kKnightTargets = MakeKnightTargetTable();
 
 static inline int ForkValue(int a, int b) { return kKnightTargets.fork[a][b]; }
 
+// What a bishop gets for its line to the enemy king, by the file and rank differences between them (each
+// + 7): on a diagonal of the king 4, and 2 to its attack count; beside one (the distances one apart) 2.
+struct KingLine {
+  int8_t score, zone;
+};
+struct KingLineTable {
+  KingLine cell[15][15];
+};
+static constexpr KingLineTable MakeKingLineTable() {
+  KingLineTable t{};
+  for (int fd = -7; fd <= 7; fd++)
+    for (int rd = -7; rd <= 7; rd++) {
+      const int df = fd < 0 ? -fd : fd, dr = rd < 0 ? -rd : rd;
+      const bool diagonal = df == dr, beside = df - dr == 1 || dr - df == 1;
+      const int score = diagonal ? 4 : beside ? 2 : 0;
+      t.cell[fd + 7][rd + 7] = KingLine{static_cast<int8_t>(score), static_cast<int8_t>(diagonal ? 2 : 0)};
+    }
+  return t;
+}
+static constexpr KingLineTable kKingLines = MakeKingLineTable();
+
+// 1 on the squares where a knight or bishop of the side can stand on an outpost: files b to g, the side's
+// own third to seventh ranks.
+struct OutpostSquares {
+  SquareArray<int8_t> side[2];
+};
+static constexpr OutpostSquares MakeOutpostSquares() {
+  OutpostSquares t{};
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int f = 2; f <= 7; f++)
+      for (int r = 3; r <= 7; r++) t.side[side][SquareAt(f, side == kWhite ? r : 9 - r)] = 1;
+  return t;
+}
+static constexpr OutpostSquares kOutpostSquares = MakeOutpostSquares();
+
 // Outpost flags 2, 4 and 8, shared by knights and bishops on file f, relative rank r.
 static int OutpostFlags(const EvalContext& e, int side, int f, int r) {
   int flags = 0;
@@ -201,13 +236,14 @@ static inline int MinorPinBonus(const EvalContext& e, int side, int blocker) {
   return 0;
 }
 
+// base: the knight's material with its share of the own pawns, the same for every knight of the side.
 template <int side>
-static void ScoreKnight(EvalContext& e, int s) {
+static void ScoreKnight(EvalContext& e, int s, int base) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
   int& score = ScoreOf(e, side);
-  score += 272 + Board.pawnMaterial[side] / 50;
+  score += base;
   PieceWeightOf(e, side) += 4;
   if (r == 1) score -= 9;
 
@@ -238,7 +274,7 @@ static void ScoreKnight(EvalContext& e, int s) {
   score += m + ForkValue(s, enemyKing) + ForkValue(s, Board.queens[enemy][1]) +
            ForkValue(s, Board.rooks[enemy][1]) + ForkValue(s, Board.rooks[enemy][2]);
 
-  if (f > 1 && f < 8 && r > 2 && r < 8) {
+  if (kOutpostSquares.side[side][s]) {
     int flags = OutpostFlags(e, side, f, r);
     if (r < EnemyRear(e, side, f)) flags |= 1;
     score += kOutpostTable[flags];
@@ -246,7 +282,7 @@ static void ScoreKnight(EvalContext& e, int s) {
 }
 
 template <int side>
-static void ScoreBishop(EvalContext& e, int s) {
+static inline __attribute__((always_inline)) void ScoreBishop(EvalContext& e, int s) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -287,31 +323,27 @@ static void ScoreBishop(EvalContext& e, int s) {
       score -= 3;
   }
 
-  if (f > 1 && f < 8 && r > 2 && r < 8) {
+  if (kOutpostSquares.side[side][s]) {
     int flags = OutpostFlags(e, side, f, r);
     if (EnemyRear(e, side, f) != 0) flags |= 1;
     score += kBishopOutpostTable[flags];
   }
 
   if (z > 0) z += 3;
-  const int df = std::abs(f - fileOf[enemyKing]), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
-  if (df == dr) {
-    z += 2;
-    score += 4;
-  } else if (std::abs(df - dr) == 1) {
-    score += 2;
-  }
-  AttackOf(e, side) += z;
+  const KingLine line = kKingLines.cell[f - fileOf[enemyKing] + 7][rankOf[s] - rankOf[enemyKing] + 7];
+  score += line.score;
+  AttackOf(e, side) += z + line.zone;
 }
 
+// base: the rook's material less its share of all pawns, the same for every rook.
 template <int side>
-static void ScoreRook(EvalContext& e, int s) {
+static inline __attribute__((always_inline)) void ScoreRook(EvalContext& e, int s, int base) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
   const int ekf = fileOf[enemyKing], ekr = RelativeRank(side, rankOf[enemyKing]);
   int& score = ScoreOf(e, side);
-  score += 494 - (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack]) / 30;
+  score += base;
   PieceWeightOf(e, side) += 12;
 
   int z = 0, rays = 0;
@@ -347,7 +379,8 @@ static void ScoreRook(EvalContext& e, int s) {
   AttackOf(e, side) += z;
 
   // Swing along its rank toward the king's file.
-  if (Board.pieceMaterial[side] >= 1700 && std::abs(r - ekr) > 1 && OwnRear(e, side, ekf) < r &&
+  // (The own pawns on the king's file decide first: most rooks stand behind them.)
+  if (OwnRear(e, side, ekf) < r && Board.pieceMaterial[side] >= 1700 && std::abs(r - ekr) > 1 &&
       WeightsOf(e, side)[RelativeSquare(side, ekf, r)] > 1) {
     if (f == ekf) {
       AttackOf(e, side) += 6;
@@ -405,7 +438,7 @@ static int MatingPatterns() {
 }
 
 template <int side>
-static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
+static inline __attribute__((always_inline)) void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -468,6 +501,8 @@ static void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
   score += MatingPatterns<side>();
 }
 
+// The bishop, rook and queen terms are forced inline into the piece loops below, their only callers: a call
+// per piece saved and restored most registers, for terms of some hundred instructions.
 // Every piece of one kind and side, slot by slot, empty slots skipped.
 template <typename Score>
 static inline void ForEachPiece(const int32_t* list, int count, Score score) {
@@ -476,12 +511,17 @@ static inline void ForEachPiece(const int32_t* list, int count, Score score) {
 }
 
 void ScorePieces(EvalContext& e) {
-  ForEachPiece(Board.knights[kWhite], Board.knightCount[kWhite], [&](int s) { ScoreKnight<kWhite>(e, s); });
-  ForEachPiece(Board.knights[kBlack], Board.knightCount[kBlack], [&](int s) { ScoreKnight<kBlack>(e, s); });
+  const int whiteKnight = 272 + Board.pawnMaterial[kWhite] / 50;
+  const int blackKnight = 272 + Board.pawnMaterial[kBlack] / 50;
+  ForEachPiece(Board.knights[kWhite], Board.knightCount[kWhite],
+               [&](int s) { ScoreKnight<kWhite>(e, s, whiteKnight); });
+  ForEachPiece(Board.knights[kBlack], Board.knightCount[kBlack],
+               [&](int s) { ScoreKnight<kBlack>(e, s, blackKnight); });
   ForEachPiece(Board.bishops[kWhite], Board.bishopCount[kWhite], [&](int s) { ScoreBishop<kWhite>(e, s); });
   ForEachPiece(Board.bishops[kBlack], Board.bishopCount[kBlack], [&](int s) { ScoreBishop<kBlack>(e, s); });
-  ForEachPiece(Board.rooks[kWhite], Board.rookCount[kWhite], [&](int s) { ScoreRook<kWhite>(e, s); });
-  ForEachPiece(Board.rooks[kBlack], Board.rookCount[kBlack], [&](int s) { ScoreRook<kBlack>(e, s); });
+  const int rook = 494 - (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack]) / 30;
+  ForEachPiece(Board.rooks[kWhite], Board.rookCount[kWhite], [&](int s) { ScoreRook<kWhite>(e, s, rook); });
+  ForEachPiece(Board.rooks[kBlack], Board.rookCount[kBlack], [&](int s) { ScoreRook<kBlack>(e, s, rook); });
   // The queens read the attack counts as they stood after the rooks.
   const int whiteAfterRooks = e.whiteAttack, blackAfterRooks = e.blackAttack;
   ForEachPiece(Board.queens[kWhite], Board.queenCount[kWhite],
