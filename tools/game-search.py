@@ -4,7 +4,8 @@ every run: UCI, Hash 32, no book, per position ucinewgame + position fen + go no
 
 usage: tools/game-search.py [--nodes N] [--positions FILE] ENGINE [WRAPPER ARGS...]
   e.g. tools/game-search.py --nodes 400000 build/kelb701
-       tools/game-search.py build/kelb701 valgrind --tool=callgrind --callgrind-out-file=cg.out
+       tools/game-search.py build-plain/kelb701 valgrind --tool=callgrind --callgrind-out-file=cg.out
+  (valgrind wants a plain x86-64 build: make build BUILD=build-plain NATIVE=OFF)
 Prints the engine's nodes per position and their sum (the count must not move for one build and N).
 """
 import argparse, os, subprocess, sys, tempfile
