@@ -363,9 +363,13 @@ int32_t Search(int32_t alpha, int32_t beta, int32_t depth) {
 
       // 16. The moves.
       for (int k = 1; k <= count; k++) {
+        if (k == 1) {
+          // The first child is probed soonest: start its load before the second selection step.
+          SortThrough(list, count, 1, sorted);
+          PrefetchHash(ChildKey(moveBuffer[list[1]]));
+        }
         SortThrough(list, count, k < count ? k + 1 : k, sorted);  // one ahead for the prefetch
         Move& m = moveBuffer[list[k]];
-        if (k == 1) PrefetchHash(ChildKey(m));
         if (k < count) PrefetchHash(ChildKey(moveBuffer[list[k + 1]]));
         onLeftmostLine[ply] = k == 1 && onLeftmostLine[ply - 1];
         if (m.flags & kFlagSearchedIllegal) continue;
