@@ -265,17 +265,25 @@ static void ScoreKingActivity(EvalContext& e) {
     if (kf < e.lowPawnFile - 1) a -= 6 * (e.lowPawnFile - 1 - kf);
     if (kf - 1 > e.highPawnFile) a -= 6 * (kf - 1 - e.highPawnFile);
   }
-  const SquareArray<int8_t>& weights = WeightsOf(e, side);
-  // A step off the board lands on a border number of weight 0, so it adds nothing.
-  for (int i = 0; i < 8; i++) a += weights[k + kingSteps[i]];
+  // The maps are still those of the pawn entry here. A step off the board lands on a border number of
+  // weight 0, so it adds nothing.
+  KingRingWeights& ring = e.kingRing[side];
+  if (ring.square != k) {
+    const SquareArray<int8_t>& weights = WeightsOf(e, side);
+    int sum = 0;
+    for (int i = 0; i < 8; i++) sum += weights[k + kingSteps[i]];
+    ring = KingRingWeights{static_cast<int16_t>(sum), static_cast<uint8_t>(k)};
+  }
+  a += ring.sum;
   // The pieces next to the king by their value in the neighbour table (8 or 5); usually there are none.
   uint64_t worth8 = 0, worth5 = 0;
   for (int code = 1; code <= 12; code++) {
     if (kKingNeighbourTable[side][code] == 8) worth8 |= Board.pieceSet[code];
     if (kKingNeighbourTable[side][code] == 5) worth5 |= Board.pieceSet[code];
   }
-  const uint64_t ring = kAttackSets.king[k];
-  if ((ring & (worth8 | worth5)) != 0) a += 8 * CountSquares(ring & worth8) + 5 * CountSquares(ring & worth5);
+  const uint64_t around = kAttackSets.king[k];
+  if ((around & (worth8 | worth5)) != 0)
+    a += 8 * CountSquares(around & worth8) + 5 * CountSquares(around & worth5);
   ScoreOf(e, side) += ((3100 - enemyMaterial) * a) / 3100;
 }
 
