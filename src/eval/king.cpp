@@ -63,15 +63,24 @@ static inline uint64_t OwnPawns() {
   return Board.pieceSet[Own(side, kPawn)];
 }
 
+// 1 on the real squares of each side's back rank, 0 elsewhere and on the empty slot's square 0.
+struct BackRankFlags {
+  uint8_t flag[2][89];
+};
+constexpr BackRankFlags MakeBackRankFlags() {
+  BackRankFlags t{};
+  for (int f = 1; f <= 8; f++) {
+    t.flag[kWhite][SquareAt(f, 1)] = 1;
+    t.flag[kBlack][SquareAt(f, 8)] = 1;
+  }
+  return t;
+}
+static constexpr BackRankFlags kBackRank = MakeBackRankFlags();
+
 // Own rooks of the first two slots standing on the back rank.
 template <int side>
 static inline int BackRankRooks() {
-  int k = 0;
-  for (int i = 1; i <= 2; i++) {
-    int s = Board.rooks[side][i];
-    if (s != 0 && RelativeRank(side, rankOf[s]) == 1) k++;
-  }
-  return k;
+  return kBackRank.flag[side][Board.rooks[side][1]] + kBackRank.flag[side][Board.rooks[side][2]];
 }
 
 // The files of the wings from the edge inwards: a, b, c, d, e on the queen side; h, g, f, e, d on the king
