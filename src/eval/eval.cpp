@@ -113,18 +113,21 @@ int AdjustForMaterial(const EvalContext& e, int t) {
   return OppositeBishops(e, wn + bn, t);
 }
 
+// The search evaluates untraced: the traced bookkeeping is compiled out of that copy.
+template <bool traced>
 static inline void Record(EvalTrace* trace, int stage, const EvalContext& e) {
-  if (trace == nullptr) return;
+  if (!traced) return;
   trace->reached[stage] = true;
   trace->white[stage] = e.whiteScore;
   trace->black[stage] = e.blackScore;
 }
 
-int EvaluateTraced(EvalTrace* trace) {
-  if (trace != nullptr) *trace = EvalTrace{};
+template <bool traced>
+static int EvaluateWith(EvalTrace* trace) {
+  if (traced) *trace = EvalTrace{};
   if (Board.pawnMaterial[kWhite] == 0 && Board.pawnMaterial[kBlack] == 0) {
     int v = EvaluatePawnless();
-    if (trace != nullptr) {
+    if (traced) {
       trace->pawnless = true;
       trace->result = v;
     }
@@ -134,7 +137,7 @@ int EvaluateTraced(EvalTrace* trace) {
                           Board.pieceMaterial[kBlack] ==
                       100) {
     int v = -ProbeKpk();
-    if (trace != nullptr) {
+    if (traced) {
       trace->kpk = true;
       trace->result = v;
     }
@@ -145,9 +148,9 @@ int EvaluateTraced(EvalTrace* trace) {
   InitEvalContext(e);
   ScorePawns(e);
   BlendPawnScores(e);
-  Record(trace, kStagePawns, e);
+  Record<traced>(trace, kStagePawns, e);
   ScoreKings(e);
-  Record(trace, kStageKings, e);
+  Record<traced>(trace, kStageKings, e);
 
   if (Board.pieceMaterial[kWhite] + Board.pieceMaterial[kBlack] > 0) {
     e.bishopColours = 0;
@@ -155,13 +158,13 @@ int EvaluateTraced(EvalTrace* trace) {
     ScorePieces(e);
     e.whiteScore -= (e.whitePieceWeight * e.blackShelter) / 100;
     e.blackScore -= (e.blackPieceWeight * e.whiteShelter) / 100;
-    Record(trace, kStagePieces, e);
+    Record<traced>(trace, kStagePieces, e);
     ScoreKingAttack(e);
-    Record(trace, kStageKingAttack, e);
+    Record<traced>(trace, kStageKingAttack, e);
     ScoreDevelopment(e);
-    Record(trace, kStageDevelopment, e);
+    Record<traced>(trace, kStageDevelopment, e);
     ScorePiecePatterns(e);
-    Record(trace, kStagePatterns, e);
+    Record<traced>(trace, kStagePatterns, e);
   }
 
   const int us = Board.side, them = 1 - us;
@@ -179,7 +182,7 @@ int EvaluateTraced(EvalTrace* trace) {
   int t = us == kWhite ? s : -s;
   const int adjusted = AdjustForMaterial(e, t);
   const int score = us == kWhite ? -adjusted : adjusted;
-  if (trace != nullptr) {
+  if (traced) {
     trace->sideToMoveScore = s;
     trace->whiteView = t;
     trace->adjusted = adjusted;
@@ -188,6 +191,8 @@ int EvaluateTraced(EvalTrace* trace) {
   return score;
 }
 
-int Evaluate() { return EvaluateTraced(nullptr); }
+int EvaluateTraced(EvalTrace* trace) { return trace != nullptr ? EvaluateWith<true>(trace) : Evaluate(); }
+
+int Evaluate() { return EvaluateWith<false>(nullptr); }
 
 }  // namespace kelb

@@ -69,6 +69,14 @@ struct HomePawnShelter {
 };
 constexpr uint8_t kHomeShelterUnknown = 255;  // covered of an entry's shelter not worked out yet
 
+// The sum of the weights on the squares around a king, as the pawn terms leave the maps: read by the king
+// activity, kept in the pawn-structure cache for the last square each king asked it for (kings move far less
+// often than the pawns are looked up).
+struct KingRingWeights {
+  int16_t sum;
+  uint8_t square;  // 0: not worked out yet
+};
+
 // The squares around a king as the piece walks see them: 3 on each once enough pieces are on the board,
 // else 0. Read through the square's offset from the king in a fixed table, so no map is built per
 // evaluation; the offsets of two real squares never wrap round the 10-wide board.
@@ -113,6 +121,7 @@ struct EvalContext {
   int32_t lowPawnFile, highPawnFile;  // over the pawns of both colours
   WingPawnShelter (*wingShelter)[2];  // [side][0 queen side, 1 king side], in the pawn-structure entry
   HomePawnShelter* homeShelter;       // [side], in the pawn-structure entry of the evaluation
+  KingRingWeights* kingRing;          // [side], in the pawn-structure entry of the evaluation
 };
 
 // Sums after each stage of one evaluation, for the developer tool and the tests.

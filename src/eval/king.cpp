@@ -26,6 +26,14 @@ static constexpr int8_t kKingNeighbourTable[2][13] = {
     {0, 0, 5, 8, 8, 0, 0, 0, 8, 0, 5, 0, 0},
 };
 
+constexpr bool NeighbourValuesAre8Or5() {
+  for (const auto& row : kKingNeighbourTable)
+    for (int v : row)
+      if (v != 0 && v != 8 && v != 5) return false;
+  return true;
+}
+static_assert(NeighbourValuesAre8Or5(), "the king activity counts the neighbours worth 8 and 5");
+
 // By the 5-bit pattern of shelter pawns.
 static constexpr int8_t kShelterPatternTable[32] = {
     -10, 20, 10, 50, 50, 100, 80,  100, 0,  45, 20, 70,  40, 100, 100, 110,
@@ -55,15 +63,24 @@ static inline uint64_t OwnPawns() {
   return Board.pieceSet[Own(side, kPawn)];
 }
 
+// 1 on the real squares of each side's back rank, 0 elsewhere and on the empty slot's square 0.
+struct BackRankFlags {
+  uint8_t flag[2][89];
+};
+constexpr BackRankFlags MakeBackRankFlags() {
+  BackRankFlags t{};
+  for (int f = 1; f <= 8; f++) {
+    t.flag[kWhite][SquareAt(f, 1)] = 1;
+    t.flag[kBlack][SquareAt(f, 8)] = 1;
+  }
+  return t;
+}
+static constexpr BackRankFlags kBackRank = MakeBackRankFlags();
+
 // Own rooks of the first two slots standing on the back rank.
 template <int side>
 static inline int BackRankRooks() {
-  int k = 0;
-  for (int i = 1; i <= 2; i++) {
-    int s = Board.rooks[side][i];
-    if (s != 0 && RelativeRank(side, rankOf[s]) == 1) k++;
-  }
-  return k;
+  return kBackRank.flag[side][Board.rooks[side][1]] + kBackRank.flag[side][Board.rooks[side][2]];
 }
 
 // The files of the wings from the edge inwards: a, b, c, d, e on the queen side; h, g, f, e, d on the king
@@ -249,26 +266,33 @@ HomePawnShelter HomeShelterFromPawns(const EvalContext& e, int side) {
 template <int side>
 static void ScoreKingActivity(EvalContext& e) {
   const int enemyMaterial = Board.pieceMaterial[1 - side];
+  // Against the full set of enemy pieces activity is weighed by 0 (more is only reached by promotions).
+  if (enemyMaterial == 3100) return;
   const int k = Board.king[side], kf = fileOf[k];
   int a = (enemyMaterial <= 300 ? 4 : 2) * KingCentre(k);
   if (e.lowPawnFile < e.highPawnFile) {
     if (kf < e.lowPawnFile - 1) a -= 6 * (e.lowPawnFile - 1 - kf);
     if (kf - 1 > e.highPawnFile) a -= 6 * (kf - 1 - e.highPawnFile);
   }
-  const SquareArray<int8_t>& weights = WeightsOf(e, side);
-  // The pieces the neighbour table values; usually none stands next to the king and only the weights count.
-  uint64_t valued = 0;
-  for (int code = 1; code <= 12; code++)
-    if (kKingNeighbourTable[side][code] != 0) valued |= Board.pieceSet[code];
-  // A step off the board lands on a border number: empty and of weight 0, so it adds nothing.
-  if ((kAttackSets.king[k] & valued) == 0) {
-    for (int i = 0; i < 8; i++) a += weights[k + kingSteps[i]];
-  } else {
-    for (int i = 0; i < 8; i++) {
-      int n = k + kingSteps[i];
-      a += weights[n] + kKingNeighbourTable[side][Board.squares[n]];
-    }
+  // The maps are still those of the pawn entry here. A step off the board lands on a border number of
+  // weight 0, so it adds nothing.
+  KingRingWeights& ring = e.kingRing[side];
+  if (ring.square != k) {
+    const SquareArray<int8_t>& weights = WeightsOf(e, side);
+    int sum = 0;
+    for (int i = 0; i < 8; i++) sum += weights[k + kingSteps[i]];
+    ring = KingRingWeights{static_cast<int16_t>(sum), static_cast<uint8_t>(k)};
   }
+  a += ring.sum;
+  // The pieces next to the king by their value in the neighbour table (8 or 5); usually there are none.
+  uint64_t worth8 = 0, worth5 = 0;
+  for (int code = 1; code <= 12; code++) {
+    if (kKingNeighbourTable[side][code] == 8) worth8 |= Board.pieceSet[code];
+    if (kKingNeighbourTable[side][code] == 5) worth5 |= Board.pieceSet[code];
+  }
+  const uint64_t around = kAttackSets.king[k];
+  if ((around & (worth8 | worth5)) != 0)
+    a += 8 * CountSquares(around & worth8) + 5 * CountSquares(around & worth5);
   ScoreOf(e, side) += ((3100 - enemyMaterial) * a) / 3100;
 }
 
@@ -345,31 +369,102 @@ void ScoreKings(EvalContext& e) {
   e.blackShelter = Shelter<kBlack>(e);
 }
 
-// Enemy minor pieces and rooks guarding the squares in front of a king on its back two ranks.
-static int CountDefenders(int defender, int kingSquare) {
-  const int f = fileOf[kingSquare];
-  const int r = RelativeRank(defender, rankOf[kingSquare]);
-  auto code = [defender](int file, int rank) { return Board.squares[RelativeSquare(defender, file, rank)]; };
-  auto minorOrRook = [defender](int c) {
-    return c == Own(defender, kKnight) || c == Own(defender, kBishop) || c == Own(defender, kRook);
-  };
-  auto minor = [defender](int c) { return c == Own(defender, kKnight) || c == Own(defender, kBishop); };
-  // Ranks counted from the defender's side: the squares in front of the king and beside it.
-  int n = 0;
-  if (minorOrRook(code(f - 1, r + 2))) n++;
-  if (minorOrRook(code(f, r + 2))) n++;
-  if (minorOrRook(code(f, r + 1))) n++;
-  if (minorOrRook(code(f + 1, r + 2))) n++;
-  if (minor(code(f - 1, r + 1))) n++;
-  if (minor(code(f - 1, r))) n++;
-  if (minor(code(f + 1, r + 1))) n++;
-  if (minor(code(f + 1, r))) n++;
-  return n;
+// Enemy minor pieces and rooks guarding the squares in front of a king on its back two ranks: by the
+// defender and the king's square, the squares where a minor or a rook counts (in front of the king and two
+// ahead beside it) and those where only a minor counts (beside it and one ahead beside it), real squares
+// only.
+struct DefenderSquares {
+  uint64_t minorOrRook[2][89], minor[2][89];
+};
+constexpr DefenderSquares MakeDefenderSquares() {
+  DefenderSquares t{};
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int s = 11; s <= 88; s++) {
+      if (!onBoard[s]) continue;
+      const int f = s / 10, r = side == kWhite ? s % 10 : 9 - s % 10;
+      if (r > 2) continue;
+      auto at = [side](int file, int rank) { return SquareAt(file, side == kWhite ? rank : 9 - rank); };
+      const int rookOrMinor[4][2] = {{f - 1, r + 2}, {f, r + 2}, {f, r + 1}, {f + 1, r + 2}};
+      const int minorOnly[4][2] = {{f - 1, r + 1}, {f - 1, r}, {f + 1, r + 1}, {f + 1, r}};
+      for (const auto& q : rookOrMinor)
+        if (q[0] >= 1 && q[0] <= 8) t.minorOrRook[side][s] |= SquareBit(at(q[0], q[1]));
+      for (const auto& q : minorOnly)
+        if (q[0] >= 1 && q[0] <= 8) t.minor[side][s] |= SquareBit(at(q[0], q[1]));
+    }
+  return t;
 }
+static constexpr DefenderSquares kDefenderSquares = MakeDefenderSquares();
+
+// The defenders of a king on its first or second rank, where the attack term asks only whether there are
+// none, one or more. The two kinds of squares never meet, so a minor counts once.
+static uint64_t Defenders(int defender, int kingSquare) {
+  const uint64_t* sets = Board.pieceSet;
+  const uint64_t minors = sets[Own(defender, kKnight)] | sets[Own(defender, kBishop)];
+  return (kDefenderSquares.minorOrRook[defender][kingSquare] & (minors | sets[Own(defender, kRook)])) |
+         (kDefenderSquares.minor[defender][kingSquare] & minors);
+}
+constexpr bool DefenderSquaresApart() {
+  for (int side = kWhite; side <= kBlack; side++)
+    for (int s = 0; s < 89; s++)
+      if (kDefenderSquares.minorOrRook[side][s] & kDefenderSquares.minor[side][s]) return false;
+  return true;
+}
+static_assert(DefenderSquaresApart());
+
+// The attack count as a score before the shelter: count * count / 18 + count / 2, at most 600 (reached from
+// a count of 104 on), by the count below that.
+constexpr int kAttackScoreCounts = 104;
+struct AttackScoreTable {
+  int16_t score[kAttackScoreCounts];
+};
+constexpr AttackScoreTable MakeAttackScoreTable() {
+  AttackScoreTable t{};
+  for (int a = 0; a < kAttackScoreCounts; a++) {
+    const int v = a * a / 18 + a / 2;
+    t.score[a] = static_cast<int16_t>(v > 600 ? 600 : v);
+  }
+  return t;
+}
+static constexpr AttackScoreTable kAttackScores = MakeAttackScoreTable();
+constexpr bool AttackScoresCapFromTableEnd() {
+  for (int a = kAttackScoreCounts; a < 4 * kAttackScoreCounts; a++)
+    if (a * a / 18 + a / 2 < 600) return false;
+  return kAttackScoreCounts * kAttackScoreCounts / 18 + kAttackScoreCounts / 2 >= 600;
+}
+static_assert(AttackScoresCapFromTableEnd());
+static inline int AttackScore(int attack) {
+  if (static_cast<unsigned>(attack) < kAttackScoreCounts) return kAttackScores.score[attack];
+  const int v = attack * attack / 18 + attack / 2;  // negative counts keep the formula
+  return v > 600 ? 600 : v;
+}
+
+// Whether two real squares lie at most two files and two ranks apart, by their difference + 77: the ranks
+// differ by 7 at most, so a difference 10 * files + ranks of such a pair has no other reading.
+struct KingsNearTable {
+  bool near[155];
+};
+constexpr KingsNearTable MakeKingsNearTable() {
+  KingsNearTable t{};
+  for (int df = -2; df <= 2; df++)
+    for (int dr = -2; dr <= 2; dr++) t.near[77 + 10 * df + dr] = true;
+  return t;
+}
+static constexpr KingsNearTable kKingsNear = MakeKingsNearTable();
+constexpr bool KingsNearMatchesDistances() {
+  for (int a = 11; a <= 88; a++)
+    for (int b = 11; b <= 88; b++) {
+      if (!onBoard[a] || !onBoard[b]) continue;
+      const int df = a / 10 - b / 10, dr = a % 10 - b % 10;
+      const bool near = df >= -2 && df <= 2 && dr >= -2 && dr <= 2;
+      if (kKingsNear.near[77 + a - b] != near) return false;
+    }
+  return true;
+}
+static_assert(KingsNearMatchesDistances());
 
 void ScoreKingAttack(EvalContext& e) {
   const int wk = Board.king[kWhite], bk = Board.king[kBlack];
-  if (std::abs(fileOf[wk] - fileOf[bk]) <= 2 && std::abs(rankOf[wk] - rankOf[bk]) <= 2) {
+  if (kKingsNear.near[77 + wk - bk]) {
     e.whiteAttack += 5;
     e.blackAttack += 5;
   }
@@ -379,14 +474,13 @@ void ScoreKingAttack(EvalContext& e) {
     const int enemyKing = Board.king[enemy];
     int& attack = AttackOf(e, side);
     if (RelativeRank(side, rankOf[enemyKing]) >= 7 && attack > 10) {
-      int defenders = CountDefenders(enemy, enemyKing);
+      const uint64_t defenders = Defenders(enemy, enemyKing);
       if (defenders == 0)
         attack += (attack - 6) / 5;
-      else if (defenders == 1)
+      else if ((defenders & (defenders - 1)) == 0)  // a single one
         attack += (attack - 6) / 14;
     }
-    attack = attack * attack / 18 + attack / 2;
-    if (attack > 600) attack = 600;
+    attack = AttackScore(attack);
     attack = ((500 - ShelterOf(e, enemy)) * attack) / 500;
     ScoreOf(e, side) += attack;
   }

@@ -90,13 +90,17 @@ static int PiecePatterns(const EvalContext& e) {
   if (Board.bishops[side][1] != 0 && Board.bishops[side][2] != 0) v += 30;
 
   // Rooks shut in by their own king behind unmoved pawns (the king's square decides first: no other term
-  // has a side effect, so the order of the tests changes nothing).
-  if ((king == RelativeSquare(side, 2, 1) || king == RelativeSquare(side, 3, 1)) &&
-      ((at(1, 1) == rook && OwnRear(e, side, 1) < 5) || (at(2, 1) == rook && OwnRear(e, side, 2) < 5)))
-    v -= 65;
-  if ((king == RelativeSquare(side, 7, 1) || king == RelativeSquare(side, 6, 1)) &&
-      ((at(8, 1) == rook && OwnRear(e, side, 8) < 5) || (at(7, 1) == rook && OwnRear(e, side, 7) < 5)))
-    v -= 65;
+  // has a side effect, so the order of the tests changes nothing); most kings stand on none of the four.
+  const uint64_t shutInKings = SquareBit(RelativeSquare(side, 2, 1)) | SquareBit(RelativeSquare(side, 3, 1)) |
+                               SquareBit(RelativeSquare(side, 6, 1)) | SquareBit(RelativeSquare(side, 7, 1));
+  if (SquareBit(king) & shutInKings) {
+    if ((king == RelativeSquare(side, 2, 1) || king == RelativeSquare(side, 3, 1)) &&
+        ((at(1, 1) == rook && OwnRear(e, side, 1) < 5) || (at(2, 1) == rook && OwnRear(e, side, 2) < 5)))
+      v -= 65;
+    if ((king == RelativeSquare(side, 7, 1) || king == RelativeSquare(side, 6, 1)) &&
+        ((at(8, 1) == rook && OwnRear(e, side, 8) < 5) || (at(7, 1) == rook && OwnRear(e, side, 7) < 5)))
+      v -= 65;
+  }
 
   // Knights and bishops trapped in the enemy's corners; most positions have no piece there to look at.
   const uint64_t cornerKnights =

@@ -41,6 +41,7 @@ struct PawnCacheEntry {
   int8_t weights[2][kCachedWeightCount];  // White's and Black's square weights after the pawn terms
   WingPawnShelter wingShelter[2][2];
   HomePawnShelter homeShelter[2];
+  KingRingWeights kingRing[2];
   PawnCacheSide side[2];
 };
 

@@ -461,6 +461,7 @@ __attribute__((noinline)) void FillPawnEntry(PawnCacheEntry& entry, uint64_t whi
     for (int wing = 0; wing < 2; wing++)
       entry.wingShelter[side][wing] = WingPawnShelter{0, kWingShelterUnknown, 0};
     entry.homeShelter[side] = HomePawnShelter{0, kHomeShelterUnknown};
+    entry.kingRing[side] = KingRingWeights{0, 0};
   }
 }
 
@@ -579,6 +580,7 @@ void ScorePawns(EvalContext& e) {
   CopyCachedWeights(e.BlackSquareWeights, entry.weights[kBlack]);
   e.wingShelter = entry.wingShelter;
   e.homeShelter = entry.homeShelter;
+  e.kingRing = entry.kingRing;
 
   const uint64_t occupied = OccupiedSquares();
   ScorePawnsOfSide<kWhite>(e, entry.side[kWhite], occupied);

@@ -42,6 +42,62 @@ TEST(KingAttack, DefendersOfABackRankKing) {
   EXPECT_EQ(e.whiteScore, 68);  // the f6 knight defends: count 31
 }
 
+TEST(KingAttack, DefendersCountedOnlyWhereTheirKindCounts) {
+  // Count 30 against a back-rank king, no shelter: 81 undefended (count 34), 68 with one defender (31),
+  // 65 with two or more (30 stays).
+  auto scoreFor = [](const std::string& fen, int side) {
+    EvalContext e = AfterKings(fen);
+    e.whiteScore = e.blackScore = 0;
+    e.whiteAttack = e.blackAttack = 30;
+    e.whiteShelter = e.blackShelter = 0;
+    ScoreKingAttack(e);
+    return side == kWhite ? e.whiteScore : e.blackScore;
+  };
+  EXPECT_EQ(scoreFor("6k1/8/5nr1/8/8/8/8/Q3K3 w - - 0 1", kWhite), 65);   // knight f6 and rook g6
+  EXPECT_EQ(scoreFor("6kr/8/8/8/8/8/8/Q3K3 w - - 0 1", kWhite), 81);      // a rook beside the king does not
+  EXPECT_EQ(scoreFor("6kb/8/8/8/8/8/8/Q3K3 w - - 0 1", kWhite), 68);      // a bishop beside it does
+  EXPECT_EQ(scoreFor("7k/8/6n1/8/8/8/8/1Q2K3 w - - 0 1", kWhite), 68);    // the h8 king, knight g6
+  EXPECT_EQ(scoreFor("7k/6r1/8/8/8/8/8/Q3K3 w - - 0 1", kWhite), 81);     // nor one ahead beside it
+  EXPECT_EQ(scoreFor("k7/8/8/8/8/8/7r/2Q1K3 w - - 0 1", kWhite), 81);     // nothing near the a8 king
+  EXPECT_EQ(scoreFor("1q2k3/8/8/8/8/5N2/8/6K1 b - - 0 1", kBlack), 68);   // White's g1 king, knight f3
+  EXPECT_EQ(scoreFor("1q2k3/8/8/8/8/5NB1/8/6K1 b - - 0 1", kBlack), 65);  // knight f3 and bishop g3
+  EXPECT_EQ(scoreFor("1q2k3/8/8/8/8/8/6K1/8 b - - 0 1", kBlack), 81);     // the g2 king undefended
+  EXPECT_EQ(scoreFor("1q2k3/8/8/8/8/8/5NK1/8 b - - 0 1", kBlack), 68);    // the g2 king, knight f2 beside it
+}
+
+TEST(KingAttack, ScoreByCountUpToTheCap) {
+  auto scoreFor = [](int count) {
+    EvalContext e = AfterKings("8/8/8/3k4/8/8/8/Q3K3 w - - 0 1");
+    e.whiteScore = 0;
+    e.whiteAttack = count;
+    e.blackShelter = 0;
+    ScoreKingAttack(e);
+    return e.whiteScore;
+  };
+  EXPECT_EQ(scoreFor(0), 0);
+  EXPECT_EQ(scoreFor(1), 0);
+  EXPECT_EQ(scoreFor(7), 5);     // 49 / 18 + 3
+  EXPECT_EQ(scoreFor(99), 593);  // 9801 / 18 + 49
+  EXPECT_EQ(scoreFor(100), 600);
+  EXPECT_EQ(scoreFor(103), 600);
+  EXPECT_EQ(scoreFor(104), 600);
+  EXPECT_EQ(scoreFor(250), 600);
+}
+
+TEST(KingAttack, KingsThreeSquaresApartOrAcrossTheBoardDoNotCount) {
+  for (const char* fen : {"8/8/4k3/8/8/4K3/8/Q7 w - - 0 1", "8/8/1k6/8/4K3/8/8/Q7 w - - 0 1",
+                          "8/8/8/k7/7K/8/8/2Q5 w - - 0 1", "7k/8/8/8/8/8/8/2Q4K w - - 0 1"}) {
+    EvalContext e = AfterKings(fen);
+    e.whiteAttack = e.blackAttack = 0;
+    ScoreKingAttack(e);
+    EXPECT_EQ(e.blackAttack, 0) << fen;
+  }
+  EvalContext e = AfterKings("8/8/8/2k5/8/4K3/8/Q7 w - - 0 1");  // two files and two ranks apart
+  e.whiteAttack = e.blackAttack = 0;
+  ScoreKingAttack(e);
+  EXPECT_EQ(e.blackAttack, 5);
+}
+
 TEST(KingAttack, KingsCloseTogetherAttackEachOther) {
   EvalContext e = AfterKings("8/8/4k3/8/4K3/8/8/Q7 w - - 0 1");
   e.whiteScore = 0;
@@ -106,6 +162,26 @@ TEST(KingActivity, KingFarFromThePawns) {
   ASSERT_TRUE(SetUpFen("7k/7p/8/8/8/8/6PP/K7 w - - 0 1"));
   EvaluateTraced(&t);
   EXPECT_EQ(t.white[kStageKings] - t.white[kStagePawns], -20);  // the a1 king in the h-pawn ending
+}
+
+TEST(KingActivity, NeighboursOfBothColoursByTheirValue) {
+  // The e4 king against 600 in pieces: 2 * 17 for the centre, 8 * 4 for its squares, knight d4 8, rook f4 5,
+  // knight e5 5, bishop d5 8: 92, of which 2500 / 3100 count.
+  EvalTrace t;
+  ASSERT_TRUE(SetUpFen("7k/7p/8/3bn3/3NKR2/8/P7/8 w - - 0 1"));
+  EvaluateTraced(&t);
+  EXPECT_EQ(t.white[kStageKings] - t.white[kStagePawns], 74);
+}
+
+TEST(KingActivity, FullEnemyPiecesLeaveNoActivity) {
+  EvalTrace t;
+  ASSERT_TRUE(SetUpFen("rnbqkbnr/pppppppp/8/8/4K3/8/PPPPPPPP/RNBQ1BNR w kq - 0 1"));
+  EvaluateTraced(&t);
+  EXPECT_EQ(t.white[kStageKings] - t.white[kStagePawns], 0);
+  // A promoted queen on top of the full set weighs the activity below 0.
+  ASSERT_TRUE(SetUpFen("rnbqkbnr/ppppppp1/8/8/4K3/8/PPPPPPPP/RNBQ1BNq w kq - 0 1"));
+  EvaluateTraced(&t);
+  EXPECT_LT(t.white[kStageKings] - t.white[kStagePawns], 0);
 }
 
 TEST(Shelter, EmptyBishopSlotIsNoFianchetto) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "board/board.h"
 #include "eval/eval.h"
@@ -76,6 +77,18 @@ TEST(PiecePatterns, RookShutInByItsKing) {
   EXPECT_EQ(e.whiteScore, 0);
   e = PatternsOf("6kr/7p/8/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(e.blackScore, -65);
+}
+
+TEST(PiecePatterns, RookShutInOnEachKingSquareOfBothColours) {
+  const std::pair<const char*, int> kCases[] = {
+      {"4k3/8/8/8/8/8/P7/RK6 w - - 0 1", -65},   {"4k3/8/8/8/8/8/1P6/1RK5 w - - 0 1", -65},
+      {"4k3/8/8/8/8/8/6P1/5KR1 w - - 0 1", -65}, {"4k3/8/8/8/8/8/P7/R2K4 w - - 0 1", 0},
+      {"4k3/8/8/8/8/8/6PP/6RK w - - 0 1", 0},    {"4k3/8/8/8/8/8/P7/R3K3 w - - 0 1", 0},
+  };
+  for (const auto& [fen, value] : kCases) {
+    EXPECT_EQ(PatternsOf(fen).whiteScore, value) << fen;
+    EXPECT_EQ(PatternsOf(FlipFen(fen)).blackScore, value) << FlipFen(fen);
+  }
 }
 
 TEST(PiecePatterns, BishopPairNeedsTheFirstTwoSlots) {

@@ -87,6 +87,24 @@ TEST(PawnCache, SameStructureWithOtherPiecesKingsAndSideToMove) {
     for (size_t i = 0; i < cold.size(); i++) EXPECT_EQ(EvalFen(kFens[i]), cold[i]) << kFens[i];
 }
 
+TEST(PawnCache, KingRingWeightsFollowEachKing) {
+  BuildKpkBitbase();
+  // The same pawns while the kings walk, come back and swap wings, with pieces off so that activity counts;
+  // squares next to pawns, to passers' front squares and to the edge.
+  const char* const kFens[] = {
+      "4k3/1p3pp1/p7/2P1P2p/1P6/7P/5PP1/3RK3 w - - 0 1", "4k3/1p3pp1/p7/2P1P2p/1P6/7P/3K1PP1/3R4 b - - 0 1",
+      "8/1p2kpp1/p7/2P1P2p/1P6/7P/3K1PP1/3R4 w - - 0 1", "8/1p2kpp1/p7/2P1P2p/1P6/7P/5PP1/3RK3 b - - 0 1",
+      "4k3/1p3pp1/p7/2P1P2p/1P6/7P/5PP1/3RK3 w - - 0 1", "8/1p2kpp1/p7/2P1P2p/1PK5/7P/5PP1/3R4 w - - 0 1",
+      "8/1p3pp1/p7/2P1P2p/1P6/k6P/5PP1/3R3K w - - 0 1",  "7k/1p3pp1/p7/2P1P2p/1P6/7P/5PP1/K2R4 b - - 0 1",
+  };
+  std::vector<int> cold;
+  for (const char* fen : kFens) cold.push_back(ColdEval(fen));
+  ClearPawnCache();
+  for (int round = 0; round < 2; round++)
+    for (size_t i = 0; i < cold.size(); i++) EXPECT_EQ(EvalFen(kFens[i]), cold[i]) << kFens[i];
+  for (size_t i = cold.size(); i-- > 0;) EXPECT_EQ(EvalFen(kFens[i]), cold[i]) << kFens[i];
+}
+
 // The shelter of a king that can still castle, through the entry of another position with the same pawns.
 int ShelterAfterKings(const std::string& fen, int side) {
   const EvalContext e = AfterKings(fen);

@@ -175,6 +175,7 @@ void ExpectSameEntry(const std::string& fen) {
           << fen;
     }
     EXPECT_EQ(filled.homeShelter[side].covered, kHomeShelterUnknown) << fen;
+    EXPECT_EQ(filled.kingRing[side].square, 0) << fen;  // no king's ring worked out yet
     EXPECT_EQ(filled.homeShelter[side].value, reference.homeShelter[side].value) << fen;
     ExpectSameSide(filled.side[side], reference.side[side], fen + (side == kWhite ? " white" : " black"));
   }

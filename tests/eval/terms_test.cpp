@@ -1,6 +1,7 @@
 // Hand-computed values for small positions, each isolating one term of the evaluation.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "board/board.h"
@@ -55,6 +56,32 @@ TEST(Evaluate, ThreatsCountMoreAgainstTheSideToMove) {
   EXPECT_EQ(t.sideToMoveScore - (t.white[kStagePatterns] + 13 - t.black[kStagePatterns]), 80);
   t = Trace("4k3/8/8/3n1n2/4P3/8/8/4K3 b - - 0 1");
   EXPECT_EQ(t.sideToMoveScore - (t.black[kStagePatterns] + 13 - t.white[kStagePatterns]), -150);
+}
+
+TEST(Evaluate, TracedAndUntracedAgree) {
+  // The search's untraced copy and the traced one over random games, with the early returns of the
+  // pawnless scorer and the bitbase among them.
+  std::mt19937 rng(20261209);
+  int positions = 0;
+  for (int game = 0; game < 40; game++) {
+    std::string fen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+    for (int ply = 0; ply < 120 && !fen.empty(); ply++, positions++) {
+      ASSERT_TRUE(SetUpFen(fen)) << fen;
+      EvalTrace t;
+      const int traced = EvaluateTraced(&t);
+      EXPECT_EQ(t.result, traced) << fen;
+      EXPECT_EQ(Evaluate(), traced) << fen;
+      EXPECT_EQ(EvaluateTraced(nullptr), traced) << fen;
+      fen = RandomMoveFen(rng);
+    }
+  }
+  EXPECT_GT(positions, 1000);
+  for (const char* fen : {"8/8/3k4/8/8/2RK4/8/8 w - - 0 1", "8/8/3k4/8/3P4/3K4/8/8 w - - 0 1"}) {
+    EvalTrace t;
+    ASSERT_TRUE(SetUpFen(fen));
+    EXPECT_EQ(EvaluateTraced(&t), Evaluate()) << fen;
+    EXPECT_TRUE(t.pawnless || t.kpk || !kpkReady) << fen;
+  }
 }
 
 // ---- Endings without pawns --------------------------------------------------------------------------
