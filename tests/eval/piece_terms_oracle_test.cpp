@@ -822,10 +822,16 @@ TEST(PieceTermsOracle, RandomGamesGiveTheReferenceSumsAndEvaluation) {
       "8/8/4k3/8/8/2B5/P3p3/4K3 w - - 0 1",
       "8/5pk1/5bp1/8/8/1B4P1/5PK1/8 w - - 0 1",
       "4k3/7p/8/8/8/8/r7/R3K3 b - - 0 1",
+      // Lone rooks, too little material for the king zones; rooks and a bishop along the edges at kings in
+      // the corners, their rays ending on zone squares; more knights and bishops than at the start.
+      "r5k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1",
+      "kr5r/pp6/8/8/8/8/6PP/RB4RK w - - 0 1",
+      "1kbbb3/pp6/8/2N1N3/8/2N1N3/6PP/6K1 w - - 0 1",
+      "7k/6pp/8/8/8/8/PP6/K6Q b - - 0 1",
   };
   constexpr int kStarts = sizeof starts / sizeof starts[0];
   int positions = 0;
-  for (int game = 0; game < 64; ++game) {
+  for (int game = 0; game < 6 * kStarts; ++game) {
     std::string fen = starts[game % kStarts];
     for (int moveNumber = 0; moveNumber < 90 && !fen.empty(); ++moveNumber) {
       // The position and its colour-flipped twin, so that both sides' rules are walked on the same squares.
