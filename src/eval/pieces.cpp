@@ -1,7 +1,14 @@
 // Knights, bishops, rooks and queens: material, mobility on the square-weight maps, pins and x-rays,
 // outposts, open files, and the attack counts against the enemy king.
 #include <cstdlib>
+#include <cstring>
+#if defined(__AVX512BW__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <type_traits>
+#include <utility>
 
 #include "board/attack.h"
 #include "eval/eval.h"
@@ -125,91 +132,220 @@ static int OutpostFlags(const EvalContext& e, int side, int f, int r) {
   return flags;
 }
 
-// One square of a ray as a piece of one side sees it, by absolute piece code: the value tables above with
-// the relative codes folded in, so that a step of the walk costs a single lookup.
+// What the piece that halts a ray (direct) or ends its x-ray (beyond) is worth to a slider of one side, by
+// absolute piece code: the value tables above with the relative codes folded in.
 struct RayCell {
-  int8_t direct, beyond, cls, unused;
+  int8_t direct, beyond;
 };
 struct RayTable {
   RayCell cell[13];
 };
-static constexpr RayTable MakeRayTable(int side, const int8_t (&direct)[13], const int8_t (&beyond)[13],
-                                       const int8_t (&rayClass)[13]) {
+static constexpr RayTable MakeRayTable(int side, const int8_t (&direct)[13], const int8_t (&beyond)[13]) {
   RayTable t{};
   for (int code = 0; code < 13; code++) {
     const int c = kRelativeCode[side][code];
-    t.cell[code] = RayCell{direct[c], beyond[c], rayClass[c], 0};
+    t.cell[code] = RayCell{direct[c], beyond[c]};
   }
   return t;
 }
 // [side]
-static constexpr RayTable kBishopRays[2] = {
-    MakeRayTable(kWhite, kBishopDirect, kBishopBeyond, kBishopRayClass),
-    MakeRayTable(kBlack, kBishopDirect, kBishopBeyond, kBishopRayClass)};
-static constexpr RayTable kRookRays[2] = {MakeRayTable(kWhite, kRookDirect, kRookBeyond, kRookRayClass),
-                                          MakeRayTable(kBlack, kRookDirect, kRookBeyond, kRookRayClass)};
-static constexpr RayTable kQueenDiagonalRays[2] = {
-    MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kBishopRayClass),
-    MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kBishopRayClass)};
-static_assert(kBishopDirect[0] == 0 && kRookDirect[0] == 0 && kQueenDirect[0] == 0 &&
-                  kBishopRayClass[0] == kRayPass && kRookRayClass[0] == kRayPass,
-              "the ray walk skips empty squares without a lookup");
-static constexpr RayTable kQueenStraightRays[2] = {
-    MakeRayTable(kWhite, kQueenDirect, kQueenBeyond, kRookRayClass),
-    MakeRayTable(kBlack, kQueenDirect, kQueenBeyond, kRookRayClass)};
+static constexpr RayTable kBishopRays[2] = {MakeRayTable(kWhite, kBishopDirect, kBishopBeyond),
+                                            MakeRayTable(kBlack, kBishopDirect, kBishopBeyond)};
+static constexpr RayTable kRookRays[2] = {MakeRayTable(kWhite, kRookDirect, kRookBeyond),
+                                          MakeRayTable(kBlack, kRookDirect, kRookBeyond)};
+static constexpr RayTable kQueenRays[2] = {MakeRayTable(kWhite, kQueenDirect, kQueenBeyond),
+                                           MakeRayTable(kBlack, kQueenDirect, kQueenBeyond)};
 
-// length[direction][square], direction as in kingSteps: the real squares from the square to the edge.
-struct RayLengths {
-  SquareArray<int8_t> length[8];
+// The pieces a ray passes are worth nothing, but for the one relative code `valued` (-1: none), which the
+// terms count over the squares the rays see.
+static constexpr bool PassedPiecesWorthNothing(const int8_t (&direct)[13], const int8_t (&rayClass)[13],
+                                               int valued) {
+  for (int c = 1; c < 13; c++)
+    if (rayClass[c] == kRayPass && direct[c] != 0 && c != valued) return false;
+  return true;
+}
+constexpr int kOwnBishopCode = 3, kOwnRookCode = 4;  // relative codes
+static_assert(PassedPiecesWorthNothing(kBishopDirect, kBishopRayClass, -1) &&
+                  PassedPiecesWorthNothing(kRookDirect, kRookRayClass, kOwnRookCode) &&
+                  PassedPiecesWorthNothing(kQueenDirect, kBishopRayClass, kOwnBishopCode) &&
+                  PassedPiecesWorthNothing(kQueenDirect, kRookRayClass, -1),
+              "the rays count only own rooks (rook) and own bishops (queen, diagonals) among passed pieces");
+
+// rays[direction][bit], direction as in kingSteps: the squares from the bit's square to the edge, as a set.
+// Directions 0, 1, 4 and 5 lead to lower bits, so the nearest square of a set on such a ray is its highest
+// bit; on the others it is the lowest. count[direction][bit] is the number of squares of the ray.
+struct BitRays {
+  uint64_t ray[8][64];
+  int8_t count[8][64];
 };
-static constexpr RayLengths MakeRayLengths() {
-  RayLengths t{};
+static constexpr BitRays MakeBitRays() {
+  BitRays t{};
   for (int d = 0; d < 8; d++)
-    for (int s = 11; s <= 88; s++) {
-      if (!onBoard[s]) continue;
-      int n = 0;
-      for (int x = s + kingSteps[d]; onBoard[x]; x += kingSteps[d]) n++;
-      t.length[d][s] = static_cast<int8_t>(n);
+    for (int i = 0; i < 64; i++) {
+      t.ray[d][i] = kAttackSets.ray[d][SquareOfBit(i)];
+      for (uint64_t rest = t.ray[d][i]; rest != 0; rest &= rest - 1) t.count[d][i]++;
     }
   return t;
 }
-static constexpr RayLengths kRayLengths = MakeRayLengths();
+static constexpr BitRays kBitRays = MakeBitRays();
 
-// The walk from `from` along kingSteps[dir]: direct mode up to the first square that stops the ray or
-// blocks it, adding values and square weights to direct and the enemy king-zone values to zone; then
-// x-ray mode behind a blocker up to the next piece, 2 per square plus the x-ray values, added to beyond.
-// Returns the first occupied square behind the blocker (0 if none) and sets blocker with it.
-template <int side, int dir>
-static inline __attribute__((always_inline)) int WalkRay(const EvalContext& e, int from,
-                                                         const RayTable& table, int& direct, int& beyond,
-                                                         int& zone, int& blocker) {
-  const SquareArray<int8_t>& weights = WeightsOf(e, side);
-  const KingZoneView kingZone = KingZoneOf(e, 1 - side);
-  constexpr int step = kingSteps[dir];
-  int n = kRayLengths.length[dir][from];
-  int s = from;
-  while (n > 0) {
-    n--;
-    s += step;
-    const int code = Board.squares[s];
-    direct += weights[s];
-    zone += kingZone[s];
-    if (code == kEmpty) continue;  // every table passes empty squares at value 0
-    const RayCell c = table.cell[code];
-    direct += c.direct;
-    if (c.cls == kRayPass) continue;
-    if (c.cls == kRayStop) return 0;
-    blocker = s;
-    while (n > 0) {
-      n--;
-      s += step;
-      const int beyondCode = Board.squares[s];
-      beyond += table.cell[beyondCode].beyond + 2;
-      if (beyondCode != kEmpty) return s;
-    }
+template <int dir>
+static inline int NearestBit(uint64_t set) {
+  if constexpr (kingSteps[dir] < 0)
+    return 63 - __builtin_clzll(set);
+  else
+    return __builtin_ctzll(set);
+}
+
+// The sum of a side's square weights over a set. The weights are laid out by bit, each biased by 128 to
+// make it unsigned, and the chosen ones added by sums of absolute differences against zero: 64 at a time with
+// 512-bit vectors under a bit mask; else 16 at a time, the set's bits spread to byte masks by a table.
+#if defined(__AVX512BW__)
+struct SetWeights {
+  __m512i biased;  // byte i: the weight of the square of bit i, plus 128
+};
+#elif defined(__SSE2__)
+struct SetWeights {
+  __m128i biased[4];
+};
+// The bits of a byte spread to the bytes of a word: 0xff where the bit is set.
+struct ByteMasks {
+  uint64_t mask[256];
+};
+static constexpr ByteMasks MakeByteMasks() {
+  ByteMasks t{};
+  for (int b = 0; b < 256; b++)
+    for (int i = 0; i < 8; i++)
+      if (b >> i & 1) t.mask[b] |= uint64_t{0xff} << (8 * i);
+  return t;
+}
+static constexpr ByteMasks kByteMasks = MakeByteMasks();
+#else
+struct SetWeights {
+  const SquareArray<int8_t>* weights;
+};
+#endif
+static inline SetWeights MakeSetWeights(const SquareArray<int8_t>& weights) {
+#if defined(__AVX512BW__) || defined(__SSE2__)
+  // File f's eight squares lie side by side in the map, from square 10 * f + 1 on.
+  uint64_t files[8];
+  for (int f = 1; f <= 8; f++) std::memcpy(&files[f - 1], &weights[10 * f + 1], 8);
+#endif
+#if defined(__AVX512BW__)
+  const __m512i bytes = _mm512_loadu_si512(files);
+  return SetWeights{_mm512_xor_si512(bytes, _mm512_set1_epi8(static_cast<char>(0x80)))};
+#elif defined(__SSE2__)
+  SetWeights w;
+  const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
+  for (int i = 0; i < 4; i++)
+    w.biased[i] = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&files[2 * i])), bias);
+  return w;
+#else
+  return SetWeights{&weights};
+#endif
+}
+static inline int WeightSum(const SetWeights& w, uint64_t set) {
+#if defined(__AVX512BW__)
+  const __m512i picked = _mm512_maskz_mov_epi8(set, w.biased);
+  const __m512i sums = _mm512_sad_epu8(picked, _mm512_setzero_si512());
+  return static_cast<int>(_mm512_reduce_add_epi64(sums)) - 128 * CountSquares(set);
+#elif defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
+  __m128i sums = zero, counts = zero;
+  for (int i = 0; i < 4; i++) {
+    const __m128i chosen = _mm_set_epi64x(static_cast<int64_t>(kByteMasks.mask[(set >> (16 * i + 8)) & 0xff]),
+                                          static_cast<int64_t>(kByteMasks.mask[(set >> (16 * i)) & 0xff]));
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(chosen, w.biased[i]), zero));
+    counts = _mm_add_epi64(counts, _mm_sad_epu8(_mm_and_si128(chosen, one), zero));
+  }
+  sums = _mm_sub_epi64(sums, _mm_slli_epi64(counts, 7));
+  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+#else
+  int sum = 0;
+  for (; set != 0; set &= set - 1) sum += (*w.weights)[SquareOfBit(__builtin_ctzll(set))];
+  return sum;
+#endif
+}
+
+// The pieces each class of a side's rays meets, as sets: those the rays pass (empty squares aside), those
+// that block (the walk goes on in x-ray mode behind them) and every occupied square.
+struct RaySets {
+  uint64_t occupied;
+  uint64_t diagonalHalt, diagonalBlock;  // bishop classes: halt = block or stop
+  uint64_t straightHalt, straightBlock;  // rook classes
+  uint64_t ownBishops, ownRooks;
+  uint64_t zone;       // the enemy king's neighbours when its zone is filled
+  SetWeights weights;  // the side's square weights
+};
+// The absolute piece codes (as bits of a mask) of one ray class, for a side.
+static constexpr uint32_t CodesOfClass(int side, const int8_t (&rayClass)[13], int cls) {
+  uint32_t mask = 0;
+  for (int code = 1; code <= 12; code++)
+    if (rayClass[kRelativeCode[side][code]] == cls) mask |= 1u << code;
+  return mask;
+}
+// The union of the piece sets of the codes in mask, unrolled at compile time.
+template <uint32_t mask, int... codes>
+static inline uint64_t PiecesOf(std::integer_sequence<int, codes...>) {
+  uint64_t set = 0;
+  ((set |= (mask >> codes & 1) != 0 ? Board.pieceSet[codes] : 0), ...);
+  return set;
+}
+template <uint32_t mask>
+static inline uint64_t PiecesOf() {
+  return PiecesOf<mask>(std::integer_sequence<int, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12>{});
+}
+
+template <int side>
+static inline RaySets MakeRaySets(const EvalContext& e, uint64_t occupied) {
+  RaySets v;
+  v.occupied = occupied;
+  v.diagonalHalt = occupied & ~PiecesOf<CodesOfClass(side, kBishopRayClass, kRayPass)>();
+  v.diagonalBlock = PiecesOf<CodesOfClass(side, kBishopRayClass, kRayBlock)>();
+  v.straightHalt = occupied & ~PiecesOf<CodesOfClass(side, kRookRayClass, kRayPass)>();
+  v.straightBlock = PiecesOf<CodesOfClass(side, kRookRayClass, kRayBlock)>();
+  v.ownBishops = Board.pieceSet[Own(side, kBishop)];
+  v.ownRooks = Board.pieceSet[Own(side, kRook)];
+  const int enemyKing = Board.king[1 - side];
+  const KingZoneView zone = KingZoneOf(e, 1 - side);
+  v.zone = zone[enemyKing + kingSteps[0]] != 0 ? kAttackSets.king[enemyKing] : 0;
+  v.weights = MakeSetWeights(WeightsOf(e, side));
+  return v;
+}
+
+// The walk from bit `from` along kingSteps[dir]: direct mode up to the first square that stops the ray or
+// blocks it, whose value goes to direct and whose squares join seen (their weights and king-zone values are
+// summed once for all rays of the piece); then x-ray mode behind a blocker up to the next piece, 2 per
+// square plus the x-ray value of that piece, added to beyond. Returns the first occupied square behind the
+// blocker (0 if none) and sets blocker with it. Pieces the ray passes add nothing here: the only ones worth a
+// value (own rooks to a rook, own bishops to a queen) are counted on seen by the caller.
+template <int dir>
+static inline __attribute__((always_inline)) int WalkRay(const RaySets& v, int from, const RayTable& table,
+                                                         uint64_t halt, uint64_t block, int& direct,
+                                                         int& beyond, uint64_t& seen, int& blocker) {
+  const uint64_t ray = kBitRays.ray[dir][from];
+  const uint64_t halting = ray & halt;
+  if (halting == 0) {
+    seen |= ray;
     return 0;
   }
-  return 0;
+  const int first = NearestBit<dir>(halting);
+  const uint64_t behind = kBitRays.ray[dir][first];
+  seen |= ray ^ behind;
+  const int firstSquare = SquareOfBit(first);
+  direct += table.cell[Board.squares[firstSquare]].direct;
+  if ((block & (uint64_t{1} << first)) == 0) return 0;
+  blocker = firstSquare;
+  const uint64_t next = behind & v.occupied;
+  if (next == 0) {
+    beyond += 2 * kBitRays.count[dir][first];
+    return 0;
+  }
+  const int target = NearestBit<dir>(next);
+  const int targetSquare = SquareOfBit(target);
+  beyond += 2 * (kBitRays.count[dir][first] - kBitRays.count[dir][target]) +
+            table.cell[Board.squares[targetSquare]].beyond;
+  return targetSquare;
 }
 
 // Runs visit once per listed direction (indices into kingSteps), in order. Each call gets the direction as
@@ -219,14 +355,8 @@ static inline __attribute__((always_inline)) void ForEachDirection(Visit&& visit
   (visit(std::integral_constant<int, dirs>{}), ...);
 }
 
-// The listed rays walked one after the other into the same sums, direct and beyond alike: the queen's
-// walks, which look for no pins.
-template <int side, int... dirs>
-static inline __attribute__((always_inline)) void WalkRays(const EvalContext& e, int from,
-                                                           const RayTable& table, int& sum, int& zone,
-                                                           int& blocker) {
-  (WalkRay<side, dirs>(e, from, table, sum, sum, zone, blocker), ...);
-}
+// The bit of a square of the board.
+static inline int BitOfSquare(int square) { return __builtin_ctzll(SquareBit(square)); }
 
 // Pin or x-ray on a piece behind an enemy minor: worth most when a pawn of ours attacks the
 // blocker, less when no enemy pawn defends it.
@@ -282,7 +412,7 @@ static void ScoreKnight(EvalContext& e, int s, int base) {
 }
 
 template <int side>
-static inline __attribute__((always_inline)) void ScoreBishop(EvalContext& e, int s) {
+static inline __attribute__((always_inline)) void ScoreBishop(EvalContext& e, const RaySets& v, int s) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -299,10 +429,13 @@ static inline __attribute__((always_inline)) void ScoreBishop(EvalContext& e, in
   score += 336 - (8 * (dark ? own.darkCount : own.lightCount) + 2 * (dark ? opp.darkCount : opp.lightCount));
   if (r == 1) score -= 4;
 
-  int m = 0, z = 0, beyond = 0;
+  int m = 0, beyond = 0;
+  uint64_t seen = 0;
+  const int from = BitOfSquare(s);
   ForEachDirection<0, 1, 2, 3>([&](auto dir) {
     int blocker = 0;
-    const int target = WalkRay<side, dir>(e, s, kBishopRays[side], m, beyond, z, blocker);
+    const int target =
+        WalkRay<dir>(v, from, kBishopRays[side], v.diagonalHalt, v.diagonalBlock, m, beyond, seen, blocker);
     if (target == 0) return;
     int t = Board.squares[target], b = Board.squares[blocker];
     if (t != Enemy(side, kRook) && t != Enemy(side, kQueen) && t != Enemy(side, kKing)) return;
@@ -312,6 +445,8 @@ static inline __attribute__((always_inline)) void ScoreBishop(EvalContext& e, in
       score += 60;
   });
   score += beyond;
+  m += WeightSum(v.weights, seen);
+  int z = 3 * CountSquares(seen & v.zone);
 
   score += m;
   if (m < 9) {
@@ -337,7 +472,8 @@ static inline __attribute__((always_inline)) void ScoreBishop(EvalContext& e, in
 
 // base: the rook's material less its share of all pawns, the same for every rook.
 template <int side>
-static inline __attribute__((always_inline)) void ScoreRook(EvalContext& e, int s, int base) {
+static inline __attribute__((always_inline)) void ScoreRook(EvalContext& e, const RaySets& v, int s,
+                                                            int base) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -346,10 +482,13 @@ static inline __attribute__((always_inline)) void ScoreRook(EvalContext& e, int 
   score += base;
   PieceWeightOf(e, side) += 12;
 
-  int z = 0, rays = 0;
+  int rays = 0;
+  uint64_t seen = 0;
+  const int from = BitOfSquare(s);
   ForEachDirection<4, 5, 6, 7>([&](auto dir) {
     int blocker = 0;
-    const int target = WalkRay<side, dir>(e, s, kRookRays[side], rays, rays, z, blocker);
+    const int target =
+        WalkRay<dir>(v, from, kRookRays[side], v.straightHalt, v.straightBlock, rays, rays, seen, blocker);
     if (target == 0) return;
     int t = Board.squares[target], b = Board.squares[blocker];
     if (t != Enemy(side, kQueen) && t != Enemy(side, kKing)) return;
@@ -358,7 +497,10 @@ static inline __attribute__((always_inline)) void ScoreRook(EvalContext& e, int 
     else if (b == Enemy(side, kQueen))
       score += 60;
   });
+  // Own rooks on the lines are the only pieces the rays pass that are worth something.
+  rays += WeightSum(v.weights, seen) + kRookDirect[kOwnRookCode] * CountSquares(seen & v.ownRooks);
   score += rays;
+  int z = 3 * CountSquares(seen & v.zone);
   if (z > 0) z += z < 4 ? 5 : 3;
 
   // Doubling with the queen against the castled king.
@@ -438,7 +580,8 @@ static int MatingPatterns() {
 }
 
 template <int side>
-static inline __attribute__((always_inline)) void ScoreQueen(EvalContext& e, int s, int attackAfterRooks) {
+static inline __attribute__((always_inline)) void ScoreQueen(EvalContext& e, const RaySets& v, int s,
+                                                             int attackAfterRooks) {
   const int enemy = 1 - side;
   const int f = fileOf[s], r = RelativeRank(side, rankOf[s]);
   const int enemyKing = Board.king[enemy];
@@ -447,9 +590,19 @@ static inline __attribute__((always_inline)) void ScoreQueen(EvalContext& e, int
   score += 940;
   PieceWeightOf(e, side) += 56;
 
-  int m = 0, z = 0, blocker = 0;
-  WalkRays<side, 0, 1, 2, 3>(e, s, kQueenDiagonalRays[side], m, z, blocker);
-  WalkRays<side, 4, 5, 6, 7>(e, s, kQueenStraightRays[side], m, z, blocker);
+  int m = 0, blocker = 0;
+  uint64_t diagonals = 0, lines = 0;
+  const int from = BitOfSquare(s);
+  ForEachDirection<0, 1, 2, 3>([&](auto dir) {
+    WalkRay<dir>(v, from, kQueenRays[side], v.diagonalHalt, v.diagonalBlock, m, m, diagonals, blocker);
+  });
+  ForEachDirection<4, 5, 6, 7>([&](auto dir) {
+    WalkRay<dir>(v, from, kQueenRays[side], v.straightHalt, v.straightBlock, m, m, lines, blocker);
+  });
+  // Own bishops on the diagonals are the only pieces the rays pass that are worth something.
+  const uint64_t seen = diagonals | lines;
+  m += WeightSum(v.weights, seen) + kQueenDirect[kOwnBishopCode] * CountSquares(diagonals & v.ownBishops);
+  int z = 3 * CountSquares(seen & v.zone);
 
   const int df = std::abs(f - ekf), dr = std::abs(rankOf[s] - rankOf[enemyKing]);
   score += m / 2 - (df + dr);
@@ -511,23 +664,29 @@ static inline void ForEachPiece(const int32_t* list, int count, Score score) {
 }
 
 void ScorePieces(EvalContext& e) {
+  const uint64_t occupied = OccupiedSquares();
+  const RaySets white = MakeRaySets<kWhite>(e, occupied), black = MakeRaySets<kBlack>(e, occupied);
   const int whiteKnight = 272 + Board.pawnMaterial[kWhite] / 50;
   const int blackKnight = 272 + Board.pawnMaterial[kBlack] / 50;
   ForEachPiece(Board.knights[kWhite], Board.knightCount[kWhite],
                [&](int s) { ScoreKnight<kWhite>(e, s, whiteKnight); });
   ForEachPiece(Board.knights[kBlack], Board.knightCount[kBlack],
                [&](int s) { ScoreKnight<kBlack>(e, s, blackKnight); });
-  ForEachPiece(Board.bishops[kWhite], Board.bishopCount[kWhite], [&](int s) { ScoreBishop<kWhite>(e, s); });
-  ForEachPiece(Board.bishops[kBlack], Board.bishopCount[kBlack], [&](int s) { ScoreBishop<kBlack>(e, s); });
+  ForEachPiece(Board.bishops[kWhite], Board.bishopCount[kWhite],
+               [&](int s) { ScoreBishop<kWhite>(e, white, s); });
+  ForEachPiece(Board.bishops[kBlack], Board.bishopCount[kBlack],
+               [&](int s) { ScoreBishop<kBlack>(e, black, s); });
   const int rook = 494 - (Board.pawnMaterial[kWhite] + Board.pawnMaterial[kBlack]) / 30;
-  ForEachPiece(Board.rooks[kWhite], Board.rookCount[kWhite], [&](int s) { ScoreRook<kWhite>(e, s, rook); });
-  ForEachPiece(Board.rooks[kBlack], Board.rookCount[kBlack], [&](int s) { ScoreRook<kBlack>(e, s, rook); });
+  ForEachPiece(Board.rooks[kWhite], Board.rookCount[kWhite],
+               [&](int s) { ScoreRook<kWhite>(e, white, s, rook); });
+  ForEachPiece(Board.rooks[kBlack], Board.rookCount[kBlack],
+               [&](int s) { ScoreRook<kBlack>(e, black, s, rook); });
   // The queens read the attack counts as they stood after the rooks.
   const int whiteAfterRooks = e.whiteAttack, blackAfterRooks = e.blackAttack;
   ForEachPiece(Board.queens[kWhite], Board.queenCount[kWhite],
-               [&](int s) { ScoreQueen<kWhite>(e, s, whiteAfterRooks); });
+               [&](int s) { ScoreQueen<kWhite>(e, white, s, whiteAfterRooks); });
   ForEachPiece(Board.queens[kBlack], Board.queenCount[kBlack],
-               [&](int s) { ScoreQueen<kBlack>(e, s, blackAfterRooks); });
+               [&](int s) { ScoreQueen<kBlack>(e, black, s, blackAfterRooks); });
 }
 
 }  // namespace kelb

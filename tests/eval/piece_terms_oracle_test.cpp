@@ -805,6 +805,50 @@ void ExpectSameAsReference(const std::string& where) {
   ASSERT_EQ(Evaluate(), oracle::Evaluate()) << where;
 }
 
+// The piece terms sum the weight maps over whole sets of squares at once: any weights the maps can hold,
+// from -128 to 127 on every square of the board, must give the reference sums.
+TEST(PieceTermsOracle, AnyWeightsOnTheMapsGiveTheReferenceSums) {
+  std::mt19937 random(20261210);
+  std::uniform_int_distribution<int> weight(-128, 127);
+  const char* starts[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "1k1q1q2/pp3ppp/8/8/8/8/PPQ2PPP/1K1Q1B1B w - - 0 1",
+      "kr5r/pp6/8/8/8/8/6PP/RB4RK w - - 0 1",
+  };
+  int positions = 0;
+  for (int game = 0; game < 12; ++game) {
+    std::string fen = starts[game % 3];
+    for (int moveNumber = 0; moveNumber < 60 && !fen.empty(); ++moveNumber) {
+      ASSERT_TRUE(SetUpFen(fen)) << fen;
+      EvalContext fast;
+      InitEvalContext(fast);
+      ScorePawns(fast);
+      BlendPawnScores(fast);
+      ScoreKings(fast);
+      for (int square = 11; square <= 88; ++square) {
+        if (!onBoard[square]) continue;
+        fast.WhiteSquareWeights[square] = static_cast<int8_t>(weight(random));
+        fast.BlackSquareWeights[square] = static_cast<int8_t>(weight(random));
+      }
+      // The extremes on a few squares of every board.
+      fast.WhiteSquareWeights[SquareAt(1 + moveNumber % 8, 1 + game % 8)] = -128;
+      fast.BlackSquareWeights[SquareAt(8 - moveNumber % 8, 1 + game % 8)] = 127;
+      EvalContext slow = fast;
+      fast.bishopColours = slow.bishopColours = 0;
+      fast.whitePieceWeight = fast.blackPieceWeight = slow.whitePieceWeight = slow.blackPieceWeight = 0;
+      ScorePieces(fast);
+      oracle::ScorePieces(slow);
+      ASSERT_EQ(fast.whiteScore, slow.whiteScore) << fen;
+      ASSERT_EQ(fast.blackScore, slow.blackScore) << fen;
+      ASSERT_EQ(fast.whiteAttack, slow.whiteAttack) << fen;
+      ASSERT_EQ(fast.blackAttack, slow.blackAttack) << fen;
+      ++positions;
+      fen = RandomMoveFen(random);
+    }
+  }
+  EXPECT_GT(positions, 500);
+}
+
 TEST(PieceTermsOracle, RandomGamesGiveTheReferenceSumsAndEvaluation) {
   std::mt19937 random(20261209);
   const char* starts[] = {
